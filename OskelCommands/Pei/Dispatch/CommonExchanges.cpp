@@ -1,0 +1,36 @@
+/** @file
+  Exchanges shared by operations of the same shape.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "CommonExchanges.h"
+
+namespace Oskel {
+
+EFI_STATUS
+CheckCallerBuffer (
+  IN OUT Operation  &Op
+  )
+{
+  CONST CallerBufferArgs  &Args = Op.ArgsAs<CallerBufferArgs>();
+
+  return AnyNull (Args.Response, Args.ResponseLength) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+EFI_STATUS
+QueryIntoCallerBuffer (
+  IN OUT Operation  &Op
+  )
+{
+  CONST CallerBufferArgs  &Args = Op.ArgsAs<CallerBufferArgs>();
+
+  //
+  // The transport writes at most *ResponseLength bytes into the caller's
+  // own buffer; nothing passes through ScratchBuffer.
+  //
+  return Send (Op, Op.Spec->NetFn, Op.Spec->Command, nullptr, 0, Args.Response, Args.ResponseLength);
+}
+
+}  // namespace Oskel

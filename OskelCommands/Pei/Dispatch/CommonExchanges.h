@@ -1,0 +1,35 @@
+/** @file
+  Exchanges shared by operations of the same shape.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#pragma once
+
+#include "Dispatch.h"
+
+namespace Oskel {
+
+//
+// A command without request data whose whole answer lands in the caller's
+// buffer, with the caller's capacity; the received count goes back to the
+// caller exactly as the transport reports it. Spec.NetFn and Spec.Command
+// name the command.
+//
+struct CallerBufferArgs {
+  UINT8    *Response;
+  UINT8    *ResponseLength;
+};
+
+[[nodiscard]] EFI_STATUS
+CheckCallerBuffer (
+  IN OUT Operation  &Op
+  );
+
+[[nodiscard]] EFI_STATUS
+QueryIntoCallerBuffer (
+  IN OUT Operation  &Op
+  );
+
+}  // namespace Oskel

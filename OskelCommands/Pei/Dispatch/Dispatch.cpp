@@ -1,0 +1,249 @@
+/** @file
+  BMC dispatch and the command guard.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "Dispatch.h"
+
+namespace Oskel {
+
+namespace {
+
+[[nodiscard]] EFI_STATUS
+SelectAndRun (
+  IN OUT Operation          &Op,
+  IN CONST OperationSpec    &Spec,
+  IN UINT8                  Index
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+  EFI_STATUS          Status;
+
+  Status = Transport->SelectBmc (Op.PeiServices, Transport, Index);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  return RunWorker (Op, Spec);
+}
+
+}  // namespace
+
+UINT8
+GetBmcCount (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This
+  )
+{
+  UINT8  Count = 0;
+
+  (VOID)This->Transport->GetBmcCount (PeiServices, This->Transport, &Count);
+  return Count;
+}
+
+EFI_STATUS
+CheckBmcInstance (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This,
+  IN CONST UINT8             *BmcInstance
+  )
+{
+  UINT8  Count = GetBmcCount (PeiServices, This);
+
+  if ((BmcInstance == nullptr) || ((*BmcInstance >= Count) && (*BmcInstance != ALL_BMCS))) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS
+Dispatch (
+  IN CONST OperationSpec       &Spec,
+  IN CONST EFI_PEI_SERVICES    **PeiServices,
+  IN BMC_COMMANDS_PPI          *This,
+  IN UINT8                     *BmcInstance,
+  IN UINT8                     Force,
+  IN CONST VOID                *Args
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       BroadcastCount = 0;
+  UINT8       Index;
+
+  //
+  // Every later step reads the record, so a NULL This is refused here
+  // rather than dereferenced.
+  //
+  if (This == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Operation  Op = {
+    (PeiServices != nullptr) ? PeiServices : This->PeiServices,
+    This,
+    BmcInstance,
+    Force,
+    FALSE,
+    Args,
+    &Spec
+  };
+
+  if (Spec.Kind == DispatchKind::Broadcast) {
+    BroadcastCount = GetBmcCount (Op.PeiServices, This);
+  }
+
+  Status = CheckBmcInstance (Op.PeiServices, This, BmcInstance);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  Index = *BmcInstance;
+  if (Spec.Kind == DispatchKind::BmcZeroOnly) {
+    if (Index != 0) {
+      return EFI_UNSUPPORTED;
+    }
+  } else if (Index == ALL_BMCS) {
+    if (Spec.Kind == DispatchKind::SingleBmc) {
+      return EFI_UNSUPPORTED;
+    }
+
+    //
+    // The worker on BMC i sees an index byte holding i, so steps that
+    // dispatch again through the record address the same BMC.
+    //
+    Op.BmcInstance = &Index;
+    for (Index = 0; Index < BroadcastCount; Index++) {
+      Status = SelectAndRun (Op, Spec, Index);
+      if (Status != EFI_SUCCESS) {
+        return Status;
+      }
+    }
+
+    return EFI_SUCCESS;
+  }
+
+  return SelectAndRun (Op, Spec, Index);
+}
+
+EFI_STATUS
+RunWorker (
+  IN OUT Operation          &Op,
+  IN CONST OperationSpec    &Spec
+  )
+{
+  EFI_STATUS  Status;
+
+  if (Op.Force > 1) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Op.Spec = &Spec;
+
+  if (Spec.Check != nullptr) {
+    Status = Spec.Check (Op);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+  }
+
+  if (!Spec.Guarded) {
+    return Spec.Exchange (Op);
+  }
+
+  return RunGuarded (Op, Spec.Exchange);
+}
+
+EFI_STATUS
+RunGuarded (
+  IN OUT Operation     &Op,
+  IN OPERATION_STEP    Exchange
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+  EFI_STATUS          Status;
+  UINT8               State;
+
+  State  = 0xFF;
+  Status = Transport->TrackBmcStatus (Op.PeiServices, Transport, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
+  if ((Op.Force == 0) && ((Status == EFI_INVALID_PARAMETER) || (State == IPMI_BMC_STATE_UNUSABLE))) {
+    return (State == IPMI_BMC_STATE_UNUSABLE) ? EFI_DEVICE_ERROR : Status;
+  }
+
+  Op.Refused = FALSE;
+  Status     = Exchange (Op);
+  if (Op.Refused) {
+    Op.Refused = FALSE;
+    return Status;
+  }
+
+  (VOID)Transport->TrackBmcStatus (
+                     Op.PeiServices,
+                     Transport,
+                     &State,
+                     IPMI_TRACK_PHASE_AFTER_COMMAND,
+                     (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE
+                     );
+  return Status;
+}
+
+EFI_STATUS
+Refuse (
+  IN OUT Operation  &Op,
+  IN EFI_STATUS     Status
+  )
+{
+  Op.Refused = TRUE;
+  return Status;
+}
+
+EFI_STATUS
+Send (
+  IN Operation      &Op,
+  IN UINT8          NetFn,
+  IN UINT8          Command,
+  IN CONST UINT8    *Request,
+  IN UINT8          RequestLength,
+  OUT UINT8         *Response,
+  IN OUT UINT8      *ResponseLength
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+
+  return Transport->SendCommand (
+                      Op.PeiServices,
+                      Transport,
+                      NetFn,
+                      0,
+                      Command,
+                      Request,
+                      RequestLength,
+                      Response,
+                      ResponseLength
+                      );
+}
+
+EFI_STATUS
+SendScratch (
+  IN Operation  &Op,
+  IN UINT8      NetFn,
+  IN UINT8      Command,
+  IN UINT8      RequestLength,
+  IN UINT8      Capacity,
+  OUT UINT8     *Received OPTIONAL
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       Length = Capacity;
+
+  Status = Send (Op, NetFn, Command, Op.Scratch (), RequestLength, Op.Scratch (), &Length);
+  if (Received != nullptr) {
+    *Received = (Length < Capacity) ? Length : Capacity;
+  }
+
+  return Status;
+}
+
+}  // namespace Oskel

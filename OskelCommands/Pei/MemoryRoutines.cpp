@@ -1,0 +1,98 @@
+/** @file
+  Memory routines of the module.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "MemoryRoutines.h"
+
+namespace Oskel {
+
+namespace {
+
+// Word access that tolerates any alignment and any aliasing; IA32 handles
+// unaligned loads in hardware.
+typedef UINT32 __attribute__ ((may_alias, aligned (1))) UNALIGNED_UINT32;
+
+}  // namespace
+
+VOID
+ZeroMem (
+  OUT VOID  *Buffer,
+  IN UINTN  Length
+  )
+{
+  FillMem (Buffer, Length, 0);
+}
+
+VOID
+FillMem (
+  OUT VOID  *Buffer,
+  IN UINTN  Length,
+  IN UINT8  Value
+  )
+{
+  volatile UINT8  *Bytes = static_cast<UINT8 *>(Buffer);
+
+  //
+  // Volatile keeps the compiler from turning the loop back into a call of
+  // the C library's memset, which does not exist here.
+  //
+  while (Length-- != 0) {
+    *Bytes++ = Value;
+  }
+}
+
+VOID
+CopyMem (
+  OUT VOID       *Destination,
+  IN CONST VOID  *Source,
+  IN UINTN       Length
+  )
+{
+  UINT8        *To   = static_cast<UINT8 *>(Destination);
+  CONST UINT8  *From = static_cast<CONST UINT8 *>(Source);
+
+  if ((To == From) || (Length == 0)) {
+    return;
+  }
+
+  if ((From < To) && (From + Length > To)) {
+    while (Length-- != 0) {
+      To[Length] = From[Length];
+    }
+
+    return;
+  }
+
+  for ( ; Length >= sizeof (UINT32); Length -= sizeof (UINT32)) {
+    *reinterpret_cast<UNALIGNED_UINT32 *>(To) = *reinterpret_cast<CONST UNALIGNED_UINT32 *>(From);
+    To   += sizeof (UINT32);
+    From += sizeof (UINT32);
+  }
+
+  while (Length-- != 0) {
+    *To++ = *From++;
+  }
+}
+
+BOOLEAN
+SameGuid (
+  IN CONST EFI_GUID  *Left,
+  IN CONST EFI_GUID  *Right
+  )
+{
+  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
+  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (L[Index] != R[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+}  // namespace Oskel

@@ -1,0 +1,46 @@
+/** @file
+  Memory routines of the module. The module runs before any library is
+  available, so it carries its own and never calls the C library's.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#pragma once
+
+#include <PiPei.h>
+
+namespace Oskel {
+
+VOID
+ZeroMem (
+  OUT VOID  *Buffer,
+  IN UINTN  Length
+  );
+
+VOID
+FillMem (
+  OUT VOID  *Buffer,
+  IN UINTN  Length,
+  IN UINT8  Value
+  );
+
+//
+// Overlap-safe: when the source lies below an overlapping destination the
+// copy runs backward byte by byte; otherwise forward in 32-bit words, then
+// bytes. A copy onto itself does nothing.
+//
+VOID
+CopyMem (
+  OUT VOID       *Destination,
+  IN CONST VOID  *Source,
+  IN UINTN       Length
+  );
+
+[[nodiscard]] BOOLEAN
+SameGuid (
+  IN CONST EFI_GUID  *Left,
+  IN CONST EFI_GUID  *Right
+  );
+
+}  // namespace Oskel

@@ -1,0 +1,66 @@
+/*
+  Every public header compiled as C11. On IA32 the layouts that consumers
+  and the PEI core rely on are asserted member by member.
+*/
+#include <PiPei.h>
+#include <Ppi/ReadOnlyVariable2.h>
+#include <Ppi/IpmiTransport.h>
+#include <Ppi/BmcCommands.h>
+
+#include <stddef.h>
+
+#define ASSERT_OFFSET(Type, Member, Offset) \
+  _Static_assert (offsetof (Type, Member) == (Offset), #Type "." #Member " offset")
+
+#if defined (__i386__)
+_Static_assert (sizeof (UINTN) == 4, "UINTN");
+_Static_assert (sizeof (BOOLEAN) == 1, "BOOLEAN");
+_Static_assert (sizeof (CHAR16) == 2, "CHAR16");
+_Static_assert (EFI_INVALID_PARAMETER == 0x80000002u, "status");
+_Static_assert (EFI_BMC_RETRY == 0x800000C1u, "status");
+_Static_assert (EFI_BMC_UNEXPECTED_CODE == 0x800000C6u, "status");
+_Static_assert (EFI_BMC_MODE_UNSUPPORTED == 0x800000C7u, "status");
+
+_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record");
+_Static_assert (sizeof (BMC_COMMANDS_PPI) == 396, "interface");
+ASSERT_OFFSET (BMC_COMMANDS_PRIVATE, Interface, 8);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ScratchBuffer, 4);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, Self, 252);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, Transport, 256);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, PeiServices, 260);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, OemC1Query, 264);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ReportBootStage, 264 + 4 * 8);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, FileOpen, 264 + 4 * 12);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, StartPostWatchdog, 264 + 4 * 22);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ReportBootStageSecondary, 392);
+
+_Static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor");
+_Static_assert (sizeof (EFI_HOB_GENERIC_HEADER) == 8, "HOB header");
+_Static_assert (sizeof (EFI_HOB_GUID_TYPE) == 24, "GUID HOB");
+_Static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == 7, "console config");
+ASSERT_OFFSET (BMC_SETTING_DESCRIPTOR, ValueLength, 129);
+ASSERT_OFFSET (BMC_SETTING_DESCRIPTOR, Type, 132);
+
+ASSERT_OFFSET (IPMI_TRANSPORT_PPI, SendCommand, 8);
+ASSERT_OFFSET (IPMI_TRANSPORT_PPI, PrepareSecondaryBmc, 24);
+
+ASSERT_OFFSET (EFI_PEI_SERVICES, InstallPpi, 24);
+ASSERT_OFFSET (EFI_PEI_SERVICES, LocatePpi, 32);
+ASSERT_OFFSET (EFI_PEI_SERVICES, GetHobList, 48);
+ASSERT_OFFSET (EFI_PEI_SERVICES, AllocatePool, 76);
+ASSERT_OFFSET (EFI_PEI_SERVICES, CpuIo, 96);
+ASSERT_OFFSET (EFI_PEI_SERVICES, RegisterForShadow, 116);
+ASSERT_OFFSET (EFI_PEI_SERVICES, FreePages, 132);
+ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, Io, 8);
+ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, IoRead8, 16);
+ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, MemWrite64, 76);
+#endif
+
+#if defined (__x86_64__)
+_Static_assert (EFI_INVALID_PARAMETER == 0x8000000000000002ull, "status");
+_Static_assert (EFI_BMC_RETRY == 0x80000000000000C1ull, "status");
+ASSERT_OFFSET (EFI_PEI_SERVICES, InstallPpi, 24);
+ASSERT_OFFSET (EFI_PEI_SERVICES, FreePages, 24 + 8 * 27);
+#endif
+
+int OskelHeadersC11Anchor;

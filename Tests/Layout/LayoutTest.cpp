@@ -1,0 +1,45 @@
+// The record as consumers see it: layout under -m32, slots reached by offset.
+#include <cstddef>
+#include <cstring>
+
+#include "BoardFixture.h"
+
+namespace OskelTest {
+namespace {
+
+#if defined (__i386__)
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404);
+static_assert (offsetof (BMC_COMMANDS_PPI, ScratchBuffer) == 4);
+static_assert (offsetof (BMC_COMMANDS_PPI, Self) == 252);
+static_assert (offsetof (BMC_COMMANDS_PPI, Transport) == 256);
+static_assert (offsetof (BMC_COMMANDS_PPI, PeiServices) == 260);
+static_assert (offsetof (BMC_COMMANDS_PPI, OemC1Query) == 264);
+static_assert (offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392);
+static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12);
+#endif
+
+class LayoutTest : public BoardTest {};
+
+TEST_F (LayoutTest, SlotsAreReachedByPosition) {
+  const size_t  First = offsetof (BMC_COMMANDS_PPI, OemC1Query);
+  const size_t  Last  = offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary);
+
+  EXPECT_EQ (Last - First, 32 * sizeof (void *));
+  EXPECT_EQ (sizeof (BMC_COMMANDS_PPI) - First, 33 * sizeof (void *));
+
+  // Slot 6 by offset is GetDeviceId: call it the way a consumer that
+  // indexes the table would.
+  BMC_COMMANDS_GET_DEVICE_ID  Slot6;
+  std::memcpy (&Slot6, reinterpret_cast<uint8_t *>(Service) + First + 6 * sizeof (void *), sizeof (Slot6));
+  Bmc (0).Default = Ok ({ 0x20, 0x81 });
+  UINT8  Response[4];
+  UINT8  Length = sizeof (Response);
+  EXPECT_EQ (Slot6 (nullptr, Service, Response, &Length, &Bmc0, FALSE), EFI_SUCCESS);
+  ASSERT_EQ (Sends ().size (), 1u);
+  EXPECT_EQ (Sends ()[0].NetFn, 0x06);
+  EXPECT_EQ (Sends ()[0].Command, 0x01);
+  EXPECT_EQ (Length, 2);
+}
+
+}  // namespace
+}  // namespace OskelTest

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Checks the IA32 firmware object: the first run executes in place from
+# flash, so the module may own no writable data, no static initialisers,
+# and it may call nothing outside itself.
+set -eu
+obj=${1:?usage: check-firmware.sh OBJECT}
+fail=0
+
+# Writable or zero-initialised data of any size.
+writable=$(size -A "$obj" | awk '$1 ~ /^\.(data|bss|tbss|tdata|sdata|sbss)/ && $2 > 0 {print $1" "$2}')
+if [ -n "$writable" ]; then
+  echo "FAIL writable data:"; echo "$writable"; fail=1
+fi
+
+# Static constructors: PEI never runs them.
+ctors=$(size -A "$obj" | awk '$1 ~ /^\.(init_array|ctors|preinit_array|fini_array|dtors)/ {print $1}')
+if [ -n "$ctors" ]; then
+  echo "FAIL static initialisers: $ctors"; fail=1
+fi
+
+undefined=$(nm -u "$obj")
+if [ -n "$undefined" ]; then
+  echo "FAIL undefined symbols:"; echo "$undefined"; fail=1
+fi
+
+if ! nm "$obj" | grep -q ' T OskelCommandsPeiEntryPoint$'; then
+  echo "FAIL entry point OskelCommandsPeiEntryPoint missing"; fail=1
+fi
+
+text=$(size -A "$obj" | awk '$1 ~ /^\.text/ {s += $2} END {print s + 0}')
+rodata=$(size -A "$obj" | awk '$1 ~ /^\.rodata/ {s += $2} END {print s + 0}')
+echo "firmware object: .text $text bytes, .rodata $rodata bytes"
+[ "$fail" -eq 0 ] && echo "PASS firmware object check"
+exit "$fail"

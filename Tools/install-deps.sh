@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages the builds and tests need, when missing.
+# Extra package names may be given as arguments.
+set -eu
+need=""
+for pkg in cmake ninja-build g++ g++-multilib binutils googletest python3 "$@"; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
+done
+[ -z "$need" ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing Debian packages:$need (run as root, or install them)" >&2
+  exit 1
+fi
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need >/dev/null
