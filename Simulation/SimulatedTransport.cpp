@@ -65,6 +65,11 @@ SimulatedTransport::SendCommandThunk (
     Answer = Fail (EFI_DEVICE_ERROR);
   }
 
+  Self.SendCount++;
+  if (Self.SendHook) {
+    Answer = Self.SendHook (R, std::move (Answer));
+  }
+
   if (Answer.Status == EFI_SUCCESS) {
     size_t  Count = std::min<size_t>(Answer.Data.size (), *ResponseDataSize);
     if ((Count != 0) && (ResponseData != nullptr)) {
@@ -93,12 +98,17 @@ SimulatedTransport::TrackBmcStatusThunk (CONST EFI_PEI_SERVICES **, IPMI_TRANSPO
   E.Index = Phase;
   E.Flag  = DeviceError;
   if ((Phase == 0) && (Self.Selected < Self.mBmcs.size ())) {
-    Bmc  &Target = Self.mBmcs[Self.Selected];
-    if (Target.HealthState.has_value ()) {
-      *State = *Target.HealthState;
-    }
+    Bmc                     &Target = Self.mBmcs[Self.Selected];
+    std::optional<uint8_t>  NewState = Target.HealthState;
 
     Status = Target.HealthStatus;
+    if (Self.HealthHook) {
+      Self.HealthHook (Self.Selected, Status, NewState);
+    }
+
+    if (NewState.has_value ()) {
+      *State = *NewState;
+    }
   }
 
   E.Value  = *State;

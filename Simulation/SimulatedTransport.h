@@ -76,6 +76,13 @@ public:
   void MarkUnusable (size_t Index) { mBmcs.at (Index).HealthState = IPMI_BMC_STATE_UNUSABLE; }
   size_t Size () const { return mBmcs.size (); }
 
+  // Fault injection and fuzzing: SendHook sees every request with the
+  // endpoint's reply and returns the reply to deliver; HealthHook may change
+  // the status and state byte of any phase-0 answer.
+  std::function<Reply (const Request &, Reply)>                    SendHook;
+  std::function<void (uint8_t Bmc, EFI_STATUS &, std::optional<uint8_t> &)> HealthHook;
+  size_t SendCount = 0;                   // SendCommand calls so far
+
   std::optional<uint8_t> ReportedCount;   // GetBmcCount answer when set
   EFI_STATUS PrepareSecondaryStatus = EFI_SUCCESS;
   uint8_t Selected = 0;
