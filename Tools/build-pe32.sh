@@ -1,0 +1,43 @@
+#!/bin/sh
+# Builds the module as the PE32 image a board integrator drops into a
+# firmware volume: OskelCommandsPei.efi (stripped), OskelCommandsPei.debug.efi
+# (same image with its symbol table) and OskelCommandsPei.depex, the binary
+# dependency expression "after IpmiTransportPpi".
+#
+# The image runs in place from flash first, so it is linked at base 0 with
+# base relocations for GenFv to rebase it and for the PEI core to relocate
+# the shadowed copy; section alignment equals file alignment because GenFv
+# maps the file 1:1 for execute-in-place.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/build/pe32}
+cxx=${CXX_PE32:-i686-w64-mingw32-g++}
+mkdir -p "$out/obj"
+
+flags="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
+  -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
+  -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
+  -ffunction-sections -fdata-sections -Wall -Wextra -Werror
+  -I$root/Include -I$root/Include/Pi"
+
+objects=""
+for src in $(cd "$root" && find OskelCommands/Pei -name '*.cpp' | LC_ALL=C sort); do
+  obj="$out/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
+  # shellcheck disable=SC2086
+  $cxx $flags -c "$root/$src" -o "$obj"
+  objects="$objects $obj"
+done
+
+# i686 PE symbols carry a leading underscore; the entry is the C symbol.
+# shellcheck disable=SC2086
+$cxx -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
+  -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
+  -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,_OskelCommandsPeiEntryPoint -Wl,-Map,"$out/OskelCommandsPei.map" \
+  -o "$out/OskelCommandsPei.debug.efi" $objects
+i686-w64-mingw32-strip -o "$out/OskelCommandsPei.efi" "$out/OskelCommandsPei.debug.efi"
+
+# Dependency expression: PUSH the transport PPI GUID, END.
+python3 -c 'import sys, uuid
+sys.stdout.buffer.write(b"\x02" + uuid.UUID(sys.argv[1]).bytes_le + b"\x08")' \
+  E50B6E5D-359B-4BE0-A0C0-0715A401C608 > "$out/OskelCommandsPei.depex"
+echo "$out/OskelCommandsPei.efi"
