@@ -229,6 +229,18 @@ def main():
                            + (f" req={request}" if request else "") + " status=0 from the shadow")
     require("consumer calls went through the shadowed module to the transport", missing)
 
+    print("Module runs, as the PEI core and the transport logged them:")
+    for run in runs:
+        print("     " + log.lines[run["line"]].strip() + " / " + log.lines[run["line"] + 1].strip())
+        for index in range(run["line"] + 2, min(run["line"] + 6, len(log.lines))):
+            if "PPI: " + BMC_COMMANDS_PPI_GUID in log.lines[index] or "port=0080" in log.lines[index]:
+                print("     " + log.lines[index].strip())
+    round_trip = log.first("OskelConsumer: PASS GetDeviceId bmc=1 ")
+    if round_trip is not None:
+        print("A consumer round trip:")
+        for index in range(max(0, round_trip - 5), round_trip + 1):
+            print("     " + log.lines[index].strip())
+
     failed = [(name, lacking) for name, lacking in results if lacking]
     for name, lacking in results:
         print(("FAIL " if lacking else "PASS ") + name)

@@ -16,7 +16,7 @@ mkdir -p "$out/obj"
 
 flags="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
-  -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
+  -fno-unwind-tables -mpreferred-stack-boundary=2 -Os -nostdlib -mno-stack-arg-probe -fno-ident
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
   -I$root/Include -I$root/Include/Pi"
 

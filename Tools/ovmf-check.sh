@@ -19,6 +19,10 @@ say() {
 "$root/Tools/install-deps.sh" build-essential uuid-dev nasm acpica-tools python3 \
   python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686
 mkdir -p "$cache"
+# One build and one boot at a time: the edk2 tree, the staged package and
+# the run directory are shared by every checkout on the machine.
+exec 9>"$cache/.lock"
+flock 9
 
 #
 # The edk2 source package of the running Debian release.
