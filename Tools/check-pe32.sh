@@ -38,11 +38,11 @@ fi
 
 # Every section loads at its file offset, and none is writable.
 sections=$($objdump -h "$image")
-misplaced=$(echo "$sections" | awk '$1 ~ /^[0-9]+$/ && $4 != $6 {print $2}')
+misplaced=$(echo "$sections" | awk '$1 ~ /^[0-9]+$/ && $4 != $6 {printf "%s ", $2}')
 if [ -n "$misplaced" ]; then
   echo "FAIL sections not at their file offset: $misplaced"; fail=1
 fi
-writable=$(echo "$sections" | awk '$1 ~ /^[0-9]+$/ {name = $2; next} name != "" && $0 !~ /READONLY/ {print name} {name = ""}')
+writable=$(echo "$sections" | awk '$1 ~ /^[0-9]+$/ {name = $2; next} name != "" && $0 !~ /READONLY/ {printf "%s ", name} {name = ""}')
 if [ -n "$writable" ]; then
   echo "FAIL writable sections: $writable"; fail=1
 fi

@@ -29,6 +29,23 @@ STATIC CONST EFI_GUID  mOskelCommandsPeiFileGuid = {
   0x44562b5b, 0xb8a0, 0x4e79, { 0xbb, 0x84, 0xe5, 0x2d, 0xe6, 0x76, 0x87, 0x6c }
 };
 
+//
+// The module was built by mingw against the standalone PI layer; this
+// PEIM by EDK II against MdePkg. Both must see the same records.
+//
+STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Self) == 252, "self offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Transport) == 256, "transport offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, PeiServices) == 260, "services offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
+STATIC_ASSERT (sizeof (IPMI_TRANSPORT_PPI) == 28, "transport size");
+STATIC_ASSERT (OFFSET_OF (IPMI_TRANSPORT_PPI, SendCommand) == 8, "SendCommand offset");
+STATIC_ASSERT (sizeof (BMC_SETTING_DESCRIPTOR) == 136, "setting descriptor size");
+STATIC_ASSERT (sizeof (SERIAL_CONSOLE_CONFIG) == 7, "console config size");
+
 #define TRANSFER_SIZE    300
 #define REGION_OFFSET    0x0100
 #define REGION_SELECTOR  0x02
