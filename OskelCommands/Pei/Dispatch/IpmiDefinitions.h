@@ -55,6 +55,13 @@ constexpr UINT8  OEM_FILE_SIZE   = 0x06;
 constexpr UINT8  OEM_FILE_DELETE = 0x07;
 
 //
+// Operation byte of a block upload.
+//
+constexpr UINT8  OEM_UPLOAD_OPERATION_00 = 0x00;
+constexpr UINT8  OEM_UPLOAD_OPERATION_01 = 0x01;
+constexpr UINT8  OEM_UPLOAD_OPERATION_80 = 0x80;
+
+//
 // OEM controller commands (network function 3Ah).
 //
 constexpr UINT8  OEM_CMD_REGION_READ     = 0x0B;
