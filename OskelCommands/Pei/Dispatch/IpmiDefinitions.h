@@ -44,6 +44,24 @@ constexpr UINT8  OEM_CMD_FILE_SERVICE  = 0x90;
 constexpr UINT8  OEM_CMD_BLOCK_UPLOAD  = 0x92;
 
 //
+// Sub-commands of the file service, in request byte 3 after the
+// manufacturer id; this module has no use for 04h.
+//
+constexpr UINT8  OEM_FILE_OPEN   = 0x01;
+constexpr UINT8  OEM_FILE_READ   = 0x02;
+constexpr UINT8  OEM_FILE_WRITE  = 0x03;
+constexpr UINT8  OEM_FILE_CLOSE  = 0x05;
+constexpr UINT8  OEM_FILE_SIZE   = 0x06;
+constexpr UINT8  OEM_FILE_DELETE = 0x07;
+
+//
+// Operation byte of a block upload.
+//
+constexpr UINT8  OEM_UPLOAD_OPERATION_00 = 0x00;
+constexpr UINT8  OEM_UPLOAD_OPERATION_01 = 0x01;
+constexpr UINT8  OEM_UPLOAD_OPERATION_80 = 0x80;
+
+//
 // OEM controller commands (network function 3Ah).
 //
 constexpr UINT8  OEM_CMD_REGION_READ     = 0x0B;
