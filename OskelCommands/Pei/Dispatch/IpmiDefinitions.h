@@ -134,4 +134,16 @@ constexpr UINT8  OEM_CMD_EXCHANGE_C2     = 0xC2;
 constexpr UINT8  OEM_CMD_BOOT_STAGE      = 0xC3;
 constexpr UINT8  OEM_CMD_SETTINGS_STORE  = 0xC4;
 
+//
+// Sub-functions of command 1Ch, chosen by request byte 0.
+//
+constexpr UINT8  OEM_1C_WRITE_VALUE  = 0x00;  // byte 1: 00h clears, 01h sets the 16-bit value
+constexpr UINT8  OEM_1C_SET_STATE    = 0x01;
+constexpr UINT8  OEM_1C_GET_STATE    = 0x02;
+
+//
+// Request byte 0 of command C3h: a boot stage report follows in byte 1.
+//
+constexpr UINT8  OEM_BOOT_STAGE_REPORT = 0x01;
+
 }  // namespace Oskel
