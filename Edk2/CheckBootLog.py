@@ -72,10 +72,10 @@ CONSUMER_SENDS = [
 
 SEND = re.compile(
     r"OskelTransport: SendCommand bmc=(\d+) netfn=([0-9a-f]+) lun=(\d+) cmd=([0-9a-f]+) req=([0-9a-f]*)"
-    r" cap=(\d+) status=([0-9A-Fa-f]+) len=(\d+) resp=([0-9a-f]*) caller=0x([0-9A-Fa-f]+)")
-IO_WRITE = re.compile(r"OskelTransport: IoWrite8 port=([0-9a-f]+) value=([0-9a-f]+) caller=0x([0-9A-Fa-f]+)")
-LOAD_AT = re.compile(r"Loading PEIM at 0x([0-9A-Fa-f]+) EntryPoint=0x([0-9A-Fa-f]+)")
-IO_BASES = re.compile(r"OskelTransport: installed bmcs=(\d+) iobase0=([0-9a-f]+) iobase1=([0-9a-f]+)")
+    r" cap=(\d+) status=([0-9a-f]+) len=(\d+) resp=([0-9a-f]*) caller=0x([0-9a-f]+)", re.IGNORECASE)
+IO_WRITE = re.compile(r"OskelTransport: IoWrite8 port=([0-9a-f]+) value=([0-9a-f]+) caller=0x([0-9a-f]+)", re.IGNORECASE)
+LOAD_AT = re.compile(r"Loading PEIM at 0x([0-9a-f]+) EntryPoint=0x([0-9a-f]+)", re.IGNORECASE)
+IO_BASES = re.compile(r"OskelTransport: installed bmcs=(\d+) iobase0=([0-9a-f]+) iobase1=([0-9a-f]+)", re.IGNORECASE)
 
 
 def image_layout(path):
@@ -111,8 +111,8 @@ class Log:
             if match:
                 self.sends.append({
                     "line": index, "bmc": int(match.group(1)), "netfn": int(match.group(2), 16),
-                    "lun": int(match.group(3)), "cmd": int(match.group(4), 16), "req": match.group(5),
-                    "status": int(match.group(7), 16), "resp": match.group(9),
+                    "lun": int(match.group(3)), "cmd": int(match.group(4), 16), "req": match.group(5).lower(),
+                    "status": int(match.group(7), 16), "resp": match.group(9).lower(),
                     "run": self.run_of(int(match.group(10), 16))})
             match = IO_WRITE.search(line)
             if match:
@@ -168,7 +168,7 @@ def main():
             [f"'Install PPI: {BMC_COMMANDS_PPI_GUID}' between the two loads"])
 
     missing = []
-    bases = log.find(IO_BASES.pattern)
+    bases = next((m for m in map(IO_BASES.search, log.lines) if m), None)
     if not bases:
         missing.append("the transport's 'installed' line")
     for bmc in range(2):
