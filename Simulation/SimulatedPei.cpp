@@ -152,8 +152,10 @@ SimulatedPei::Install (const EFI_GUID &Guid, void *Ppi)
 {
   auto  Descriptor = std::make_unique<EFI_PEI_PPI_DESCRIPTOR>();
 
+  // The caller's GUID may be a temporary: the descriptor keeps its own copy.
+  mOwnGuids.push_back (std::make_unique<EFI_GUID>(Guid));
   Descriptor->Flags = EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST;
-  Descriptor->Guid  = const_cast<EFI_GUID *>(&Guid);
+  Descriptor->Guid  = mOwnGuids.back ().get ();
   Descriptor->Ppi   = Ppi;
   mPpis.push_back (Descriptor.get ());
   mOwnDescriptors.push_back (std::move (Descriptor));

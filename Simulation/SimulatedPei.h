@@ -117,6 +117,7 @@ private:
   VariableHolder                                    mVariables{};
   EFI_GUID                                          mVariableGuid;
   std::vector<std::unique_ptr<EFI_PEI_PPI_DESCRIPTOR>> mOwnDescriptors;
+  std::vector<std::unique_ptr<EFI_GUID>>            mOwnGuids;
   std::vector<const EFI_PEI_PPI_DESCRIPTOR *>       mPpis;
   std::vector<std::unique_ptr<uint8_t[]>>           mPool;
   std::vector<Variable>                             mVariableStore;

@@ -263,6 +263,9 @@ const FaultRow  mFaults[] = {
   { "CompletionCode", kCompletionCode },
 };
 
+void PrintTo (const OperationRow &Row, std::ostream *Out) { *Out << Row.Name; }
+void PrintTo (const FaultRow &Row, std::ostream *Out) { *Out << Row.Name; }
+
 class TransferFaultTest : public BoardTest, public ::testing::WithParamInterface<std::tuple<OperationRow, FaultRow>> {
 protected:
   // Runs the operation with send Nth (1-based; 0: none) answered by Fault.
@@ -329,6 +332,8 @@ const Oem1CRow  mOem1C[] = {
   { "Oem1CSetWordEx", [](BMC_COMMANDS_PPI *S, UINT8 *B) { return S->Oem1CSetWordEx (nullptr, S, 0x1234, B, 0); }, 0 },
   { "SetOem1CState", [](BMC_COMMANDS_PPI *S, UINT8 *B) { return S->SetOem1CState (nullptr, S, 1, B, 0); }, 1 },
 };
+
+void PrintTo (const Oem1CRow &Row, std::ostream *Out) { *Out << Row.Name; }
 
 class Oem1CFaultTest : public BoardTest, public ::testing::WithParamInterface<std::tuple<Oem1CRow, FaultRow>> {};
 
