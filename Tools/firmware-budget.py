@@ -238,13 +238,16 @@ class Depth:
 
     def of(self, key, context=frozenset(), stack=()):
         g = self.g
-        if key in stack:
-            raise RuntimeError("recursion: " + " -> ".join(self.name(k) for k in stack + (key,)))
         if not g.bounded.get(key, True):
             raise RuntimeError("unbounded frame: " + self.name(key))
         own = frozenset(g.refs.get(key, ()))
         context = own if own else context
         memo_key = (key, context)
+        # The same function may nest under another spec (RunWorker inside a
+        # composite's step); only the same function with the same steps in
+        # force is a cycle.
+        if memo_key in stack:
+            raise RuntimeError("recursion: " + " -> ".join(self.name(k) for k, _ in stack + (memo_key,)))
         if memo_key in self.memo:
             return self.memo[memo_key]
         callees = set(c for c in g.calls.get(key, ()) if c in g.frame)
@@ -256,7 +259,7 @@ class Depth:
         for callee in sorted(callees):
             if self.name(callee) in self.skip:
                 continue
-            d, p = self.of(callee, context, stack + (key,))
+            d, p = self.of(callee, context, stack + (memo_key,))
             if d > worst:
                 worst, path = d, p
         result = (g.frame[key] + worst, [key] + path)
