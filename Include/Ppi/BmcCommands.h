@@ -687,9 +687,10 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_GET_OEM_1C_STATE)(
   @param[out] Value       Receives the value on success.
   @param[in]  Descriptor  The setting, for BMC_SETTING_DESCRIBED only.
 
-  @retval EFI_SUCCESS            Value was read.
-  @retval EFI_INVALID_PARAMETER  Selector or descriptor refused, a pointer is NULL or Force is above 1.
+  @retval EFI_SUCCESS              Value was read.
+  @retval EFI_INVALID_PARAMETER    Selector or descriptor refused, a pointer is NULL or Force is above 1.
   @retval EFI_BMC_UNEXPECTED_CODE  The store answered with an unknown status.
+  @retval EFI_PROTOCOL_ERROR       The answer lacked the status byte or the value; Value is unchanged.
 **/
 typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_READ_BMC_SETTING)(
   IN CONST EFI_PEI_SERVICES      **PeiServices,
@@ -709,9 +710,11 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_READ_BMC_SETTING)(
   @param[in] Value       The value.
   @param[in] Descriptor  The setting, for BMC_SETTING_DESCRIBED only.
 
-  @retval EFI_SUCCESS            The setting was written.
-  @retval EFI_BAD_BUFFER_SIZE    A described request would pass 246 bytes.
-  @retval EFI_INVALID_PARAMETER  Selector or descriptor refused, a pointer is NULL or Force is above 1.
+  @retval EFI_SUCCESS              The setting was written.
+  @retval EFI_BAD_BUFFER_SIZE      A described request would pass 246 bytes.
+  @retval EFI_INVALID_PARAMETER    Selector or descriptor refused, a pointer is NULL or Force is above 1.
+  @retval EFI_BMC_UNEXPECTED_CODE  The store answered with an unknown status.
+  @retval EFI_PROTOCOL_ERROR       The answer lacked the status byte.
 **/
 typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_WRITE_BMC_SETTING)(
   IN CONST EFI_PEI_SERVICES      **PeiServices,

@@ -1,66 +1,272 @@
 /** @file
   BMC settings store, OEM command C4h.
 
+  The store addresses a setting by its path. A request is an operation
+  byte, 00h and a record length L counting the bytes after it; a write
+  then carries the write flag, the name byte (80h OR path length), the
+  path, the value byte (value length OR the type's flag bit) and the value.
+  Both bytes are a plain OR without masking, the form the BMC has always
+  received: a 128-byte path gives the name byte 80h. Every answer opens
+  with the store's own status byte; a read's value follows from byte 4.
+
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
-#include "../Dispatch/Pending.h"
 
 using namespace Oskel;
 
 namespace {
 
-struct ReadBmcSettingArgs {
-  UINT8                           Selector;
-  VOID                          *Value;
-  CONST BMC_SETTING_DESCRIPTOR  *Descriptor;
+constexpr UINT8  SETTINGS_OP_READ          = 0x00;
+constexpr UINT8  SETTINGS_OP_WRITE         = 0x03;
+constexpr UINT8  SETTINGS_NAME_BYTE        = 0x80;
+constexpr UINT8  SETTINGS_VALUE_OFFSET     = 4;    // of a read's answer
+//
+// Largest L of a write: the whole request then stays within 246 bytes.
+//
+constexpr UINTN  SETTINGS_MAX_WRITE_RECORD = 243;
+
+//
+// A setting as it goes on the wire, whether built in or described by the
+// caller.
+//
+struct SettingView {
+  CONST VOID    *Name;
+  UINT8         NameLength;
+  UINT8         ValueLength;
+  UINT8         Flag;        // ORed into the value byte of a write
+  BOOLEAN       Readable;
 };
 
-constexpr OperationSpec  mReadBmcSettingSpec = { .Kind = DispatchKind::SingleBmc, .Exchange = PendingExchange };
+//
+// Indexed by BMC_SETTING_TYPE.
+//
+constexpr UINT8  mSettingTypeFlags[] = { 0x80, 0x10, 0x20, 0x40 };
 
-struct WriteBmcSettingArgs {
-  UINT8                           Selector;
-  BOOLEAN                         WriteFlag;
-  CONST VOID                    *Value;
-  CONST BMC_SETTING_DESCRIPTOR  *Descriptor;
+//
+// Indexed by selector; both are written with the flag of type 3.
+//
+constexpr SettingView  mBuiltInSettings[] = {
+  { "/ac/uefi/smbioscrc", 18, 4, mSettingTypeFlags[3], TRUE  },  // BMC_SETTING_SMBIOS_CRC
+  { "/dc/uefi/1boot",     14, 1, mSettingTypeFlags[3], FALSE },  // BMC_SETTING_1BOOT: write only
 };
 
-constexpr OperationSpec  mWriteBmcSettingSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
+//
+// Indexed by the store's status byte; any later value is unknown. 9 is a
+// success of its own.
+//
+constexpr EFI_STATUS  mSettingStatusMap[] = {
+  EFI_SUCCESS,
+  EFI_NOT_READY,
+  EFI_PROTOCOL_ERROR,
+  EFI_NOT_FOUND,
+  EFI_INVALID_PARAMETER,
+  EFI_INVALID_PARAMETER,
+  EFI_ACCESS_DENIED,
+  EFI_OUT_OF_RESOURCES,
+  EFI_NOT_FOUND,
+  EFI_SUCCESS
+};
+
+[[nodiscard]] EFI_STATUS
+SettingStatusToEfiStatus (
+  IN UINT8  StatusByte
+  )
+{
+  if (StatusByte >= sizeof (mSettingStatusMap) / sizeof (mSettingStatusMap[0])) {
+    return EFI_BMC_UNEXPECTED_CODE;
+  }
+
+  return mSettingStatusMap[StatusByte];
+}
+
+struct SettingArgs {
+  UINT8                           Operation;    // SETTINGS_OP_READ or SETTINGS_OP_WRITE
+  UINT8                           Selector;
+  BOOLEAN                         WriteFlag;    // write only
+  CONST VOID                      *Value;       // the caller's value, in both directions
+  CONST BMC_SETTING_DESCRIPTOR    *Descriptor;
+  VOID                            *Destination; // the same buffer for a read; NULL for a write
+};
+
+EFI_STATUS
+CheckSettingArgs (
+  IN OUT Operation  &Op
+  )
+{
+  return AnyNull (Op.ArgsAs<SettingArgs>().Value) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+//
+// Selector and descriptor checks. They come before the length limit of a
+// write, so a bad type is refused as such even on an oversized record.
+//
+[[nodiscard]] EFI_STATUS
+ChooseSetting (
+  IN CONST SettingArgs  &Args,
+  IN BOOLEAN            IsWrite,
+  OUT SettingView       &Setting
+  )
+{
+  CONST BMC_SETTING_DESCRIPTOR  *Descriptor = Args.Descriptor;
+
+  if (Args.Selector == BMC_SETTING_DESCRIBED) {
+    if ((Descriptor == nullptr) ||
+        (Descriptor->NameLength > BMC_SETTING_MAX_NAME_LENGTH) ||
+        (Descriptor->ValueLength > BMC_SETTING_MAX_VALUE_LENGTH) ||
+        (Descriptor->Type >= sizeof (mSettingTypeFlags)))
+    {
+      return EFI_INVALID_PARAMETER;
+    }
+
+    Setting = { Descriptor->Name, Descriptor->NameLength, Descriptor->ValueLength, mSettingTypeFlags[Descriptor->Type], TRUE };
+    return EFI_SUCCESS;
+  }
+
+  if ((Args.Selector >= sizeof (mBuiltInSettings) / sizeof (mBuiltInSettings[0])) ||
+      (!IsWrite && !mBuiltInSettings[Args.Selector].Readable))
+  {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Setting = mBuiltInSettings[Args.Selector];
+  return EFI_SUCCESS;
+}
+
+//
+// One exchange with the store, read or write. The selector and descriptor
+// are judged after phase 0, so an unusable BMC is reported as such
+// whatever they hold; their refusal, like the length limit of a write,
+// sends nothing and skips phase 1.
+//
+EFI_STATUS
+ExchangeSetting (
+  IN OUT Operation  &Op
+  )
+{
+  CONST SettingArgs  &Args   = Op.ArgsAs<SettingArgs>();
+  CONST BOOLEAN      IsWrite = (Args.Operation == SETTINGS_OP_WRITE);
+  SettingView        Setting;
+  EFI_STATUS         Status;
+  UINTN              RecordLength;
+  UINT8              Returned;     // value bytes the answer carries: a read's alone
+  UINT8              Received = 0;
+  WireWriter         Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+
+  Status = ChooseSetting (Args, IsWrite, Setting);
+  if (Status != EFI_SUCCESS) {
+    return Refuse (Op, Status);
+  }
+
+  //
+  // L counts the name byte and the path; a write adds its flag, the value
+  // byte and the value. A read never comes near the limit.
+  //
+  RecordLength = Setting.NameLength + 1;
+  if (IsWrite) {
+    RecordLength += Setting.ValueLength + 2;
+    if (RecordLength > SETTINGS_MAX_WRITE_RECORD) {
+      return Refuse (Op, EFI_BAD_BUFFER_SIZE);
+    }
+  }
+
+  Request.Byte (Args.Operation).Byte (0).Byte (static_cast<UINT8>(RecordLength));
+  if (IsWrite) {
+    Request.Byte ((Args.WriteFlag != 0) ? 1 : 0);
+  }
+
+  Request.Byte (SETTINGS_NAME_BYTE | Setting.NameLength).Bytes (Setting.Name, Setting.NameLength);
+  if (IsWrite) {
+    Request.Byte (Setting.ValueLength | Setting.Flag).Bytes (Args.Value, Setting.ValueLength);
+  }
+
+  Returned = IsWrite ? 0 : Setting.ValueLength;
+
+  Status = SendScratch (
+             Op,
+             OEM_NETFN_CONTROLLER,
+             OEM_CMD_SETTINGS_STORE,
+             Request.Length (),
+             SETTINGS_VALUE_OFFSET + Returned,
+             &Received
+             );
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  //
+  // An answer without the status byte, or a read whose value is cut short,
+  // is not passed off as the setting: Value stays as it was.
+  //
+  WireReader  Response (Op.Scratch (), Received);
+
+  if (!Response.Has (0, 1)) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  Status = SettingStatusToEfiStatus (Response.Byte (0));
+  if ((Status != EFI_SUCCESS) || (Returned == 0)) {
+    return Status;
+  }
+
+  if (!Response.Has (SETTINGS_VALUE_OFFSET, Returned)) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  CopyMem (Args.Destination, Response.At (SETTINGS_VALUE_OFFSET), Returned);
+  return EFI_SUCCESS;
+}
+
+constexpr OperationSpec  mReadBmcSettingSpec = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_SETTINGS_STORE,
+  .Check    = CheckSettingArgs,
+  .Exchange = ExchangeSetting
+};
+
+constexpr OperationSpec  mWriteBmcSettingSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_SETTINGS_STORE,
+  .Check    = CheckSettingArgs,
+  .Exchange = ExchangeSetting
+};
 
 }  // namespace
 
 extern "C" EFI_STATUS EFIAPI
 ReadBmcSetting (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 Selector,
-  IN VOID *Value,
-  IN CONST BMC_SETTING_DESCRIPTOR *Descriptor,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
+  IN CONST EFI_PEI_SERVICES        **PeiServices,
+  IN BMC_COMMANDS_PPI              *This,
+  IN UINT8                         Selector,
+  OUT VOID                         *Value,
+  IN CONST BMC_SETTING_DESCRIPTOR  *Descriptor OPTIONAL,
+  IN UINT8                         *BmcInstance,
+  IN BOOLEAN                       Force
   )
 {
-  CONST ReadBmcSettingArgs  Args = { Selector, Value, Descriptor };
+  CONST SettingArgs  Args = { SETTINGS_OP_READ, Selector, FALSE, Value, Descriptor, Value };
 
   return Dispatch (mReadBmcSettingSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
 
 extern "C" EFI_STATUS EFIAPI
 WriteBmcSetting (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 Selector,
-  IN BOOLEAN WriteFlag,
-  IN CONST VOID *Value,
-  IN CONST BMC_SETTING_DESCRIPTOR *Descriptor,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
+  IN CONST EFI_PEI_SERVICES        **PeiServices,
+  IN BMC_COMMANDS_PPI              *This,
+  IN UINT8                         Selector,
+  IN BOOLEAN                       WriteFlag,
+  IN CONST VOID                    *Value,
+  IN CONST BMC_SETTING_DESCRIPTOR  *Descriptor OPTIONAL,
+  IN UINT8                         *BmcInstance,
+  IN BOOLEAN                       Force
   )
 {
-  CONST WriteBmcSettingArgs  Args = { Selector, WriteFlag, Value, Descriptor };
+  CONST SettingArgs  Args = { SETTINGS_OP_WRITE, Selector, WriteFlag, Value, Descriptor, nullptr };
 
   return Dispatch (mWriteBmcSettingSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
