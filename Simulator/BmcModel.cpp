@@ -318,12 +318,14 @@ BmcModel::Controller (const Request &R)
         return Code (IPMI_CC_INVALID_DATA_FIELD);
       }
 
-      if (Offset + Count > mRegionSize) {
-        return Code (IPMI_CC_PARAMETER_OUT_OF_RANGE);
+      // Offsets are 16-bit: a transfer that runs past FFFFh wraps to 0000h.
+      const Bytes  &Stored = Region (D[2]);
+      Bytes        Out;
+      for (size_t Index = 0; Index < Count; Index++) {
+        Out.push_back (Stored[(Offset + Index) % mRegionSize]);
       }
 
-      const Bytes  &Stored = Region (D[2]);
-      return Ok (Bytes (Stored.begin () + Offset, Stored.begin () + Offset + Count));
+      return Ok (Out);
     }
     case 0x0C: {
       if ((D.size () < 4) || (D.size () > 3 + mChunk)) {
@@ -331,11 +333,11 @@ BmcModel::Controller (const Request &R)
       }
 
       const size_t  Offset = Le16 (D, 0);
-      if (Offset + D.size () - 3 > mRegionSize) {
-        return Code (IPMI_CC_PARAMETER_OUT_OF_RANGE);
+      Bytes         &Stored = Region (D[2]);
+      for (size_t Index = 3; Index < D.size (); Index++) {
+        Stored[(Offset + Index - 3) % mRegionSize] = D[Index];
       }
 
-      std::copy (D.begin () + 3, D.end (), Region (D[2]).begin () + Offset);
       return Ok ();
     }
     case 0x10:

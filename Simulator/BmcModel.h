@@ -16,7 +16,6 @@ namespace OskelSim {
 // IPMI completion codes the model answers with.
 constexpr uint8_t IPMI_CC_INVALID_COMMAND       = 0xC1;
 constexpr uint8_t IPMI_CC_REQUEST_LENGTH        = 0xC7;
-constexpr uint8_t IPMI_CC_PARAMETER_OUT_OF_RANGE = 0xC9;
 constexpr uint8_t IPMI_CC_INVALID_DATA_FIELD    = 0xCC;
 constexpr uint8_t IPMI_CC_PARAMETER_UNSUPPORTED = 0x80;  // Get/Set Serial/Modem Configuration
 constexpr uint8_t IPMI_CC_WATCHDOG_UNINITIALIZED = 0x80; // Reset Watchdog Timer before Set

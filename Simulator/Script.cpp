@@ -125,7 +125,7 @@ const std::vector<OperationRow> &
 Operations ()
 {
   static const std::vector<OperationRow>  Rows = {
-    { "OemC1Query", { { "capacity", Kind::Number, mU8, "64" } },
+    { "OemC1Query", { { "capacity", Kind::Number, mU8, "64" }, { "out", Kind::OutputFile, 0, "" } },
       [](ScriptContext &C, const ScriptStep &S, StepResult &R) {
         Bytes  Response (256, 0);
         UINT8  Length = static_cast<UINT8>(S.Number ("capacity")), Bmc = Instance (S);
@@ -177,7 +177,7 @@ Operations ()
         Output (R, "length", std::to_string (Length));
         return Status;
       } },
-    { "SendRawCommand", { { "netfn", Kind::Number, 0x3F, nullptr }, { "cmd", Kind::Number, mU8, nullptr }, { "data", Kind::Data, mU8, "" } },
+    { "SendRawCommand", { { "netfn", Kind::Number, 0x3F, nullptr }, { "cmd", Kind::Number, mU8, nullptr }, { "data", Kind::Data, mU8, "" }, { "out", Kind::OutputFile, 0, "" } },
       [](ScriptContext &C, const ScriptStep &S, StepResult &R) {
         Bytes  Data (256, 0);
         const Bytes  Request = S.Has ("data") ? S.Data ("data") : Bytes{};
@@ -190,7 +190,7 @@ Operations ()
 
         return Status;
       } },
-    { "GetDeviceId", { { "capacity", Kind::Number, mU8, "15" } },
+    { "GetDeviceId", { { "capacity", Kind::Number, mU8, "15" }, { "out", Kind::OutputFile, 0, "" } },
       [](ScriptContext &C, const ScriptStep &S, StepResult &R) {
         Bytes  Response (256, 0);
         UINT8  Length = static_cast<UINT8>(S.Number ("capacity")), Bmc = Instance (S);
@@ -201,7 +201,7 @@ Operations ()
 
         return Status;
       } },
-    { "GetSelfTestResults", { { "capacity", Kind::Number, mU8, "2" } },
+    { "GetSelfTestResults", { { "capacity", Kind::Number, mU8, "2" }, { "out", Kind::OutputFile, 0, "" } },
       [](ScriptContext &C, const ScriptStep &S, StepResult &R) {
         Bytes  Response (256, 0);
         UINT8  Length = static_cast<UINT8>(S.Number ("capacity")), Bmc = Instance (S);
