@@ -200,32 +200,6 @@ Refuse (
 }
 
 EFI_STATUS
-Send (
-  IN Operation      &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
-  IN CONST UINT8    *Request,
-  IN UINT8          RequestLength,
-  OUT UINT8         *Response,
-  IN OUT UINT8      *ResponseLength
-  )
-{
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-
-  return Transport->SendCommand (
-                      Op.PeiServices,
-                      Transport,
-                      NetFn,
-                      0,
-                      Command,
-                      Request,
-                      RequestLength,
-                      Response,
-                      ResponseLength
-                      );
-}
-
-EFI_STATUS
 SendScratch (
   IN Operation  &Op,
   IN UINT8      NetFn,

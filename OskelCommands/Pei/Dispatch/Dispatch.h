@@ -147,7 +147,7 @@ Refuse (
 //
 // One SendCommand on LUN 0. ResponseLength is in: capacity, out: received.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] inline EFI_STATUS
 Send (
   IN Operation      &Op,
   IN UINT8          NetFn,
@@ -156,7 +156,12 @@ Send (
   IN UINT8          RequestLength,
   OUT UINT8         *Response,
   IN OUT UINT8      *ResponseLength
-  );
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+
+  return Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Request, RequestLength, Response, ResponseLength);
+}
 
 //
 // One SendCommand whose request is the first RequestLength bytes of

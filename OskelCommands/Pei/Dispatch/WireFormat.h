@@ -33,16 +33,7 @@ public:
   constexpr WireWriter (UINT8 *Buffer, UINTN Capacity) : mBuffer (Buffer), mCapacity (Capacity), mLength (0), mOverflow (FALSE) {}
 
   WireWriter &
-  Byte (UINT8 Value)
-  {
-    if (mLength < mCapacity) {
-      mBuffer[mLength++] = Value;
-    } else {
-      mOverflow = TRUE;
-    }
-
-    return *this;
-  }
+  Byte (UINT8 Value);
 
   WireWriter &
   Uint16 (UINT16 Value, ByteOrder Order)
@@ -57,17 +48,7 @@ public:
   }
 
   WireWriter &
-  Bytes (CONST VOID *Source, UINTN Count)
-  {
-    if (Count > mCapacity - mLength) {
-      mOverflow = TRUE;
-      return *this;
-    }
-
-    CopyMem (mBuffer + mLength, Source, Count);
-    mLength += Count;
-    return *this;
-  }
+  Bytes (CONST VOID *Source, UINTN Count);
 
   [[nodiscard]] UINT8
   Length () const
@@ -83,15 +64,7 @@ public:
 
 private:
   WireWriter &
-  Field (UINT32 Value, UINTN Width, ByteOrder Order)
-  {
-    for (UINTN Index = 0; Index < Width; Index++) {
-      UINTN  Shift = (Order == ByteOrder::LittleEndian) ? Index : (Width - 1 - Index);
-      Byte (static_cast<UINT8>(Value >> (8 * Shift)));
-    }
-
-    return *this;
-  }
+  Field (UINT32 Value, UINTN Width, ByteOrder Order);
 
   UINT8    *mBuffer;
   UINTN    mCapacity;
