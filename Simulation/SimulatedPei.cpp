@@ -150,13 +150,14 @@ SimulatedPei::Record (const std::string &Service, const std::string &Detail)
 void
 SimulatedPei::Install (const EFI_GUID &Guid, void *Ppi)
 {
-  auto  Descriptor = std::make_unique<EFI_PEI_PPI_DESCRIPTOR>();
+  auto  Own = std::make_unique<OwnDescriptor>();
 
-  Descriptor->Flags = EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST;
-  Descriptor->Guid  = const_cast<EFI_GUID *>(&Guid);
-  Descriptor->Ppi   = Ppi;
-  mPpis.push_back (Descriptor.get ());
-  mOwnDescriptors.push_back (std::move (Descriptor));
+  Own->Guid                  = Guid;
+  Own->Descriptor.Flags      = EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST;
+  Own->Descriptor.Guid       = &Own->Guid;
+  Own->Descriptor.Ppi        = Ppi;
+  mPpis.push_back (&Own->Descriptor);
+  mOwnDescriptors.push_back (std::move (Own));
 }
 
 void

@@ -116,7 +116,11 @@ private:
   CpuIoHolder                                       mCpuIo{};
   VariableHolder                                    mVariables{};
   EFI_GUID                                          mVariableGuid;
-  std::vector<std::unique_ptr<EFI_PEI_PPI_DESCRIPTOR>> mOwnDescriptors;
+  struct OwnDescriptor {
+    EFI_PEI_PPI_DESCRIPTOR Descriptor;
+    EFI_GUID               Guid;        // a copy: callers may pass a temporary
+  };
+  std::vector<std::unique_ptr<OwnDescriptor>> mOwnDescriptors;
   std::vector<const EFI_PEI_PPI_DESCRIPTOR *>       mPpis;
   std::vector<std::unique_ptr<uint8_t[]>>           mPool;
   std::vector<Variable>                             mVariableStore;

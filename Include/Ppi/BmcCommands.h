@@ -617,6 +617,8 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_OEM_1C_CLEAR)(
 
   @retval EFI_SUCCESS            The channel is configured.
   @retval EFI_NOT_FOUND          The BMC has no serial channel.
+  @retval EFI_PROTOCOL_ERROR     The BMC answered Mux Switch Control without
+                                 its two data bytes; nothing was written.
   @retval EFI_INVALID_PARAMETER  A pointer is NULL or Force is above 1.
 **/
 typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_CONFIGURE_SERIAL_CONSOLE)(
@@ -635,6 +637,7 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_CONFIGURE_SERIAL_CONSOLE)(
   @param[out] MuxStatus   Receives the mux status byte on success.
 
   @retval EFI_SUCCESS            The mux answered.
+  @retval EFI_PROTOCOL_ERROR     The answer lacked the status byte; MuxStatus is unchanged.
   @retval EFI_INVALID_PARAMETER  A pointer is NULL, Channel is above 15 or Force is above 1.
 **/
 typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_SET_SERIAL_MUX)(

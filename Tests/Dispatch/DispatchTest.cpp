@@ -203,6 +203,9 @@ TEST_F (DispatchTest, LateRefusalSkipsPhaseOne) {
 }
 
 TEST_F (DispatchTest, SendScratchNeverReportsMoreThanCapacity) {
+  // SendScratch talks to whichever BMC is selected; the entry's boot stage
+  // report leaves the last one selected.
+  Board.Transport.Selected = 0;
   Bmc (0).Then (Reply{ EFI_SUCCESS, { 1, 2, 3 }, uint8_t (200) });
   Operation  Op{ Board.Services (), Service, &Bmc0, 0, FALSE, nullptr, &mSingle };
   UINT8      Received = 0xEE;

@@ -33,4 +33,27 @@ QueryIntoCallerBuffer (
   return Send (Op, Op.Spec->NetFn, Op.Spec->Command, nullptr, 0, Args.Response, Args.ResponseLength);
 }
 
+EFI_STATUS
+QueryScratchByte (
+  IN OUT Operation  &Op,
+  IN UINT8          RequestLength,
+  OUT UINT8         *Value
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       Received = 1;
+
+  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Op.Scratch (), RequestLength, Op.Scratch (), &Received);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  if (Received == 0) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  *Value = Op.Scratch ()[0];
+  return EFI_SUCCESS;
+}
+
 }  // namespace Oskel

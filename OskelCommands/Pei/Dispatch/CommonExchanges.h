@@ -32,4 +32,18 @@ QueryIntoCallerBuffer (
   IN OUT Operation  &Op
   );
 
+//
+// Spec.Command with the first RequestLength bytes of ScratchBuffer as its
+// request, answered with one data byte. On EFI_SUCCESS *Value receives that
+// byte; an answer without it is EFI_PROTOCOL_ERROR and *Value keeps its
+// contents, so a byte left over from an earlier exchange is never passed off
+// as the BMC's.
+//
+[[nodiscard]] EFI_STATUS
+QueryScratchByte (
+  IN OUT Operation  &Op,
+  IN UINT8          RequestLength,
+  OUT UINT8         *Value
+  );
+
 }  // namespace Oskel

@@ -1,36 +1,136 @@
 /** @file
   Block upload, OEM command 92h.
 
+  A block travels as a 32-byte first piece and then pieces of up to
+  BMC_CHUNK_SIZE; each answer hands back the handle that the next piece
+  carries, which chains the pieces of one upload.
+
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "../BmcCommandsPei.h"
-#include "../Dispatch/Dispatch.h"
-#include "../Dispatch/Pending.h"
+#include "FileService.h"
 
 using namespace Oskel;
 
 namespace {
 
-struct UploadBlocksArgs {
-  UINT32          BlockTag;
-  UINT8           Value;
-  CONST UINT8   *Data;
-  CONST UINT32  *Length;
-  BOOLEAN         UseOp80;
-};
+constexpr UINT8  UPLOAD_FIRST_PIECE_SIZE  = 32;
+constexpr UINT8  UPLOAD_RESPONSE_CAPACITY = 5;
+constexpr UINT8  UPLOAD_HANDLE_OFFSET     = 3;  // after the echoed manufacturer id
+constexpr UINT8  UPLOAD_MORE_DATA         = 0x01;
 
-constexpr OperationSpec  mUploadBlocksSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
-
-struct UploadBlocksOp1Args {
-  UINT32          BlockTag;
-  UINT8           Value;
+struct UploadArgs {
+  UINT32        BlockTag;
+  UINT8         OperationCode;  // OEM_UPLOAD_OPERATION_00, _80 or _01
+  UINT8         Value;
   CONST UINT8   *Data;
   CONST UINT32  *Length;
 };
 
-constexpr OperationSpec  mUploadBlocksOp1Spec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
+EFI_STATUS
+CheckUpload (
+  IN OUT Operation  &Op
+  )
+{
+  CONST UploadArgs  &Args = Op.ArgsAs<UploadArgs>();
+
+  //
+  // Both for a block, neither for the bare request.
+  //
+  return ((Args.Data == nullptr) != (Args.Length == nullptr)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+//
+// One request of command 92h: the bare 9 bytes without a piece, or the
+// chained handle, the more-data flag and the piece. When another piece is
+// to follow, response byte 3 becomes its handle; the BMC's handles fit in
+// that one byte, and byte 4 is not part of them.
+//
+[[nodiscard]] EFI_STATUS
+SendUploadPiece (
+  IN Operation     &Op,
+  IN CONST UINT8   *Piece OPTIONAL,
+  IN UINT8         PieceLength,
+  IN OUT UINT16    *Handle,
+  IN BOOLEAN       MoreData
+  )
+{
+  CONST UploadArgs  &Args = Op.ArgsAs<UploadArgs>();
+  EFI_STATUS        Status;
+  UINT8             Received;
+
+  WireWriter  Request = OemGroupRequest (Op);
+  Request.Uint32 (Args.BlockTag, ByteOrder::BigEndian).Byte (Args.OperationCode).Byte (Args.Value);
+  if (Piece != nullptr) {
+    Request.Uint16 (*Handle, ByteOrder::LittleEndian)
+      .Byte (MoreData ? UPLOAD_MORE_DATA : 0)
+      .Bytes (Piece, PieceLength);
+  }
+
+  Status = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Request.Length (), UPLOAD_RESPONSE_CAPACITY, &Received);
+  if ((Status != EFI_SUCCESS) || !MoreData) {
+    return Status;
+  }
+
+  WireReader  Response (Op.Scratch (), Received);
+  if (!Response.Has (UPLOAD_HANDLE_OFFSET, 1)) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  *Handle = Response.Byte (UPLOAD_HANDLE_OFFSET);
+  return EFI_SUCCESS;
+}
+
+//
+// The whole block to the BMC selected, under one guard; every BMC of a
+// broadcast starts again from the first piece with handle 0000h.
+//
+EFI_STATUS
+UploadExchange (
+  IN OUT Operation  &Op
+  )
+{
+  CONST UploadArgs  &Args      = Op.ArgsAs<UploadArgs>();
+  CONST UINT8       *Piece     = Args.Data;
+  UINT32            Remaining;
+  UINT32            PieceLength;
+  UINT16            Handle = 0;
+  EFI_STATUS        Status;
+
+  if (Piece == nullptr) {
+    return SendUploadPiece (Op, nullptr, 0, &Handle, FALSE);
+  }
+
+  Remaining = *Args.Length;
+  if (Remaining == 0) {
+    return Refuse (Op, EFI_INVALID_PARAMETER);
+  }
+
+  PieceLength = (Remaining < UPLOAD_FIRST_PIECE_SIZE) ? Remaining : UPLOAD_FIRST_PIECE_SIZE;
+  do {
+    Remaining -= PieceLength;
+    Status     = SendUploadPiece (Op, Piece, static_cast<UINT8>(PieceLength), &Handle, Remaining != 0);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+
+    Piece      += PieceLength;
+    PieceLength = (Remaining < BMC_CHUNK_SIZE) ? Remaining : BMC_CHUNK_SIZE;
+  } while (Remaining != 0);
+
+  return EFI_SUCCESS;
+}
+
+//
+// Both slots: they differ only in the operation byte.
+//
+constexpr OperationSpec  mUploadBlocksSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .Check    = CheckUpload,
+  .Exchange = UploadExchange
+};
 
 }  // namespace
 
@@ -38,16 +138,22 @@ extern "C" EFI_STATUS EFIAPI
 UploadBlocks (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT32 BlockTag,
-  IN UINT8 Value,
-  IN CONST UINT8 *Data,
-  IN CONST UINT32 *Length,
-  IN BOOLEAN UseOp80,
+  IN UINT32                  BlockTag,
+  IN UINT8                   Value,
+  IN CONST UINT8             *Data OPTIONAL,
+  IN CONST UINT32            *Length OPTIONAL,
+  IN BOOLEAN                 UseOp80,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST UploadBlocksArgs  Args = { BlockTag, Value, Data, Length, UseOp80 };
+  CONST UploadArgs  Args = {
+    BlockTag,
+    (UseOp80 != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00,
+    Value,
+    Data,
+    Length
+  };
 
   return Dispatch (mUploadBlocksSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -56,15 +162,15 @@ extern "C" EFI_STATUS EFIAPI
 UploadBlocksOp1 (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT32 BlockTag,
-  IN UINT8 Value,
-  IN CONST UINT8 *Data,
-  IN CONST UINT32 *Length,
+  IN UINT32                  BlockTag,
+  IN UINT8                   Value,
+  IN CONST UINT8             *Data OPTIONAL,
+  IN CONST UINT32            *Length OPTIONAL,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST UploadBlocksOp1Args  Args = { BlockTag, Value, Data, Length };
+  CONST UploadArgs  Args = { BlockTag, OEM_UPLOAD_OPERATION_01, Value, Data, Length };
 
-  return Dispatch (mUploadBlocksOp1Spec, PeiServices, This, BmcInstance, Force, &Args);
+  return Dispatch (mUploadBlocksSpec, PeiServices, This, BmcInstance, Force, &Args);
 }

@@ -8,20 +8,73 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
-#include "../Dispatch/Pending.h"
 
 using namespace Oskel;
 
 namespace {
 
+//
+// The largest request and response a raw command may carry; the caller's
+// Data buffer takes the response, so it must hold this many bytes.
+//
+constexpr UINT8  mRawCommandMaxData = 243;
+
 struct SendRawCommandArgs {
   UINT8    NetFn;
   UINT8    Command;
-  UINT8  *Data;
-  UINT8  *DataLength;
+  UINT8    *Data;
+  UINT8    *DataLength;
 };
 
-constexpr OperationSpec  mSendRawCommandSpec = { .Kind = DispatchKind::SingleBmc, .Exchange = PendingExchange };
+[[nodiscard]] EFI_STATUS
+CheckRawCommand (
+  IN OUT Operation  &Op
+  )
+{
+  CONST SendRawCommandArgs  &Args = Op.ArgsAs<SendRawCommandArgs>();
+
+  if (AnyNull (Args.Data, Args.DataLength)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  return (*Args.DataLength > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+}
+
+[[nodiscard]] EFI_STATUS
+ExchangeRawCommand (
+  IN OUT Operation  &Op
+  )
+{
+  CONST SendRawCommandArgs  &Args = Op.ArgsAs<SendRawCommandArgs>();
+  EFI_STATUS                Status;
+  UINT8                     Received = mRawCommandMaxData;
+
+  //
+  // The answer lands in ScratchBuffer so the request stays intact in Data
+  // while the transport works on it.
+  //
+  Status = Send (Op, Args.NetFn, Args.Command, Args.Data, *Args.DataLength, Op.Scratch (), &Received);
+  if (Status == EFI_SUCCESS) {
+    //
+    // A transport that reports more than the capacity still gets no more
+    // than 243 bytes copied into the caller's buffer.
+    //
+    if (Received > mRawCommandMaxData) {
+      Received = mRawCommandMaxData;
+    }
+
+    *Args.DataLength = Received;
+    CopyMem (Args.Data, Op.Scratch (), Received);
+  }
+
+  return Status;
+}
+
+constexpr OperationSpec  mSendRawCommandSpec = {
+  .Kind     = DispatchKind::SingleBmc,
+  .Check    = CheckRawCommand,
+  .Exchange = ExchangeRawCommand
+};
 
 constexpr OperationSpec  mGetDeviceIdSpec = {
   .Kind     = DispatchKind::SingleBmc,
@@ -40,10 +93,40 @@ constexpr OperationSpec  mGetSelfTestResultsSpec = {
 };
 
 struct StartPostWatchdogArgs {
-  UINT16  Countdown;
+  UINT16    Countdown;
 };
 
-constexpr OperationSpec  mStartPostWatchdogSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
+[[nodiscard]] EFI_STATUS
+ArmAndStartWatchdog (
+  IN OUT Operation  &Op
+  )
+{
+  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+  EFI_STATUS  Status;
+  UINT8       Length;
+
+  Request.Byte (IPMI_WATCHDOG_TIMER_USE_BIOS_POST)
+         .Byte (IPMI_WATCHDOG_ACTION_HARD_RESET)
+         .Byte (IPMI_WATCHDOG_PRE_TIMEOUT_NONE)
+         .Byte (IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP)
+         .Uint16 (Op.ArgsAs<StartPostWatchdogArgs>().Countdown, ByteOrder::LittleEndian);
+
+  Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_WATCHDOG_TIMER, Request.Length (), 0, nullptr);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  //
+  // Set only loads the countdown; Reset starts it.
+  //
+  Length = 0;
+  return Send (Op, IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER, nullptr, 0, Op.Scratch (), &Length);
+}
+
+constexpr OperationSpec  mStartPostWatchdogSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .Exchange = ArmAndStartWatchdog
+};
 
 }  // namespace
 
@@ -51,10 +134,10 @@ extern "C" EFI_STATUS EFIAPI
 SendRawCommand (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 NetFn,
-  IN UINT8 Command,
-  IN UINT8 *Data,
-  IN UINT8 *DataLength,
+  IN UINT8                   NetFn,
+  IN UINT8                   Command,
+  IN OUT UINT8               *Data,
+  IN OUT UINT8               *DataLength,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
@@ -98,7 +181,7 @@ extern "C" EFI_STATUS EFIAPI
 StartPostWatchdog (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT16 Countdown,
+  IN UINT16                  Countdown,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )

@@ -1,5 +1,11 @@
 /** @file
-  Boot stage report and progress mailbox.
+  Boot stage report: OEM command C3h and the BMC's progress mailbox.
+
+  A stage reaches each BMC twice: as command C3h through the transport, and
+  as byte writes to a set of I/O ports relative to the BMC's I/O base, which
+  another platform module publishes in a GUID-extension HOB. The ports are
+  written even when the transport advises against commands, so a BMC that
+  cannot take them still sees boot progress.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -10,6 +16,207 @@
 
 using namespace Oskel;
 
+namespace {
+
+//
+// Stages that concern BMC 0 alone, whatever the BMC count.
+//
+constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
+
+constexpr UINT8  SECONDARY_BMC_INDEX = 1;
+
+//
+// The platform HOB holds one 21-byte entry per BMC; the entry's I/O base is
+// a little-endian 16-bit field, not aligned, at this offset from the start
+// of the HOB (generic header and name included).
+//
+constexpr UINTN  BMC_INFO_IO_BASE_OFFSET = 590;
+constexpr UINTN  BMC_INFO_ENTRY_SIZE     = 21;
+
+//
+// Fields of EFI_HOB_GENERIC_HEADER, read byte by byte: a HobLength that is
+// not a multiple of 8 leaves the next header unaligned.
+//
+constexpr UINTN  HOB_TYPE_OFFSET   = 0;
+constexpr UINTN  HOB_LENGTH_OFFSET = 2;
+
+//
+// Progress mailbox, in the order the BMC expects the writes. Ports are
+// relative to the BMC's I/O base; 4Eh/4Fh are an index/data pair through
+// which the stage lands in register 3Eh.
+//
+struct MailboxWrite {
+  UINT16     Offset;
+  UINT8      Value;
+  BOOLEAN    IsStage;    // the stage goes out instead of Value
+};
+
+constexpr MailboxWrite  mMailbox[] = {
+  { 0x0CB5, 0x00, FALSE },
+  { 0x0CB6, 0x00, FALSE },
+  { 0x0CB7, 0x00, FALSE },
+  { 0x0CB8, 0x00, TRUE  },
+  { 0x0CBF, 0xA5, FALSE },
+  { 0x004E, 0x3E, FALSE },
+  { 0x004F, 0x00, TRUE  }
+};
+
+[[nodiscard]] constexpr UINT16
+MailboxSpan (
+  VOID
+  )
+{
+  UINT16  Span = 0;
+
+  for (CONST MailboxWrite &Write : mMailbox) {
+    Span = (Write.Offset > Span) ? Write.Offset : Span;
+  }
+
+  return Span;
+}
+
+[[nodiscard]] EFI_STATUS
+SendStage (
+  IN OUT Operation  &Op
+  )
+{
+  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+
+  Request.Byte (OEM_BOOT_STAGE_REPORT).Byte (Op.ArgsAs<UINT8>());
+  return SendScratch (Op, OEM_NETFN_CONTROLLER, OEM_CMD_BOOT_STAGE, Request.Length (), 0, nullptr);
+}
+
+//
+// The I/O base of BMC BmcIndex from the first platform BMC information HOB.
+// Only bytes inside that HOB are read: an index whose entry lies beyond its
+// HobLength has no base. A HOB shorter than its own header would stall or
+// derail the walk, so it ends the search. A base whose mailbox would run past
+// the top of the 64 KiB I/O space is no base either: the writes would wrap
+// onto unrelated low ports.
+//
+[[nodiscard]] UINT16
+ReadUint16Le (
+  IN CONST UINT8  *Bytes
+  )
+{
+  return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
+}
+
+[[nodiscard]] EFI_STATUS
+GetBmcIoBase (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN UINT8                   BmcIndex,
+  OUT UINT16                 *IoBase
+  )
+{
+  VOID         *HobList = nullptr;
+  CONST UINT8  *Hob;
+  UINT16       Type;
+  UINT16       Length;
+  UINT16       Base;
+  UINTN        Offset = BMC_INFO_IO_BASE_OFFSET + BMC_INFO_ENTRY_SIZE * BmcIndex;
+
+  if (EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &HobList)) || (HobList == nullptr)) {
+    return EFI_NOT_FOUND;
+  }
+
+  for (Hob = static_cast<CONST UINT8 *>(HobList); ; Hob += Length) {
+    Type   = ReadUint16Le (Hob + HOB_TYPE_OFFSET);
+    Length = ReadUint16Le (Hob + HOB_LENGTH_OFFSET);
+    if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
+      return EFI_NOT_FOUND;
+    }
+
+    if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) &&
+        (Length >= sizeof (EFI_HOB_GUID_TYPE)) &&
+        SameGuid (reinterpret_cast<CONST EFI_GUID *>(Hob + sizeof (EFI_HOB_GENERIC_HEADER)), &mPlatformBmcInfoHobGuid))
+    {
+      break;
+    }
+  }
+
+  if (Offset + sizeof (UINT16) > Length) {
+    return EFI_NOT_FOUND;
+  }
+
+  Base = ReadUint16Le (Hob + Offset);
+  if (Base > 0xFFFF - MailboxSpan ()) {
+    return EFI_NOT_FOUND;
+  }
+
+  *IoBase = Base;
+  return EFI_SUCCESS;
+}
+
+//
+// Reports Stage to the BMC already selected, whose index *BmcIndex holds.
+// The command's outcome reaches only the transport's health bookkeeping;
+// the result is that of the last mailbox write.
+//
+[[nodiscard]] EFI_STATUS
+ReportStageToBmc (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This,
+  IN UINT8                   Stage,
+  IN UINT8                   *BmcIndex,
+  IN UINT8                   Force
+  )
+{
+  EFI_STATUS  Status;
+  UINT16      IoBase;
+
+  if (Force > 1) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Operation  Op = { PeiServices, This, BmcIndex, Force, FALSE, &Stage, nullptr };
+
+  (VOID)RunGuarded (Op, SendStage);
+
+  //
+  // BMC 0 has a fixed mailbox at base 0 on boards without the HOB.
+  //
+  Status = GetBmcIoBase (PeiServices, *BmcIndex, &IoBase);
+  if (EFI_ERROR (Status)) {
+    if (*BmcIndex != 0) {
+      return Status;
+    }
+
+    IoBase = 0;
+  }
+
+  for (CONST MailboxWrite &Write : mMailbox) {
+    Status = WriteIoPort8 (PeiServices, static_cast<UINT16>(IoBase + Write.Offset), Write.IsStage ? Stage : Write.Value);
+  }
+
+  return Status;
+}
+
+[[nodiscard]] EFI_STATUS
+SelectAndReport (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This,
+  IN UINT8                   Stage,
+  IN UINT8                   Index,
+  IN UINT8                   Force
+  )
+{
+  EFI_STATUS  Status;
+
+  Status = This->Transport->SelectBmc (PeiServices, This->Transport, Index);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  return ReportStageToBmc (PeiServices, This, Stage, &Index, Force);
+}
+
+}  // namespace
+
+//
+// BmcInstance is validated like every operation's, but the report goes to
+// every BMC regardless of its value.
+//
 extern "C" EFI_STATUS EFIAPI
 ReportBootStage (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
@@ -19,21 +226,75 @@ ReportBootStage (
   IN BOOLEAN                 Force
   )
 {
-  (VOID)PeiServices;
-  (VOID)This;
-  (VOID)Stage;
-  (VOID)BmcInstance;
-  (VOID)Force;
-  return EFI_UNSUPPORTED;
+  EFI_STATUS  Status;
+  UINT8       Count;
+  UINT8       Index;
+
+  if (This == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  if (PeiServices == nullptr) {
+    PeiServices = This->PeiServices;
+  }
+
+  Count  = GetBmcCount (PeiServices, This);
+  Status = CheckBmcInstance (PeiServices, This, BmcInstance);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  for (UINT8 ZeroOnly : mBmcZeroOnlyStages) {
+    if (Stage == ZeroOnly) {
+      Count = 1;
+    }
+  }
+
+  for (Index = 0; Index < Count; Index++) {
+    Status = SelectAndReport (PeiServices, This, Stage, Index, Force);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+  }
+
+  return EFI_SUCCESS;
 }
 
+//
+// The located service only proves that the module is installed; the report
+// goes through This.
+//
 extern "C" EFI_STATUS EFIAPI
 ReportBootStageSecondary (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This
   )
 {
-  (VOID)PeiServices;
-  (VOID)This;
-  return EFI_UNSUPPORTED;
+  EFI_STATUS  Status;
+  VOID        *Installed = nullptr;
+  UINT8       Secondary  = SECONDARY_BMC_INDEX;
+
+  if (This == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  if (PeiServices == nullptr) {
+    PeiServices = This->PeiServices;
+  }
+
+  Status = (*PeiServices)->LocatePpi (PeiServices, &mBmcCommandsPpiGuid, 0, nullptr, &Installed);
+  if (EFI_ERROR (Status) || (Installed == nullptr)) {
+    return EFI_NOT_FOUND;
+  }
+
+  if (EFI_ERROR (This->Transport->PrepareSecondaryBmc (PeiServices, This->Transport))) {
+    return EFI_NOT_FOUND;
+  }
+
+  Status = CheckBmcInstance (PeiServices, This, &Secondary);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  return SelectAndReport (PeiServices, This, BOOT_STAGE_PEI_BMC_COMMANDS, Secondary, FALSE);
 }

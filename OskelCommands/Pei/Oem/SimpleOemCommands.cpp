@@ -6,50 +6,185 @@
 **/
 
 #include "../BmcCommandsPei.h"
+#include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
-#include "../Dispatch/Pending.h"
 
 using namespace Oskel;
 
 namespace {
 
-struct OemC1QueryArgs {
-  UINT8  *Response;
-  UINT8  *ResponseLength;
+//
+// Commands C2h and 20h carry two bytes each way in the caller's buffer.
+//
+constexpr UINT8  OEM_EXCHANGE_LENGTH = 2;
+
+//
+// Values command 10h accepts.
+//
+constexpr UINT8  OEM_10_VALUE_MAX = 3;
+
+//
+// Buffer in, answer out over it. Length is the caller's in/out count
+// (command 20h) or NULL when the count is not returned (command C2h).
+//
+struct InPlaceArgs {
+  UINT8    *Buffer;
+  UINT8    *Length;
 };
 
-constexpr OperationSpec  mOemC1QuerySpec = { .Kind = DispatchKind::SingleBmc, .Exchange = PendingExchange };
-
-struct OemC2ExchangeArgs {
-  UINT8  *Buffer;
+struct ValueArgs {
+  UINT8    *Value;
 };
 
-constexpr OperationSpec  mOemC2ExchangeSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
-
-struct Oem20ExchangeArgs {
-  UINT8  *Buffer;
-  UINT8  *Length;
+struct FlagArgs {
+  BOOLEAN    Enable;
 };
 
-constexpr OperationSpec  mOem20ExchangeSpec = { .Kind = DispatchKind::SingleBmc, .Exchange = PendingExchange };
+[[nodiscard]] EFI_STATUS
+CheckC2Buffer (
+  IN OUT Operation  &Op
+  )
+{
+  return AnyNull (Op.ArgsAs<InPlaceArgs>().Buffer) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
 
-struct GetOem10ValueArgs {
-  UINT8  *Value;
+[[nodiscard]] EFI_STATUS
+Check20Buffer (
+  IN OUT Operation  &Op
+  )
+{
+  CONST InPlaceArgs  &Args = Op.ArgsAs<InPlaceArgs>();
+
+  if (AnyNull (Args.Buffer, Args.Length) || (*Args.Length != OEM_EXCHANGE_LENGTH)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  return EFI_SUCCESS;
+}
+
+//
+// The transport reads the request out of Buffer before it writes the answer
+// over it. Under broadcast the next BMC is sent what this one answered. The
+// count handed back never exceeds the two bytes the buffer is known to hold.
+//
+[[nodiscard]] EFI_STATUS
+ExchangeInPlace (
+  IN OUT Operation  &Op
+  )
+{
+  CONST InPlaceArgs  &Args    = Op.ArgsAs<InPlaceArgs>();
+  UINT8              Received = OEM_EXCHANGE_LENGTH;
+  EFI_STATUS         Status;
+
+  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Args.Buffer, OEM_EXCHANGE_LENGTH, Args.Buffer, &Received);
+  if (Args.Length != nullptr) {
+    *Args.Length = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
+  }
+
+  return Status;
+}
+
+[[nodiscard]] EFI_STATUS
+CheckValue (
+  IN OUT Operation  &Op
+  )
+{
+  return AnyNull (Op.ArgsAs<ValueArgs>().Value) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+[[nodiscard]] EFI_STATUS
+CheckNewValue (
+  IN OUT Operation  &Op
+  )
+{
+  CONST UINT8  *Value = Op.ArgsAs<ValueArgs>().Value;
+
+  return (AnyNull (Value) || (*Value > OEM_10_VALUE_MAX)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+[[nodiscard]] EFI_STATUS
+GetValue (
+  IN OUT Operation  &Op
+  )
+{
+  return QueryScratchByte (Op, 0, Op.ArgsAs<ValueArgs>().Value);
+}
+
+[[nodiscard]] EFI_STATUS
+SetValue (
+  IN OUT Operation  &Op
+  )
+{
+  EFI_STATUS  Status;
+  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+
+  Request.Byte (*Op.ArgsAs<ValueArgs>().Value);
+  Status = SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, Request.Length (), 0, nullptr);
+
+  //
+  // The BMC refuses the value in its present operating mode; callers tell
+  // that apart from a transport that lacks the command.
+  //
+  return (Status == EFI_UNSUPPORTED) ? EFI_BMC_MODE_UNSUPPORTED : Status;
+}
+
+[[nodiscard]] EFI_STATUS
+SetFlag (
+  IN OUT Operation  &Op
+  )
+{
+  UINT8  Request  = (Op.ArgsAs<FlagArgs>().Enable != 0) ? 1 : 0;
+  UINT8  Capacity = 0;
+
+  return Send (Op, Op.Spec->NetFn, Op.Spec->Command, &Request, sizeof (Request), nullptr, &Capacity);
+}
+
+constexpr OperationSpec  mOemC1QuerySpec = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_QUERY_C1,
+  .Check    = CheckCallerBuffer,
+  .Exchange = QueryIntoCallerBuffer
 };
 
-constexpr OperationSpec  mGetOem10ValueSpec = { .Kind = DispatchKind::SingleBmc, .Exchange = PendingExchange };
-
-struct SetOem10ValueArgs {
-  UINT8  *Value;
+constexpr OperationSpec  mOemC2ExchangeSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_EXCHANGE_C2,
+  .Check    = CheckC2Buffer,
+  .Exchange = ExchangeInPlace
 };
 
-constexpr OperationSpec  mSetOem10ValueSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
-
-struct SetOem62FlagArgs {
-  BOOLEAN  Enable;
+constexpr OperationSpec  mOem20ExchangeSpec = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_EXCHANGE_20,
+  .Check    = Check20Buffer,
+  .Exchange = ExchangeInPlace
 };
 
-constexpr OperationSpec  mSetOem62FlagSpec = { .Kind = DispatchKind::Broadcast, .Exchange = PendingExchange };
+constexpr OperationSpec  mGetOem10ValueSpec = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_VALUE_10,
+  .Check    = CheckValue,
+  .Exchange = GetValue
+};
+
+constexpr OperationSpec  mSetOem10ValueSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_VALUE_10,
+  .Check    = CheckNewValue,
+  .Exchange = SetValue
+};
+
+constexpr OperationSpec  mSetOem62FlagSpec = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_CONTROLLER,
+  .Command  = OEM_CMD_FLAG_62,
+  .Exchange = SetFlag
+};
 
 }  // namespace
 
@@ -57,13 +192,13 @@ extern "C" EFI_STATUS EFIAPI
 OemC1Query (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Response,
-  IN UINT8 *ResponseLength,
+  OUT UINT8                  *Response,
+  IN OUT UINT8               *ResponseLength,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST OemC1QueryArgs  Args = { Response, ResponseLength };
+  CONST CallerBufferArgs  Args = { Response, ResponseLength };
 
   return Dispatch (mOemC1QuerySpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -72,12 +207,12 @@ extern "C" EFI_STATUS EFIAPI
 OemC2Exchange (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Buffer,
+  IN OUT UINT8               *Buffer,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST OemC2ExchangeArgs  Args = { Buffer };
+  CONST InPlaceArgs  Args = { Buffer, nullptr };
 
   return Dispatch (mOemC2ExchangeSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -86,13 +221,13 @@ extern "C" EFI_STATUS EFIAPI
 Oem20Exchange (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Buffer,
-  IN UINT8 *Length,
+  IN OUT UINT8               *Buffer,
+  IN OUT UINT8               *Length,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST Oem20ExchangeArgs  Args = { Buffer, Length };
+  CONST InPlaceArgs  Args = { Buffer, Length };
 
   return Dispatch (mOem20ExchangeSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -101,12 +236,12 @@ extern "C" EFI_STATUS EFIAPI
 GetOem10Value (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Value,
+  OUT UINT8                  *Value,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST GetOem10ValueArgs  Args = { Value };
+  CONST ValueArgs  Args = { Value };
 
   return Dispatch (mGetOem10ValueSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -115,12 +250,12 @@ extern "C" EFI_STATUS EFIAPI
 SetOem10Value (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Value,
+  IN UINT8                   *Value,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST SetOem10ValueArgs  Args = { Value };
+  CONST ValueArgs  Args = { Value };
 
   return Dispatch (mSetOem10ValueSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
@@ -129,12 +264,12 @@ extern "C" EFI_STATUS EFIAPI
 SetOem62Flag (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN BOOLEAN Enable,
+  IN BOOLEAN                 Enable,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST SetOem62FlagArgs  Args = { Enable };
+  CONST FlagArgs  Args = { Enable };
 
   return Dispatch (mSetOem62FlagSpec, PeiServices, This, BmcInstance, Force, &Args);
 }
