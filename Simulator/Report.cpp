@@ -72,7 +72,7 @@ DescribeEvent (const Event &E)
       std::string  Line = Printf ("ipmi  SendCommand bmc %u ", E.Bmc) + NetFnName (E.NetFn) + " / " + CommandName (E.NetFn, E.Command, E.Request)
                           + Printf (" (%02Xh/%02Xh) req [", E.NetFn, E.Command) + Hex (E.Request) + Printf ("] cap %u -> ", E.Capacity);
       if (E.Status == EFI_SUCCESS) {
-        Line += "cc " + CompletionCodeName (0) + Printf (", %u byte(s) [", E.Received) + Hex (E.Response) + "]";
+        Line += "cc " + CompletionCodeName (0) + (E.Received == 0 ? std::string () : Printf (", %u byte(s) [", E.Received) + Hex (E.Response) + "]");
       } else if (Answered (E)) {
         Line += "cc " + CompletionCodeName (static_cast<uint8_t>(E.Status));
       } else {

@@ -93,14 +93,6 @@ protected:
     return Out;
   }
 
-  // An operation whose slot is still a placeholder answers EFI_UNSUPPORTED
-  // without a single exchange.
-  bool
-  Pending (const OskelSim::StepResult &R) const
-  {
-    return (R.Status == EFI_UNSUPPORTED) && Sends ().empty ();
-  }
-
   OskelSim::BmcModel &Model (size_t Index) { return *Sim->Models.at (Index); }
 
   OskelSim::SimulatorOptions                Options;
@@ -108,8 +100,5 @@ protected:
   EFI_STATUS                                BootStatus = EFI_SUCCESS;
   size_t                                    Since = 0;
 };
-
-#define SKIP_IF_PENDING(Result, Slot) \
-  if (Pending (Result)) { GTEST_SKIP () << Slot " still answers EFI_UNSUPPORTED without sending"; }
 
 }  // namespace OskelTest
