@@ -8,6 +8,10 @@ fail=0
 
 # Writable or zero-initialised data of any size.
 writable=$(size -A "$obj" | awk '$1 ~ /^\.(data|bss|tbss|tdata|sdata|sbss)/ && $2 > 0 {print $1" "$2}')
+# Any other section the loader would map writable (flag W), whatever its name.
+writable_flagged=$(readelf -SW "$obj" | awk '/^ +\[/ {sub(/^ +\[ *[0-9]+\] +/, ""); if ($7 ~ /W/ && $5 !~ /^0+$/) print $1" 0x"$5}')
+writable=$( { echo "$writable"; echo "$writable_flagged" | while read -r name size; do
+  [ -n "$name" ] && ! echo "$writable" | grep -q "^$name " && echo "$name $size"; done; } | sed '/^$/d')
 if [ -n "$writable" ]; then
   echo "FAIL writable data:"; echo "$writable"; fail=1
 fi

@@ -1,7 +1,7 @@
 /** @file
   Standalone PEI environment: the subset of the UEFI PI base types, PEI
   services table, PPI descriptor, HOB headers and CPU I/O PPI that the
-  module uses, with the layouts of the PI specification.
+  module uses, laid out exactly as PI defines them.
 
   This header stands in for EDK II's MdePkg PiPei.h under the same include
   name, so sources that include <PiPei.h> build unchanged inside an EDK II

@@ -95,8 +95,9 @@ Dispatch (
   );
 
 //
-// The worker on the BMC already selected: Force check, Spec.Check, then
-// Spec.Exchange under the guard (or alone when the spec is not guarded).
+// The worker on the BMC already selected: Force check, the operation's
+// Check, then its Exchange under the guard (or alone for an operation that
+// is not guarded).
 // Also runs the internal steps of composite operations.
 //
 [[nodiscard]] EFI_STATUS

@@ -1,0 +1,666 @@
+// libFuzzer harness: one slot per input, with fuzzed arguments, on a board
+// whose transport answers every call from the input (status, completion
+// code, data, reported count, health). It stops on any sanitizer report and
+// on any of these:
+//  - a byte written outside a caller buffer (guard bytes, poisoned for ASan)
+//    or outside the part of it the operation may write, or to a buffer the
+//    operation only reads;
+//  - a record field other than ScratchBuffer changed;
+//  - a POISON byte (a response byte the transport did not report) in an
+//    output;
+//  - a guard protocol fault (GuardMonitor.h);
+//  - more SendCommand calls than the operation can make with its arguments;
+//  - an output changed on a result that leaves it as it was.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuardMonitor.h"
+#include "SimulatedBoard.h"
+
+#if defined (__has_feature)
+  #if __has_feature (address_sanitizer)
+    #include <sanitizer/asan_interface.h>
+    #define FENCE_POISON(Address, Size)    ASAN_POISON_MEMORY_REGION (Address, Size)
+    #define FENCE_UNPOISON(Address, Size)  ASAN_UNPOISON_MEMORY_REGION (Address, Size)
+  #endif
+#endif
+#ifndef FENCE_POISON
+  #define FENCE_POISON(Address, Size)    ((void)(Address), (void)(Size))
+  #define FENCE_UNPOISON(Address, Size)  ((void)(Address), (void)(Size))
+#endif
+
+namespace {
+
+using OskelCheck::POISON;
+using OskelSim::Reply;
+using OskelSim::Request;
+
+constexpr size_t   GUARD_SIZE = 16;
+constexpr uint8_t  GUARD_BYTE = 0xEE;
+constexpr size_t   MAX_TRANSFER = 2048;
+
+constexpr const char  *mSlotNames[BMC_OPERATION_COUNT] = {
+  "OemC1Query", "OemC2Exchange", "Oem20Exchange", "RegionRead", "RegionWrite", "SendRawCommand",
+  "GetDeviceId", "GetSelfTestResults", "ReportBootStage", "GetOem10Value", "SetOem10Value",
+  "SetOem62Flag", "FileOpen", "FileRead", "FileWrite", "FileClose", "ReadKnownFile", "WriteKnownFile",
+  "FileDelete", "GetFileSize", "UploadBlocks", "UploadBlocksOp1", "StartPostWatchdog", "Oem1CSetWord",
+  "Oem1CClear", "ConfigureSerialConsole", "SetSerialMux", "SetOem1CState", "GetOem1CState",
+  "ReadBmcSetting", "WriteBmcSetting", "Oem1CSetWordEx", "ReportBootStageSecondary"
+};
+
+uint8_t  mCurrentSlot;
+
+[[noreturn]] void
+Finding (const std::string &What)
+{
+  std::fprintf (stderr, "FINDING: slot %u %s: %s\n", mCurrentSlot, mSlotNames[mCurrentSlot], What.c_str ());
+  std::abort ();
+}
+
+uint8_t
+NotPoison (uint8_t Byte)
+{
+  return (Byte == POISON) ? static_cast<uint8_t>(POISON - 1) : Byte;
+}
+
+// A caller buffer between two guards. Only [WriteFrom, WriteTo) may change;
+// DataOut buffers must not hold POISON afterwards.
+class Fenced {
+public:
+  Fenced (const char *Name, size_t Size, FuzzedDataProvider &Input) : mName (Name), mSize (Size), mStorage (new uint8_t[GUARD_SIZE * 2 + Size])
+  {
+    std::memset (mStorage.get (), GUARD_BYTE, GUARD_SIZE * 2 + Size);
+    for (size_t Index = 0; Index < Size; Index++) {
+      Data ()[Index] = NotPoison (Input.ConsumeIntegral<uint8_t>());
+    }
+
+    mBefore.assign (Data (), Data () + Size);
+    FENCE_POISON (mStorage.get (), GUARD_SIZE);
+    FENCE_POISON (Data () + Size, GUARD_SIZE);
+  }
+
+  ~Fenced ()
+  {
+    FENCE_UNPOISON (mStorage.get (), GUARD_SIZE * 2 + mSize);
+  }
+
+  uint8_t *Data () { return mStorage.get () + GUARD_SIZE; }
+  // Takes the content the operation starts from, once the harness has set it.
+  void Arm () { mBefore.assign (Data (), Data () + mSize); }
+  template <typename T> T *As () { return reinterpret_cast<T *>(Data ()); }
+  template <typename T> T Initial () const { T Value; std::memcpy (&Value, mBefore.data (), sizeof (T)); return Value; }
+  size_t Size () const { return mSize; }
+  bool Changed () { return std::memcmp (mBefore.data (), Data (), mSize) != 0; }
+
+  void MayWrite (size_t From, size_t To) { mWriteFrom = From; mWriteTo = std::min (To, mSize); }
+  void MayWriteAll () { MayWrite (0, mSize); }
+  void Copied () { mCopied = true; }
+
+  void Check ()
+  {
+    FENCE_UNPOISON (mStorage.get (), GUARD_SIZE * 2 + mSize);
+    for (size_t Index = 0; Index < GUARD_SIZE; Index++) {
+      if ((mStorage[Index] != GUARD_BYTE) || (Data ()[mSize + Index] != GUARD_BYTE)) {
+        Finding (mName + ": guard byte overwritten");
+      }
+    }
+
+    for (size_t Index = 0; Index < mSize; Index++) {
+      bool  Writable = (Index >= mWriteFrom) && (Index < mWriteTo);
+      if (!Writable && (Data ()[Index] != mBefore[Index])) {
+        Finding (mName + ": byte " + std::to_string (Index) + " written, outside what the operation may write");
+      }
+
+      if (Writable && mCopied && (Data ()[Index] == POISON)) {
+        Finding (mName + ": byte " + std::to_string (Index) + " copied from beyond the received response");
+      }
+    }
+  }
+
+private:
+  std::string                 mName;
+  size_t                      mSize;
+  std::unique_ptr<uint8_t[]>  mStorage;
+  std::vector<uint8_t>        mBefore;
+  size_t                      mWriteFrom = 0;
+  size_t                      mWriteTo   = 0;
+  bool                        mCopied    = false;
+};
+
+EFI_STATUS
+FuzzedStatus (FuzzedDataProvider &Input)
+{
+  static constexpr EFI_STATUS  mErrors[] = {
+    EFI_DEVICE_ERROR, EFI_NOT_READY, EFI_UNSUPPORTED, EFI_INVALID_PARAMETER, EFI_TIMEOUT, EFI_BMC_RETRY, EFI_NOT_FOUND
+  };
+  uint8_t  Kind = Input.ConsumeIntegral<uint8_t>();
+
+  if (Kind < 160) {
+    return EFI_SUCCESS;
+  }
+
+  if (Kind < 208) {
+    return mErrors[Kind % (sizeof (mErrors) / sizeof (mErrors[0]))];
+  }
+
+  return Input.ConsumeIntegralInRange<EFI_STATUS>(1, 0xFF);
+}
+
+struct Call {
+  FuzzedDataProvider          &Input;
+  OskelSim::SimulatedBoard    &Board;
+  BMC_COMMANDS_PPI            *Service;
+  CONST EFI_PEI_SERVICES      **PeiServices;
+  BMC_COMMANDS_PPI            *This;
+  UINT8                       *BmcInstance;
+  BOOLEAN                     Force;
+  uint32_t                    NullMask;
+  std::vector<std::unique_ptr<Fenced>> Buffers;
+
+  // The caller's pointer for argument Nth: the buffer, or NULL when the
+  // input says so.
+  template <typename T>
+  T *Pointer (unsigned Nth, Fenced &Buffer)
+  {
+    Buffer.Arm ();
+    return ((NullMask >> Nth) & 1) ? nullptr : Buffer.As<T>();
+  }
+
+  Fenced &Buffer (const char *Name, size_t Size)
+  {
+    Buffers.push_back (std::make_unique<Fenced>(Name, Size, Input));
+    return *Buffers.back ();
+  }
+
+  size_t Chunks (size_t Bytes) const { return (Bytes + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE; }
+};
+
+// One row per slot: calls it with fuzzed arguments, says which bytes it may
+// write, and returns the most SendCommand calls it may make on one BMC.
+struct SlotOutcome {
+  EFI_STATUS  Status;
+  size_t      SendsPerBmc;
+  bool        Broadcast;  // ALL_BMCS reaches every BMC (slot 8: whatever the instance)
+};
+
+using SlotDriver = std::function<SlotOutcome (Call &)>;
+
+size_t
+TransferLength (Call &C)
+{
+  return C.Input.ConsumeIntegralInRange<size_t>(0, MAX_TRANSFER);
+}
+
+const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
+  // 0 OemC1Query
+  [] (Call &C) {
+    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
+    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
+    *Length.Data () = static_cast<uint8_t>(Response.Size ());
+    Response.MayWriteAll ();
+    Length.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->OemC1Query (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force);
+    return SlotOutcome{ Status, 1, false };
+  },
+  // 1 OemC2Exchange
+  [] (Call &C) {
+    Fenced  &Buffer = C.Buffer ("Buffer", 2);
+    Buffer.MayWriteAll ();
+    return SlotOutcome{ C.Service->OemC2Exchange (C.PeiServices, C.This, C.Pointer<UINT8>(0, Buffer), C.BmcInstance, C.Force), 1, true };
+  },
+  // 2 Oem20Exchange
+  [] (Call &C) {
+    uint8_t  Wanted = C.Input.ConsumeBool () ? 2 : C.Input.ConsumeIntegral<uint8_t>();
+    Fenced   &Buffer = C.Buffer ("Buffer", std::max<size_t>(Wanted, 2));
+    Fenced   &Length = C.Buffer ("Length", 1);
+    *Length.Data () = Wanted;
+    Buffer.MayWrite (0, Wanted);
+    Length.MayWriteAll ();
+    return SlotOutcome{ C.Service->Oem20Exchange (C.PeiServices, C.This, C.Pointer<UINT8>(0, Buffer), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
+  },
+  // 3 RegionRead
+  [] (Call &C) {
+    UINT16  Offset = C.Input.ConsumeIntegral<UINT16>();
+    UINT8   Selector = C.Input.ConsumeIntegral<UINT8>();
+    size_t  Wanted = TransferLength (C);
+    Fenced  &Buffer = C.Buffer ("Buffer", Wanted);
+    Fenced  &Length = C.Buffer ("Length", 2);
+    *Length.As<UINT16>() = static_cast<UINT16>(Wanted);
+    Buffer.MayWriteAll ();
+    Buffer.Copied ();
+    Length.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->RegionRead (C.PeiServices, C.This, Offset, Selector, C.Pointer<UINT16>(0, Length), C.Pointer<UINT8>(1, Buffer), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && Length.Changed ()) {
+      Finding ("RegionRead changed *Length on a failure");
+    }
+
+    if ((Status == EFI_SUCCESS) && (*Length.As<UINT16>() > Wanted)) {
+      Finding ("RegionRead reported more bytes than asked for");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Wanted), false };
+  },
+  // 4 RegionWrite
+  [] (Call &C) {
+    UINT16  Offset = C.Input.ConsumeIntegral<UINT16>();
+    UINT8   Selector = C.Input.ConsumeIntegral<UINT8>();
+    size_t  Wanted = TransferLength (C);
+    Fenced  &Data = C.Buffer ("Data", Wanted);
+    Fenced  &Length = C.Buffer ("Length", 2);
+    *Length.As<UINT16>() = static_cast<UINT16>(Wanted);
+    Length.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->RegionWrite (C.PeiServices, C.This, Offset, Selector, C.Pointer<UINT16>(0, Length), C.Pointer<UINT8>(1, Data), C.BmcInstance, C.Force);
+    if ((Status == EFI_SUCCESS) ? (*Length.As<UINT16>() != Wanted) : Length.Changed ()) {
+      Finding ("RegionWrite: *Length must change only on success, to the length written");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Wanted), false };
+  },
+  // 5 SendRawCommand
+  [] (Call &C) {
+    UINT8   NetFn = C.Input.ConsumeIntegral<UINT8>();
+    UINT8   Command = C.Input.ConsumeIntegral<UINT8>();
+    Fenced  &Data = C.Buffer ("Data", 243);
+    Fenced  &Length = C.Buffer ("DataLength", 1);
+    *Length.Data () = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<uint8_t>(0, 243) : C.Input.ConsumeIntegral<uint8_t>();
+    Data.MayWriteAll ();
+    Data.Copied ();
+    Length.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->SendRawCommand (C.PeiServices, C.This, NetFn, Command, C.Pointer<UINT8>(0, Data), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && (Data.Changed () || Length.Changed ())) {
+      Finding ("SendRawCommand changed Data or *DataLength on a failure");
+    }
+
+    return SlotOutcome{ Status, 1, false };
+  },
+  // 6 GetDeviceId
+  [] (Call &C) {
+    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
+    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
+    *Length.Data () = static_cast<uint8_t>(Response.Size ());
+    Response.MayWriteAll ();
+    Length.MayWriteAll ();
+    return SlotOutcome{ C.Service->GetDeviceId (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
+  },
+  // 7 GetSelfTestResults
+  [] (Call &C) {
+    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
+    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
+    *Length.Data () = static_cast<uint8_t>(Response.Size ());
+    Response.MayWriteAll ();
+    Length.MayWriteAll ();
+    return SlotOutcome{ C.Service->GetSelfTestResults (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
+  },
+  // 8 ReportBootStage
+  [] (Call &C) {
+    UINT8  Stage = C.Input.ConsumeIntegral<UINT8>();
+    return SlotOutcome{ C.Service->ReportBootStage (C.PeiServices, C.This, Stage, C.BmcInstance, C.Force), 1, true };
+  },
+  // 9 GetOem10Value
+  [] (Call &C) {
+    Fenced  &Value = C.Buffer ("Value", 1);
+    Value.MayWriteAll ();
+    Value.Copied ();
+    EFI_STATUS  Status = C.Service->GetOem10Value (C.PeiServices, C.This, C.Pointer<UINT8>(0, Value), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && Value.Changed ()) {
+      Finding ("GetOem10Value wrote *Value on a failure");
+    }
+
+    return SlotOutcome{ Status, 1, false };
+  },
+  // 10 SetOem10Value
+  [] (Call &C) {
+    Fenced  &Value = C.Buffer ("Value", 1);
+    if (C.Input.ConsumeBool ()) {
+      *Value.Data () &= 3;
+    }
+
+    return SlotOutcome{ C.Service->SetOem10Value (C.PeiServices, C.This, C.Pointer<UINT8>(0, Value), C.BmcInstance, C.Force), 1, true };
+  },
+  // 11 SetOem62Flag
+  [] (Call &C) {
+    BOOLEAN  Enable = C.Input.ConsumeIntegral<UINT8>();
+    return SlotOutcome{ C.Service->SetOem62Flag (C.PeiServices, C.This, Enable, C.BmcInstance, C.Force), 1, true };
+  },
+  // 12 FileOpen
+  [] (Call &C) {
+    uint8_t  NameLength = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<uint8_t>(0, MAX_FILE_NAME_LENGTH) : C.Input.ConsumeIntegral<uint8_t>();
+    Fenced   &Name = C.Buffer ("Name", NameLength);
+    Fenced   &Handle = C.Buffer ("Handle", 4);
+    UINT8    OpenFlag = C.Input.ConsumeIntegral<UINT8>();
+    UINT8    OpenMode = C.Input.ConsumeIntegral<UINT8>();
+    UINT32   FileSize = C.Input.ConsumeIntegral<UINT32>();
+    UINT8    AccessMode = C.Input.ConsumeIntegral<UINT8>();
+    UINT8    FileClass = C.Input.ConsumeIntegral<UINT8>();
+    Handle.MayWriteAll ();
+    Handle.Copied ();
+    return SlotOutcome{ C.Service->FileOpen (C.PeiServices, C.This, C.Pointer<CHAR8>(0, Name), NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, C.Pointer<UINT32>(1, Handle), C.BmcInstance, C.Force), 1, false };
+  },
+  // 13 FileRead
+  [] (Call &C) {
+    UINT32  Handle = C.Input.ConsumeIntegral<UINT32>();
+    UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
+    size_t  Count = TransferLength (C);
+    Fenced  &Buffer = C.Buffer ("Buffer", Count);
+    Fenced  &BytesRead = C.Buffer ("BytesRead", 4);
+    Buffer.MayWriteAll ();
+    Buffer.Copied ();
+    BytesRead.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->FileRead (C.PeiServices, C.This, Handle, Offset, static_cast<UINT32>(Count), C.Pointer<VOID>(0, Buffer), C.Pointer<UINT32>(1, BytesRead), C.BmcInstance, C.Force);
+    if (BytesRead.Changed () && (*BytesRead.As<UINT32>() > Count)) {
+      Finding ("FileRead reported more bytes than asked for");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Count), false };
+  },
+  // 14 FileWrite
+  [] (Call &C) {
+    UINT32  Handle = C.Input.ConsumeIntegral<UINT32>();
+    UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
+    size_t  Count = TransferLength (C);
+    Fenced  &Buffer = C.Buffer ("Buffer", Count);
+    Fenced  &CountOut = C.Buffer ("Count", 4);
+    *CountOut.As<UINT32>() = static_cast<UINT32>(Count);
+    CountOut.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->FileWrite (C.PeiServices, C.This, Handle, Offset, C.Pointer<VOID>(0, Buffer), C.Pointer<UINT32>(1, CountOut), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && CountOut.Changed ()) {
+      Finding ("FileWrite changed *Count on a failure");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Count), false };
+  },
+  // 15 FileClose
+  [] (Call &C) {
+    UINT32  Handle = C.Input.ConsumeBool () ? 0 : C.Input.ConsumeIntegral<UINT32>();
+    return SlotOutcome{ C.Service->FileClose (C.PeiServices, C.This, Handle, C.BmcInstance, C.Force), 1, false };
+  },
+  // 16 ReadKnownFile
+  [] (Call &C) {
+    UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
+    UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
+    size_t  Count = TransferLength (C);
+    Fenced  &Buffer = C.Buffer ("Buffer", Count);
+    Fenced  &BytesRead = C.Buffer ("BytesRead", 4);
+    Fenced  &Size = C.Buffer ("Size", 4);
+    Buffer.MayWriteAll ();
+    Buffer.Copied ();
+    BytesRead.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->ReadKnownFile (C.PeiServices, C.This, Id, Offset, static_cast<UINT32>(Count), C.Pointer<VOID>(0, Buffer), C.Pointer<UINT32>(1, BytesRead), C.Pointer<UINT32>(2, Size), C.BmcInstance, C.Force);
+    if (BytesRead.Changed () && (*BytesRead.As<UINT32>() > Count)) {
+      Finding ("ReadKnownFile reported more bytes than asked for");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Count) + 2, false };
+  },
+  // 17 WriteKnownFile
+  [] (Call &C) {
+    UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
+    UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
+    size_t  Count = TransferLength (C);
+    Fenced  &Buffer = C.Buffer ("Buffer", Count);
+    Fenced  &CountOut = C.Buffer ("Count", 4);
+    Fenced  &Size = C.Buffer ("Size", 4);
+    *CountOut.As<UINT32>() = static_cast<UINT32>(Count);
+    CountOut.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->WriteKnownFile (C.PeiServices, C.This, Id, Offset, C.Pointer<VOID>(0, Buffer), C.Pointer<UINT32>(1, CountOut), C.Pointer<UINT32>(2, Size), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && CountOut.Changed ()) {
+      Finding ("WriteKnownFile changed *Count on a failure");
+    }
+
+    return SlotOutcome{ Status, C.Chunks (Count) + 2, false };
+  },
+  // 18 FileDelete
+  [] (Call &C) {
+    UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
+    Fenced  &NameLength = C.Buffer ("NameLength", 1);
+    Fenced  &Name = C.Buffer ("Name", *NameLength.Data ());
+    return SlotOutcome{ C.Service->FileDelete (C.PeiServices, C.This, Id, C.Pointer<CHAR8>(0, Name), C.Pointer<UINT8>(1, NameLength), C.BmcInstance, C.Force), 1, false };
+  },
+  // 19 GetFileSize
+  [] (Call &C) {
+    UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
+    Fenced  &NameLength = C.Buffer ("NameLength", 1);
+    Fenced  &Name = C.Buffer ("Name", *NameLength.Data ());
+    Fenced  &Size = C.Buffer ("Size", 4);
+    Size.MayWriteAll ();
+    Size.Copied ();
+    return SlotOutcome{ C.Service->GetFileSize (C.PeiServices, C.This, Id, C.Pointer<CHAR8>(0, Name), C.Pointer<UINT8>(1, NameLength), C.Pointer<UINT32>(2, Size), C.BmcInstance, C.Force), 1, false };
+  },
+  // 20 UploadBlocks
+  [] (Call &C) {
+    UINT32   Tag = C.Input.ConsumeIntegral<UINT32>();
+    UINT8    Value = C.Input.ConsumeIntegral<UINT8>();
+    BOOLEAN  UseOp80 = C.Input.ConsumeIntegral<UINT8>();
+    size_t   Length = TransferLength (C);
+    Fenced   &Data = C.Buffer ("Data", Length);
+    Fenced   &LengthIn = C.Buffer ("Length", 4);
+    *LengthIn.As<UINT32>() = static_cast<UINT32>(Length);
+    size_t   Pieces = (Length <= 32) ? 1 : 1 + (Length - 32 + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE;
+    return SlotOutcome{ C.Service->UploadBlocks (C.PeiServices, C.This, Tag, Value, C.Pointer<UINT8>(0, Data), C.Pointer<UINT32>(1, LengthIn), UseOp80, C.BmcInstance, C.Force), Pieces, true };
+  },
+  // 21 UploadBlocksOp1
+  [] (Call &C) {
+    UINT32  Tag = C.Input.ConsumeIntegral<UINT32>();
+    UINT8   Value = C.Input.ConsumeIntegral<UINT8>();
+    size_t  Length = TransferLength (C);
+    Fenced  &Data = C.Buffer ("Data", Length);
+    Fenced  &LengthIn = C.Buffer ("Length", 4);
+    *LengthIn.As<UINT32>() = static_cast<UINT32>(Length);
+    size_t  Pieces = (Length <= 32) ? 1 : 1 + (Length - 32 + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE;
+    return SlotOutcome{ C.Service->UploadBlocksOp1 (C.PeiServices, C.This, Tag, Value, C.Pointer<UINT8>(0, Data), C.Pointer<UINT32>(1, LengthIn), C.BmcInstance, C.Force), Pieces, true };
+  },
+  // 22 StartPostWatchdog
+  [] (Call &C) {
+    UINT16  Countdown = C.Input.ConsumeIntegral<UINT16>();
+    return SlotOutcome{ C.Service->StartPostWatchdog (C.PeiServices, C.This, Countdown, C.BmcInstance, C.Force), 2, true };
+  },
+  // 23 Oem1CSetWord
+  [] (Call &C) {
+    UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
+    return SlotOutcome{ C.Service->Oem1CSetWord (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
+  },
+  // 24 Oem1CClear
+  [] (Call &C) {
+    return SlotOutcome{ C.Service->Oem1CClear (C.PeiServices, C.This, C.BmcInstance, C.Force), 15, false };
+  },
+  // 25 ConfigureSerialConsole: channel scan 3 x 7, mux read 3, mux write 3,
+  // two channel access writes 3 x 2 each, mux hand-over 5, comm settings 3.
+  [] (Call &C) {
+    Fenced  &Config = C.Buffer ("Config", sizeof (SERIAL_CONSOLE_CONFIG));
+    return SlotOutcome{ C.Service->ConfigureSerialConsole (C.PeiServices, C.This, C.Pointer<SERIAL_CONSOLE_CONFIG>(0, Config), C.BmcInstance, C.Force), 21 + 3 + 3 + 12 + 5 + 3, true };
+  },
+  // 26 SetSerialMux
+  [] (Call &C) {
+    UINT8   Channel = C.Input.ConsumeIntegral<UINT8>() & (C.Input.ConsumeBool () ? 0x0F : 0xFF);
+    UINT8   Setting = C.Input.ConsumeIntegral<UINT8>();
+    Fenced  &Status = C.Buffer ("MuxStatus", 1);
+    Status.MayWriteAll ();
+    Status.Copied ();
+    return SlotOutcome{ C.Service->SetSerialMux (C.PeiServices, C.This, Channel, Setting, C.Pointer<UINT8>(0, Status), C.BmcInstance, C.Force), 1, true };
+  },
+  // 27 SetOem1CState: the read through slot 28, then the retried set.
+  [] (Call &C) {
+    UINT32  State = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<UINT32>(0, 1) : C.Input.ConsumeIntegral<UINT32>();
+    return SlotOutcome{ C.Service->SetOem1CState (C.PeiServices, C.This, State, C.BmcInstance, C.Force), 16, false };
+  },
+  // 28 GetOem1CState
+  [] (Call &C) {
+    Fenced  &State = C.Buffer ("State", 4);
+    State.MayWriteAll ();
+    EFI_STATUS  Status = C.Service->GetOem1CState (C.PeiServices, C.This, C.Pointer<UINT32>(0, State), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && State.Changed ()) {
+      Finding ("GetOem1CState wrote *State on a failure");
+    }
+
+    if (State.Changed () && (State.Data ()[0] == POISON)) {
+      Finding ("GetOem1CState took the state byte from beyond the received response");
+    }
+
+    return SlotOutcome{ Status, 1, false };
+  },
+  // 29 ReadBmcSetting
+  [] (Call &C) {
+    UINT8   Selector = C.Input.ConsumeBool () ? (C.Input.ConsumeBool () ? BMC_SETTING_SMBIOS_CRC : BMC_SETTING_DESCRIBED) : C.Input.ConsumeIntegral<UINT8>();
+    Fenced  &Descriptor = C.Buffer ("Descriptor", sizeof (BMC_SETTING_DESCRIPTOR));
+    BMC_SETTING_DESCRIPTOR  *D = Descriptor.As<BMC_SETTING_DESCRIPTOR>();
+    if (C.Input.ConsumeBool ()) {
+      D->NameLength %= BMC_SETTING_MAX_NAME_LENGTH + 1;
+      D->ValueLength %= BMC_SETTING_MAX_VALUE_LENGTH + 1;
+      D->Type %= 4;
+    }
+
+    size_t  Room = (Selector == BMC_SETTING_SMBIOS_CRC) ? 4 : (Selector == BMC_SETTING_DESCRIBED) ? std::min<size_t>(D->ValueLength, BMC_SETTING_MAX_VALUE_LENGTH) : 0;
+    Fenced  &Value = C.Buffer ("Value", std::max<size_t>(Room, 1));
+    Value.MayWrite (0, Room);
+    Value.Copied ();
+    EFI_STATUS  Status = C.Service->ReadBmcSetting (C.PeiServices, C.This, Selector, C.Pointer<VOID>(0, Value), C.Pointer<BMC_SETTING_DESCRIPTOR>(1, Descriptor), C.BmcInstance, C.Force);
+    if ((Status != EFI_SUCCESS) && Value.Changed ()) {
+      Finding ("ReadBmcSetting wrote Value on a failure");
+    }
+
+    return SlotOutcome{ Status, 1, false };
+  },
+  // 30 WriteBmcSetting
+  [] (Call &C) {
+    UINT8    Selector = C.Input.ConsumeBool () ? C.Input.PickValueInArray<UINT8>({ BMC_SETTING_SMBIOS_CRC, BMC_SETTING_1BOOT, BMC_SETTING_DESCRIBED }) : C.Input.ConsumeIntegral<UINT8>();
+    BOOLEAN  WriteFlag = C.Input.ConsumeIntegral<UINT8>();
+    Fenced   &Descriptor = C.Buffer ("Descriptor", sizeof (BMC_SETTING_DESCRIPTOR));
+    BMC_SETTING_DESCRIPTOR  *D = Descriptor.As<BMC_SETTING_DESCRIPTOR>();
+    if (C.Input.ConsumeBool ()) {
+      D->NameLength %= BMC_SETTING_MAX_NAME_LENGTH + 1;
+      D->ValueLength %= BMC_SETTING_MAX_VALUE_LENGTH + 1;
+      D->Type %= 4;
+    }
+
+    size_t  Size = (Selector == BMC_SETTING_SMBIOS_CRC) ? 4 : (Selector == BMC_SETTING_1BOOT) ? 1 : (Selector == BMC_SETTING_DESCRIBED) ? std::min<size_t>(D->ValueLength, BMC_SETTING_MAX_VALUE_LENGTH) : 0;
+    Fenced  &Value = C.Buffer ("Value", std::max<size_t>(Size, 1));
+    return SlotOutcome{ C.Service->WriteBmcSetting (C.PeiServices, C.This, Selector, WriteFlag, C.Pointer<VOID>(0, Value), C.Pointer<BMC_SETTING_DESCRIPTOR>(1, Descriptor), C.BmcInstance, C.Force), 1, true };
+  },
+  // 31 Oem1CSetWordEx
+  [] (Call &C) {
+    UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
+    return SlotOutcome{ C.Service->Oem1CSetWordEx (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
+  },
+  // 32 ReportBootStageSecondary
+  [] (Call &C) {
+    return SlotOutcome{ C.Service->ReportBootStageSecondary (C.PeiServices, C.This), 1, false };
+  },
+};
+
+}  // namespace
+
+extern "C" int
+LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
+{
+  FuzzedDataProvider  Input (Data, Size);
+  uint8_t             Slot     = Input.ConsumeIntegralInRange<uint8_t>(0, BMC_OPERATION_COUNT - 1);
+  size_t              BmcCount = Input.ConsumeIntegralInRange<size_t>(1, 3);
+
+  mCurrentSlot = Slot;
+
+  OskelSim::SimulatedBoard  Board (BmcCount);
+  Board.Pei.Hobs.AddPlatformBmcInfo ({ 0x0A00, 0x0B00, 0x0C00 });
+  BMC_COMMANDS_PPI  *Service = Board.InstallService ();
+  if (Service == nullptr) {
+    Finding ("the entry did not install the service");
+  }
+
+  if (Input.ConsumeIntegralInRange<uint8_t>(0, 15) == 0) {
+    Board.Transport.ReportedCount = Input.ConsumeIntegralInRange<uint8_t>(0, 4);
+  }
+
+  for (size_t Index = 0; Index < BmcCount; Index++) {
+    if (Input.ConsumeIntegralInRange<uint8_t>(0, 31) == 0) {
+      Board.Transport.At (Index).SelectStatus = EFI_DEVICE_ERROR;
+    }
+  }
+
+  Board.Transport.HealthHook = [&Input] (uint8_t, EFI_STATUS &Status, std::optional<uint8_t> &State) {
+    uint8_t  Kind = Input.ConsumeIntegral<uint8_t>();
+    if (Kind >= 200) {
+      Status = (Kind & 1) ? EFI_INVALID_PARAMETER : EFI_NOT_READY;
+    }
+
+    if ((Kind % 7) == 1) {
+      State = IPMI_BMC_STATE_UNUSABLE;
+    } else if ((Kind % 7) == 2) {
+      State = std::nullopt;
+    }
+  };
+
+  Board.Transport.SendHook = [&Input] (const Request &R, Reply) {
+    Reply  Answer;
+    Answer.Status = FuzzedStatus (Input);
+    if (Answer.Status == EFI_SUCCESS) {
+      size_t  Length = Input.ConsumeIntegralInRange<size_t>(0, R.Capacity);
+      for (size_t Index = 0; Index < Length; Index++) {
+        Answer.Data.push_back (NotPoison (Input.ConsumeIntegral<uint8_t>()));
+      }
+
+      if (Input.ConsumeIntegralInRange<uint8_t>(0, 7) == 0) {
+        Answer.ReportedCount = Input.ConsumeIntegralInRange<uint8_t>(0, R.Capacity);
+      }
+    }
+
+    return Answer;
+  };
+
+  OskelCheck::GuardMonitor  Monitor (Board.Transport, Service);
+  BMC_COMMANDS_PRIVATE      RecordBefore;
+  std::memcpy (&RecordBefore, Service->Self, sizeof (RecordBefore));
+  UINT8                     Instance = Input.PickValueInArray<UINT8>({ 0, 0, 1, 2, 3, ALL_BMCS, ALL_BMCS, 0x7F });
+  Call                      C{ Input, Board, Service, Board.Services (), Service, &Instance, 0, 0, {} };
+  uint8_t                   Flags = Input.ConsumeIntegral<uint8_t>();
+
+  C.Force       = (Flags & 0x30) == 0x30 ? static_cast<BOOLEAN>(2 + (Flags & 0x0F)) : static_cast<BOOLEAN>((Flags >> 4) & 1);
+  C.PeiServices = (Flags & 0x40) ? nullptr : Board.Services ();
+  C.This        = ((Flags & 0x8F) == 0x8F) ? nullptr : Service;
+  C.NullMask    = (Input.ConsumeIntegralInRange<uint8_t>(0, 7) == 0) ? Input.ConsumeIntegral<uint8_t>() : 0;
+  bool  InstanceNull = Input.ConsumeIntegralInRange<uint8_t>(0, 31) == 0;
+  if (InstanceNull) {
+    C.BmcInstance = nullptr;
+  }
+
+  UINT8          InstanceBefore = Instance;
+  SlotOutcome    Outcome        = mSlots[Slot](C);
+
+  for (auto &Buffer : C.Buffers) {
+    Buffer->Check ();
+  }
+
+  if (Instance != InstanceBefore) {
+    Finding ("the caller's BmcInstance byte was written");
+  }
+
+  BMC_COMMANDS_PRIVATE  RecordAfter;
+  std::memcpy (&RecordAfter, Service->Self, sizeof (RecordAfter));
+  std::memcpy (RecordAfter.Interface.ScratchBuffer, RecordBefore.Interface.ScratchBuffer, BMC_SCRATCH_BUFFER_SIZE);
+  if (std::memcmp (&RecordBefore, &RecordAfter, sizeof (RecordBefore)) != 0) {
+    Finding ("a record field other than ScratchBuffer changed");
+  }
+
+  size_t  Addressed = 1;
+  if (Outcome.Broadcast && ((Instance == ALL_BMCS) || (Slot == 8))) {
+    Addressed = std::max<size_t>(Board.Transport.ReportedCount.value_or (static_cast<uint8_t>(BmcCount)), 1);
+  }
+
+  if (Monitor.Sends > Outcome.SendsPerBmc * Addressed) {
+    Finding (std::to_string (Monitor.Sends) + " SendCommand calls, bound " +
+             std::to_string (Outcome.SendsPerBmc * Addressed));
+  }
+
+  for (const std::string &Fault : Monitor.Finish ()) {
+    Finding (Fault);
+  }
+
+  (void)Outcome.Status;
+  return 0;
+}

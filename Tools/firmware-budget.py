@@ -1,0 +1,321 @@
+#!/usr/bin/env python3
+"""Flash and stack budgets of the IA32 firmware objects.
+
+  firmware-budget.py sizes OBJDIR           .text/.rodata in total and per folder
+  firmware-budget.py stack OBJDIR           worst-case stack of every slot and of the entry
+      [--check BYTES]                       fail when a slot (Setup path aside) needs more
+
+OBJDIR holds one object per source, each with the .ci call graph that
+-fcallgraph-info=su writes beside it. The figures are those of the objects
+linked with --gc-sections from the entry, as the firmware object is.
+
+Calls through pointers are not in GCC's graph. They are modelled from the
+objects and the sources:
+  - RunWorker and RunGuarded (reached from Dispatch) call the Check and
+    Exchange of the spec in force. A function that takes the address of a constant (a spec)
+    or of a function puts the functions that constant points to (its Check
+    and Exchange), or that function, in force for everything it calls; the
+    steps it reaches through Dispatch inherit them. So a slot reaches
+    exactly its own spec's steps, and a composite exchange exactly the steps
+    of the specs it runs.
+  - A call through the record (This->FileOpen (...), Ppi->ReportBootStage
+    (...)) is read from the source of the calling function: an edge to that
+    slot, which then dispatches with its own spec.
+  - Calls into the transport, the PEI services and the CPU I/O PPI leave the
+    module; their own frames belong to the platform and are not counted.
+Recursion, or a frame GCC could not bound, fails the check.
+"""
+
+import os
+import re
+import subprocess
+import sys
+from collections import defaultdict
+
+SLOTS = [
+    "OemC1Query", "OemC2Exchange", "Oem20Exchange", "RegionRead", "RegionWrite",
+    "SendRawCommand", "GetDeviceId", "GetSelfTestResults", "ReportBootStage",
+    "GetOem10Value", "SetOem10Value", "SetOem62Flag", "FileOpen", "FileRead",
+    "FileWrite", "FileClose", "ReadKnownFile", "WriteKnownFile", "FileDelete",
+    "GetFileSize", "UploadBlocks", "UploadBlocksOp1", "StartPostWatchdog",
+    "Oem1CSetWord", "Oem1CClear", "ConfigureSerialConsole", "SetSerialMux",
+    "SetOem1CState", "GetOem1CState", "ReadBmcSetting", "WriteBmcSetting",
+    "Oem1CSetWordEx", "ReportBootStageSecondary",
+]
+ENTRY = "OskelCommandsPeiEntryPoint"
+SETUP_MARK = "ApplySetupConfiguration"
+# The dispatcher's functions that call a spec's Check and Exchange.
+STEP_CALLERS = {"RunWorker", "RunGuarded"}
+SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
+
+
+def objects(objdir):
+    found = []
+    for root, _, files in os.walk(objdir):
+        for name in files:
+            if name.endswith(".o"):
+                found.append(os.path.join(root, name))
+    return sorted(found)
+
+
+def link_map(objdir):
+    objs = objects(objdir)
+    out = "/tmp/oskel-budget-%d" % os.getpid()
+    subprocess.run(["ld", "-m", "elf_i386", "-r", "--gc-sections", "-u", ENTRY,
+                    "-Map", out + ".map", "-o", out + ".o"] + objs, check=True)
+    with open(out + ".map") as f:
+        text = f.read()
+    os.remove(out + ".map")
+    os.remove(out + ".o")
+    return text
+
+
+def kept_input_sections(map_text):
+    """(section, size, object) of every input section the link kept."""
+    body = map_text.split("Linker script and memory map", 1)[1]
+    kept = []
+    pending = None
+    for line in body.splitlines():
+        m = re.match(r"^ (\.\S+)\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S+\.o)$", line)
+        if m:
+            kept.append((m.group(1), int(m.group(2), 16), m.group(3)))
+            pending = None
+            continue
+        m = re.match(r"^ (\.\S+)$", line)
+        if m:
+            pending = m.group(1)
+            continue
+        m = re.match(r"^\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S+\.o)$", line)
+        if m and pending:
+            kept.append((pending, int(m.group(1), 16), m.group(2)))
+        pending = None
+    return kept
+
+
+def folder_of(path):
+    rel = path.split("OskelCommandsFirmwareObjects.dir/", 1)[-1]
+    return os.path.dirname(rel) + "/"
+
+
+def sizes(objdir):
+    totals = defaultdict(lambda: [0, 0])
+    for section, size, obj in kept_input_sections(link_map(objdir)):
+        kind = 0 if section.startswith(".text") else 1 if section.startswith(".rodata") else None
+        if kind is not None:
+            totals[folder_of(obj)][kind] += size
+    rows = sorted(totals.items())
+    print("| Folder | .text | .rodata |")
+    print("|---|---:|---:|")
+    for folder, (text, rodata) in rows:
+        print("| `%s` | %d | %d |" % (folder, text, rodata))
+    print("| total | %d | %d |" % (sum(r[1][0] for r in rows), sum(r[1][1] for r in rows)))
+
+
+class Graph:
+    def __init__(self):
+        self.frame = {}           # key -> bytes
+        self.bounded = {}         # key -> GCC could bound it
+        self.where = {}           # key -> (source, line)
+        self.calls = defaultdict(set)
+        self.indirect = set()     # keys with a call through a pointer
+        self.refs = defaultdict(set)  # key -> functions whose address it puts in force
+        self.global_names = {}    # mangled global name -> key
+
+    def key_of(self, obj, title):
+        return title if ":" not in title else obj + "|" + title.split(":")[-1]
+
+
+def read_relocations(obj):
+    out = subprocess.run(["readelf", "-rW", obj], capture_output=True, text=True, check=True).stdout
+    relocs = defaultdict(list)
+    section = None
+    for line in out.splitlines():
+        m = re.match(r"Relocation section '\.rel(\.\S+)'", line)
+        if m:
+            section = m.group(1)
+            continue
+        parts = line.split()
+        if section and len(parts) >= 5 and parts[2].startswith("R_386_"):
+            relocs[section].append((parts[2], parts[4]))
+    return relocs
+
+
+def read_graph(objdir):
+    g = Graph()
+    local_by_section = {}
+    per_object = []
+    for obj in objects(objdir):
+        ci = obj[:-2] + ".ci"
+        if not os.path.exists(ci):
+            sys.exit("missing %s: build with -fcallgraph-info=su" % ci)
+        with open(ci) as f:
+            text = f.read()
+        for m in re.finditer(r'node: \{ title: "([^"]+)" label: "([^"]*)"', text):
+            title, label = m.group(1), m.group(2)
+            if title == "__indirect_call":
+                continue
+            lines = label.split("\\n")
+            m2 = re.match(r"(\d+) bytes \(([^)]*)\)", lines[-1])
+            if not m2:
+                continue
+            key = g.key_of(obj, title)
+            src, line = lines[1].rsplit(":", 2)[0], int(lines[1].rsplit(":", 2)[1])
+            g.frame[key] = max(g.frame.get(key, 0), int(m2.group(1)))
+            g.bounded[key] = m2.group(2) == "static" or "bounded" in m2.group(2)
+            g.where[key] = (src, line)
+            mangled = title.split(":")[-1]
+            if ":" in title:
+                local_by_section[(obj, ".text." + mangled)] = key
+            else:
+                g.global_names[mangled] = key
+        for m in re.finditer(r'edge: \{ sourcename: "([^"]+)" targetname: "([^"]+)"', text):
+            src, dst = g.key_of(obj, m.group(1)), m.group(2)
+            if dst == "__indirect_call":
+                g.indirect.add(src)
+            else:
+                g.calls[src].add(g.key_of(obj, dst))
+        per_object.append(obj)
+
+    def function_key(obj, name):
+        if (obj, name) in local_by_section:
+            return local_by_section[(obj, name)]
+        if name.startswith(".text."):
+            name = name[len(".text."):]
+        return g.global_names.get(name)
+
+    for obj in per_object:
+        relocs = read_relocations(obj)
+        for section, entries in relocs.items():
+            if not section.startswith(".text."):
+                continue
+            owner = function_key(obj, section)
+            if owner is None:
+                continue
+            for kind, target in entries:
+                if kind != "R_386_32":
+                    continue
+                if target.startswith(".rodata"):
+                    for kind2, target2 in relocs.get(target, []):
+                        fn = function_key(obj, target2) if kind2 == "R_386_32" else None
+                        if fn:
+                            g.refs[owner].add(fn)
+                else:
+                    fn = function_key(obj, target)
+                    if fn:
+                        g.refs[owner].add(fn)
+    return g
+
+
+def function_body(src, line):
+    with open(src) as f:
+        lines = f.read().splitlines()
+    depth, started, body = 0, False, []
+    for text in lines[line - 1:]:
+        body.append(text)
+        depth += text.count("{") - text.count("}")
+        started = started or "{" in text
+        if started and depth <= 0:
+            break
+    return "\n".join(body)
+
+
+def slot_calls(g):
+    calls = defaultdict(set)
+    for key in g.indirect:
+        src, line = g.where[key]
+        for name in SLOT_CALL.findall(function_body(src, line)):
+            if name in g.frame:
+                calls[key].add(name)
+    return calls
+
+
+class Depth:
+    def __init__(self, g, skip=()):
+        self.g = g
+        self.slot_calls = slot_calls(g)
+        self.skip = set(skip)
+        self.memo = {}
+
+    def of(self, key, context=frozenset(), stack=()):
+        g = self.g
+        if not g.bounded.get(key, True):
+            raise RuntimeError("unbounded frame: " + self.name(key))
+        own = frozenset(g.refs.get(key, ()))
+        context = own if own else context
+        memo_key = (key, context)
+        # The same function may nest under another spec (RunWorker inside a
+        # composite's step); only the same function with the same steps in
+        # force is a cycle.
+        if memo_key in stack:
+            raise RuntimeError("recursion: " + " -> ".join(self.name(k) for k, _ in stack + (memo_key,)))
+        if memo_key in self.memo:
+            return self.memo[memo_key]
+        callees = set(c for c in g.calls.get(key, ()) if c in g.frame)
+        if key in g.indirect:
+            callees |= self.slot_calls.get(key, set())
+            if self.name(key) in STEP_CALLERS:
+                callees |= context
+        worst, path = 0, []
+        for callee in sorted(callees):
+            if self.name(callee) in self.skip:
+                continue
+            d, p = self.of(callee, context, stack + (memo_key,))
+            if d > worst:
+                worst, path = d, p
+        result = (g.frame[key] + worst, [key] + path)
+        self.memo[memo_key] = result
+        return result
+
+    def name(self, key):
+        title = key.split("|")[-1]
+        if title.startswith("_Z"):
+            demangled = subprocess.run(["c++filt", title], capture_output=True, text=True).stdout.strip()
+            return demangled.replace("(anonymous namespace)::", "").replace("Oskel::", "").split("(")[0]
+        return title
+
+
+def stack(objdir, limit):
+    g = read_graph(objdir)
+    depth = Depth(g)
+    aside = Depth(g, skip={SETUP_MARK})
+    rows, worst_slot, failures = [], 0, []
+    try:
+        for index, slot in enumerate(SLOTS):
+            d, path = aside.of(slot)
+            rows.append((index, slot, d, path))
+            worst_slot = max(worst_slot, d)
+            if limit and d > limit:
+                failures.append("%s needs %d bytes, budget %d" % (slot, d, limit))
+        entry, entry_path = aside.of(ENTRY)
+        setup, setup_path = depth.of(ENTRY)
+    except RuntimeError as error:
+        print("FAIL " + str(error))
+        return 1
+    print("| Slot | Operation | Worst-case stack (bytes) | Deepest path |")
+    print("|---:|---|---:|---|")
+    for index, slot, d, path in rows:
+        print("| %d | `%s` | %d | %s |" % (index, slot, d, " → ".join(depth.name(k) for k in path)))
+    print("| | entry, Setup path aside | %d | %s |" % (entry, " → ".join(depth.name(k) for k in entry_path)))
+    print("| | entry through the Setup path | %d | %s |" % (setup, " → ".join(depth.name(k) for k in setup_path)))
+    print()
+    print("worst slot: %d bytes" % worst_slot)
+    for failure in failures:
+        print("FAIL " + failure)
+    if limit and not failures:
+        print("PASS every slot within %d bytes (Setup path aside)" % limit)
+    return 1 if failures else 0
+
+
+def main(argv):
+    if len(argv) >= 2 and argv[0] == "sizes":
+        sizes(argv[1])
+        return 0
+    if len(argv) >= 2 and argv[0] == "stack":
+        limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
+        return stack(argv[1], limit)
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Builds the slot fuzzer with clang (libFuzzer, ASan, UBSan), replays the
+# committed corpus, then fuzzes for the given number of seconds (default
+# 60) on a scratch copy of it. Any finding stops the run with its input
+# saved under build/fuzz/.
+set -eu
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+Tools/install-deps.sh clang libclang-rt-14-dev
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DOSKEL_FUZZ=ON -DOSKEL_BUILD_TESTS=OFF -DOSKEL_BUILD_FIRMWARE=OFF >/dev/null
+cmake --build build/fuzz --target oskel-slot-fuzzer -j2
+fuzzer=build/fuzz/oskel-slot-fuzzer
+echo "== replaying Fuzz/corpus ($(ls Fuzz/corpus | wc -l) inputs)"
+$fuzzer -runs=0 Fuzz/corpus
+if [ "$seconds" -gt 0 ]; then
+  echo "== fuzzing for $seconds s"
+  rm -rf build/fuzz/work && mkdir -p build/fuzz/work
+  $fuzzer -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/ build/fuzz/work Fuzz/corpus
+fi
