@@ -3,7 +3,7 @@
 # Extra package names may be given as arguments.
 set -eu
 need=""
-for pkg in cmake ninja-build g++ g++-multilib binutils googletest python3 g++-mingw-w64-i686 "$@"; do
+for pkg in cmake ninja-build g++ g++-multilib binutils googletest python3 tshark openipmi g++-mingw-w64-i686 "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0
@@ -12,4 +12,6 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 apt-get update -qq
+# tshark asks whether non-root users may capture; answer it up front.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need >/dev/null
