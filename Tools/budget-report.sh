@@ -4,9 +4,10 @@
 #  - .text/.rodata of the IA32 firmware object, in total and per folder;
 #  - worst-case stack of every slot and of the entry along the call graph
 #    (Tools/firmware-budget.py says how calls through pointers are modelled);
-#  - instructions for one representative call of each slot (callgrind on
-#    the -m32 build of the module at -Os), the whole call: the simulated
-#    transport and PEI services are included.
+#  - the stack each slot and the entry's first run use, measured on the
+#    simulated board beside the call-graph bound;
+#  - the module's own instructions for one representative call of each slot
+#    (callgrind), the simulated transport and PEI services excluded.
 set -eu
 cd "$(dirname "$0")/.."
 Tools/install-deps.sh valgrind
@@ -22,20 +23,15 @@ done
 echo
 echo "### Stack: worst case along the call graph, bytes"
 echo
-python3 Tools/firmware-budget.py stack "$objs" --check 512 || true
-echo
-echo "### Instructions per operation (callgrind, -m32 -Os, with the simulated transport)"
+python3 Tools/firmware-budget.py stack "$objs" --check 512 --nested 640 || true
 echo
 cmake --preset i386 >/dev/null
 cmake --build --preset i386 --target oskel-budget-probe >/dev/null
-out=$(mktemp -d)
-valgrind --tool=callgrind --callgrind-out-file="$out/cg" build/i386/oskel-budget-probe >/dev/null 2>"$out/log"
-echo "| Operation | Instructions |"
-echo "|---|---:|"
-for dump in $(cd "$out" && ls cg.* | sort -t. -k2 -n | sed "s|^|$out/|"); do
-  name=$(sed -n 's/^desc: Trigger: Client Request: //p' "$dump")
-  [ -n "$name" ] || continue
-  count=$(sed -n 's/^totals: //p' "$dump")
-  echo "| \`$name\` | $count |"
-done
-rm -rf "$out"
+probe=build/i386/oskel-budget-probe
+echo "### Stack: measured on the simulated board (-m32, the firmware objects), bytes"
+echo
+python3 Tools/firmware-budget.py measured build/i386/CMakeFiles/OskelCommandsFirmwareObjects.dir "$probe"
+echo
+echo "### Instructions per operation (callgrind, -m32, the firmware objects)"
+echo
+python3 Tools/firmware-budget.py instructions "$probe"

@@ -4,6 +4,9 @@
   firmware-budget.py sizes OBJDIR           .text/.rodata in total and per folder
   firmware-budget.py stack OBJDIR           worst-case stack of every slot and of the entry
       [--check BYTES]                       fail when a slot (Setup path aside) needs more
+  firmware-budget.py measured OBJDIR PROBE  the bound beside the depth the probe measures
+      [--check]                             fail when a measured depth passes its bound
+  firmware-budget.py instructions PROBE     the module's own instructions per operation
 
 OBJDIR holds one object per source, each with the .ci call graph that
 -fcallgraph-info=su writes beside it. The figures are those of the objects
@@ -342,6 +345,116 @@ def stack(objdir, limit, nested_limit=0):
     return 1 if failures else 0
 
 
+def static_bounds(objdir):
+    """{operation: bound} for every slot, for the entry with the Setup path
+    aside and for the entry through it."""
+    g = read_graph(objdir)
+    bounds = {slot: Depth(g, skip={SETUP_MARK}).of(slot)[0] for slot in SLOTS}
+    bounds["entry-setup-aside"] = Depth(g, skip={SETUP_MARK}).of(ENTRY)[0]
+    bounds["entry"] = Depth(g).of(ENTRY)[0]
+    return bounds
+
+
+def run_probe(probe, mode, wrapper=()):
+    """{name: (status, figures...)} from the probe's output lines."""
+    out = subprocess.run(list(wrapper) + [probe, mode], capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit("%s %s failed (%d):\n%s" % (probe, mode, out.returncode, out.stderr))
+    rows = {}
+    for line in out.stdout.splitlines():
+        parts = line.split()
+        rows[parts[0]] = (int(parts[1], 16),) + tuple(int(p) for p in parts[2:])
+    return rows
+
+
+ENTRY_ROWS = [("entry-setup-aside", "entry, Setup path aside"),
+              ("entry", "entry through the Setup path")]
+
+
+def measured(objdir, probe, check):
+    bounds = static_bounds(objdir)
+    rows = run_probe(probe, "stack")
+    failures = []
+    print("| Slot | Operation | Bound (call graph) | Measured at platform calls | Measured fill-and-scan | Platform stack, not counted |")
+    print("|---:|---|---:|---:|---:|---:|")
+    labelled = [(str(i), slot, "`%s`" % slot) for i, slot in enumerate(SLOTS)]
+    labelled += [("", key, label) for key, label in ENTRY_ROWS]
+    for index, key, label in labelled:
+        if key not in rows:
+            failures.append("%s not measured" % key)
+            continue
+        status, at_calls, painted, platform = rows[key]
+        print("| %s | %s | %d | %d | %d | %d |" % (index, label, bounds[key], at_calls, painted, platform))
+        if status != 0:
+            failures.append("%s: the representative call returned 0x%x" % (key, status))
+        if max(at_calls, painted) > bounds[key]:
+            failures.append("%s: measured %d bytes, above its bound of %d" % (key, max(at_calls, painted), bounds[key]))
+    print()
+    for failure in failures:
+        print("FAIL " + failure)
+    if not failures:
+        print("PASS every measured depth within its call-graph bound")
+    return 1 if (check and failures) else 0
+
+
+MODULE_SOURCES = "/OskelCommands/Pei/"
+
+
+def module_instructions(dump):
+    """(module's own instructions, whole call) of one callgrind dump written
+    with --compress-strings=no --compress-pos=no: the exclusive cost of every
+    function whose source lies in the module."""
+    own, whole, in_module, call_line = 0, 0, False, False
+    function_file = ""
+    with open(dump) as f:
+        for line in f:
+            if line.startswith("totals:"):
+                whole = int(line.split()[1])
+            elif line.startswith("fl="):
+                function_file = line[3:].strip()
+            elif line.startswith("fn="):
+                in_module = MODULE_SOURCES in function_file
+            elif line.startswith("calls="):
+                call_line = True
+            elif line[:1].isdigit():
+                # The line after calls= is the callee's inclusive cost.
+                if not call_line and in_module:
+                    own += int(line.split()[1])
+                call_line = False
+    return own, whole
+
+
+def instructions(probe):
+    import tempfile
+    with tempfile.TemporaryDirectory() as out:
+        rows = run_probe(probe, "instructions",
+                         ["valgrind", "--tool=callgrind", "--quiet", "--compress-strings=no", "--compress-pos=no",
+                          "--callgrind-out-file=%s/cg" % out])
+        dumps = {}
+        for name in os.listdir(out):
+            path = os.path.join(out, name)
+            with open(path) as f:
+                for line in f:
+                    marker = "desc: Trigger: Client Request: "
+                    if line.startswith(marker):
+                        dumps[line[len(marker):].strip()] = path
+                        break
+        print("| Operation | Module instructions | Whole call, simulated platform included |")
+        print("|---|---:|---:|")
+        failures = []
+        for key, label in [(s, "`%s`" % s) for s in SLOTS] + [("entry", "entry, first run (Setup path included)")]:
+            if key not in dumps or key not in rows:
+                failures.append("%s not counted" % key)
+                continue
+            if rows[key][0] != 0:
+                failures.append("%s: the representative call returned 0x%x" % (key, rows[key][0]))
+            own, whole = module_instructions(dumps[key])
+            print("| %s | %d | %d |" % (label, own, whole))
+    for failure in failures:
+        print("FAIL " + failure)
+    return 1 if failures else 0
+
+
 def main(argv):
     if len(argv) >= 2 and argv[0] == "sizes":
         sizes(argv[1])
@@ -350,6 +463,10 @@ def main(argv):
         limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
         nested = int(argv[argv.index("--nested") + 1]) if "--nested" in argv else 0
         return stack(argv[1], limit, nested)
+    if len(argv) >= 3 and argv[0] == "measured":
+        return measured(argv[1], argv[2], "--check" in argv)
+    if len(argv) >= 2 and argv[0] == "instructions":
+        return instructions(argv[1])
     print(__doc__)
     return 2
 
