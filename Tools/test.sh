@@ -8,12 +8,23 @@
 set -eu
 cd "$(dirname "$0")/.."
 Tools/install-deps.sh
+passed=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 for preset in native i386 sanitize; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  status=0
+  ctest --preset "$preset" >"$log" 2>&1 || status=$?
+  cat "$log"
+  [ "$status" -eq 0 ] || exit "$status"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
 done
 Tools/fuzz.sh "${FUZZ_SECONDS:-60}"
+passed=$((passed + 1))
 echo "== ovmf"
 Tools/ovmf-check.sh
+passed=$((passed + 1))
+# Every ctest test of the three builds, the fuzzer run and the OVMF boot.
+echo "checks: $passed passed, 0 failed"
