@@ -15,15 +15,15 @@ linked with --gc-sections from the entry, as the firmware object is.
 Calls through pointers are not in GCC's graph. They are modelled from the
 objects and the sources:
   - RunWorker and RunGuarded (reached from Dispatch) call the Check and
-    Exchange of the spec in force. A function that takes the address of a constant (a spec)
+    Exchange of the OperationSpec in force. A function that takes the address of a constant (a OperationSpec)
     or of a function puts the functions that constant points to (its Check
     and Exchange), or that function, in force for everything it calls; the
     steps it reaches through Dispatch inherit them. So a slot reaches
-    exactly its own spec's steps, and a composite exchange exactly the steps
-    of the specs it runs.
+    exactly its own OperationSpec's steps, and a composite exchange exactly the steps
+    of the OperationSpecs it runs.
   - A call through the record (This->FileOpen (...), Ppi->ReportBootStage
     (...)) is read from the source of the calling function: an edge to that
-    slot, which then dispatches with its own spec.
+    slot, which then dispatches with its own OperationSpec.
   - Calls into the transport, the PEI services and the CPU I/O PPI leave the
     module; their own frames belong to the platform and are not counted.
 Recursion, or a frame GCC could not bound, fails the check.
@@ -47,7 +47,7 @@ SLOTS = [
 ]
 ENTRY = "OskelCommandsPeiEntryPoint"
 SETUP_MARK = "ApplySetupConfiguration"
-# The dispatcher's functions that call a spec's Check and Exchange.
+# The dispatcher's functions that call a OperationSpec's Check and Exchange.
 STEP_CALLERS = {"Dispatch", "RunWorker", "RunGuarded"}
 SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
@@ -272,7 +272,7 @@ class Depth:
         own = frozenset(g.refs.get(key, ()))
         context = own if own else context
         memo_key = (key, context)
-        # The same function may nest under another spec (RunWorker inside a
+        # The same function may nest under another OperationSpec (RunWorker inside a
         # composite's step); only the same function with the same steps in
         # force is a cycle.
         if memo_key in stack:

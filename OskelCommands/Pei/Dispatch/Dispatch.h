@@ -64,7 +64,7 @@ struct Operation {
   UINT8                     Force;
   BOOLEAN                   Refused;        // refused after phase 0: phase 1 is not called
   CONST VOID                *Args;
-  CONST OperationSpec       *Spec;          // the operation's own spec: NetFn, Command
+  CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
 
   template <typename T>
   [[nodiscard]] CONST T &
