@@ -12,6 +12,8 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 
+#include "InternalCall.h"
+
 namespace Oskel {
 
 inline constexpr EFI_GUID  mBmcCommandsPpiGuid       = BMC_COMMANDS_PPI_GUID;
@@ -27,7 +29,7 @@ constexpr UINT8  BOOT_STAGE_PEI_BMC_COMMANDS   = 0x07;
 // Zeroes Private and fills it: signatures, Self, Transport, PeiServices and
 // the 33 slots.
 //
-VOID
+VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (
   OUT BMC_COMMANDS_PRIVATE       *Private,
   IN IPMI_TRANSPORT_PPI          *Transport,
@@ -38,7 +40,7 @@ BuildBmcCommandsRecord (
 // First run only: applies the BMC choices of the Setup variable to BMC 0
 // through the installed service.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 ApplySetupConfiguration (
   IN CONST EFI_PEI_SERVICES  **PeiServices
   );
@@ -46,7 +48,7 @@ ApplySetupConfiguration (
 //
 // One byte to an I/O port through the CPU I/O PPI of the services table.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 WriteIoPort8 (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN UINT16                  Port,

@@ -26,7 +26,7 @@ static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) =
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor size");
 #endif
 
-VOID
+VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (
   OUT BMC_COMMANDS_PRIVATE       *Private,
   IN IPMI_TRANSPORT_PPI          *Transport,

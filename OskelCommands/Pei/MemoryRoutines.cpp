@@ -17,7 +17,7 @@ typedef UINT32 __attribute__ ((may_alias, aligned (1))) UNALIGNED_UINT32;
 
 }  // namespace
 
-VOID
+VOID OSKEL_INTERNAL
 ZeroMem (
   OUT VOID  *Buffer,
   IN UINTN  Length
@@ -26,7 +26,7 @@ ZeroMem (
   FillMem (Buffer, Length, 0);
 }
 
-VOID
+VOID OSKEL_INTERNAL
 FillMem (
   OUT VOID  *Buffer,
   IN UINTN  Length,
@@ -44,7 +44,7 @@ FillMem (
   }
 }
 
-VOID
+VOID OSKEL_INTERNAL
 CopyMem (
   OUT VOID       *Destination,
   IN CONST VOID  *Source,
@@ -77,7 +77,7 @@ CopyMem (
   }
 }
 
-BOOLEAN
+BOOLEAN OSKEL_INTERNAL
 SameGuid (
   IN CONST EFI_GUID  *Left,
   IN CONST EFI_GUID  *Right

@@ -10,15 +10,17 @@
 
 #include <PiPei.h>
 
+#include "InternalCall.h"
+
 namespace Oskel {
 
-VOID
+VOID OSKEL_INTERNAL
 ZeroMem (
   OUT VOID  *Buffer,
   IN UINTN  Length
   );
 
-VOID
+VOID OSKEL_INTERNAL
 FillMem (
   OUT VOID  *Buffer,
   IN UINTN  Length,
@@ -30,14 +32,14 @@ FillMem (
 // copy runs backward byte by byte; otherwise forward in 32-bit words, then
 // bytes. A copy onto itself does nothing.
 //
-VOID
+VOID OSKEL_INTERNAL
 CopyMem (
   OUT VOID       *Destination,
   IN CONST VOID  *Source,
   IN UINTN       Length
   );
 
-[[nodiscard]] BOOLEAN
+[[nodiscard]] BOOLEAN OSKEL_INTERNAL
 SameGuid (
   IN CONST EFI_GUID  *Left,
   IN CONST EFI_GUID  *Right

@@ -16,7 +16,7 @@ using namespace Oskel;
 
 namespace Oskel {
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 WriteIoPort8 (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN UINT16                  Port,
@@ -32,7 +32,7 @@ WriteIoPort8 (
 
 namespace {
 
-[[nodiscard]] BOOLEAN
+[[nodiscard]] BOOLEAN OSKEL_INTERNAL
 AllocationFailed (
   IN EFI_STATUS  Status,
   IN VOID        *Buffer

@@ -105,7 +105,7 @@ ReadBmcSetupSettings (
   Settings->WatchdogTimeout = Setup.Byte (mWatchdogTimeoutOffset);
 }
 
-[[nodiscard]] UINT16
+[[nodiscard]] UINT16 OSKEL_INTERNAL
 WatchdogCountdown (
   IN UINT8  Minutes
   )
@@ -117,7 +117,7 @@ WatchdogCountdown (
 
 }  // namespace
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 ApplySetupConfiguration (
   IN CONST EFI_PEI_SERVICES  **PeiServices
   )

@@ -16,14 +16,14 @@ struct ProbeArgs {
   int   *Checks;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 ProbeCheck (Operation &Op)
 {
   ++*Op.ArgsAs<ProbeArgs>().Checks;
   return EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 ProbeExchange (Operation &Op)
 {
   if (Op.ArgsAs<ProbeArgs>().RefuseLate) {

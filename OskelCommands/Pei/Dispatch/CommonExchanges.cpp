@@ -9,7 +9,7 @@
 
 namespace Oskel {
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckCallerBuffer (
   IN OUT Operation  &Op
   )
@@ -19,7 +19,7 @@ CheckCallerBuffer (
   return AnyNull (Args.Response, Args.ResponseLength) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 QueryIntoCallerBuffer (
   IN OUT Operation  &Op
   )
@@ -33,7 +33,7 @@ QueryIntoCallerBuffer (
   return Send (Op, Op.Spec->NetFn, Op.Spec->Command, nullptr, 0, Args.Response, Args.ResponseLength);
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 QueryScratchByte (
   IN OUT Operation  &Op,
   IN UINT8          RequestLength,

@@ -22,12 +22,12 @@ struct CallerBufferArgs {
   UINT8    *ResponseLength;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckCallerBuffer (
   IN OUT Operation  &Op
   );
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 QueryIntoCallerBuffer (
   IN OUT Operation  &Op
   );
@@ -39,7 +39,7 @@ QueryIntoCallerBuffer (
 // contents, so a byte left over from an earlier exchange is never passed off
 // as the BMC's.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 QueryScratchByte (
   IN OUT Operation  &Op,
   IN UINT8          RequestLength,

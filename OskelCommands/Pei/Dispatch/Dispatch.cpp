@@ -12,156 +12,12 @@ namespace Oskel {
 namespace {
 
 //
-// Inlined so that a dispatch level costs one frame less of the stack that
-// nested operations stack up.
+// The guard and the worker are inlined into the dispatcher, so that a
+// dispatch level costs one frame less of the stack that nested operations
+// stack up.
 //
 [[nodiscard]] [[gnu::always_inline]] inline EFI_STATUS
-SelectAndRun (
-  IN OUT Operation          &Op,
-  IN CONST OperationSpec    &Spec,
-  IN UINT8                  Index
-  )
-{
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-  EFI_STATUS          Status;
-
-  Status = Transport->SelectBmc (Op.PeiServices, Transport, Index);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  return RunWorker (Op, Spec);
-}
-
-}  // namespace
-
-UINT8
-GetBmcCount (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This
-  )
-{
-  UINT8  Count = 0;
-
-  (VOID)This->Transport->GetBmcCount (PeiServices, This->Transport, &Count);
-  return Count;
-}
-
-EFI_STATUS
-CheckBmcInstance (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN CONST UINT8             *BmcInstance
-  )
-{
-  UINT8  Count = GetBmcCount (PeiServices, This);
-
-  if ((BmcInstance == nullptr) || ((*BmcInstance >= Count) && (*BmcInstance != ALL_BMCS))) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  return EFI_SUCCESS;
-}
-
-EFI_STATUS
-Dispatch (
-  IN CONST OperationSpec       &Spec,
-  IN CONST EFI_PEI_SERVICES    **PeiServices,
-  IN BMC_COMMANDS_PPI          *This,
-  IN UINT8                     *BmcInstance,
-  IN UINT8                     Force,
-  IN CONST VOID                *Args
-  )
-{
-  EFI_STATUS  Status;
-  UINT8       BroadcastCount = 0;
-  UINT8       Index;
-
-  //
-  // Every later step reads the record, so a NULL This is refused here
-  // rather than dereferenced.
-  //
-  if (This == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  Operation  Op = {
-    (PeiServices != nullptr) ? PeiServices : This->PeiServices,
-    This,
-    BmcInstance,
-    Force,
-    FALSE,
-    Args,
-    &Spec
-  };
-
-  if (Spec.Kind == DispatchKind::Broadcast) {
-    BroadcastCount = GetBmcCount (Op.PeiServices, This);
-  }
-
-  Status = CheckBmcInstance (Op.PeiServices, This, BmcInstance);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  Index = *BmcInstance;
-  if (Spec.Kind == DispatchKind::BmcZeroOnly) {
-    if (Index != 0) {
-      return EFI_UNSUPPORTED;
-    }
-  } else if (Index == ALL_BMCS) {
-    if (Spec.Kind == DispatchKind::SingleBmc) {
-      return EFI_UNSUPPORTED;
-    }
-
-    //
-    // The worker on BMC i sees an index byte holding i, so steps that
-    // dispatch again through the record address the same BMC.
-    //
-    Op.BmcInstance = &Index;
-    for (Index = 0; Index < BroadcastCount; Index++) {
-      Status = SelectAndRun (Op, Spec, Index);
-      if (Status != EFI_SUCCESS) {
-        return Status;
-      }
-    }
-
-    return EFI_SUCCESS;
-  }
-
-  return SelectAndRun (Op, Spec, Index);
-}
-
-EFI_STATUS
-RunWorker (
-  IN OUT Operation          &Op,
-  IN CONST OperationSpec    &Spec
-  )
-{
-  EFI_STATUS  Status;
-
-  if (Op.Force > 1) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  Op.Spec = &Spec;
-
-  if (Spec.Check != nullptr) {
-    Status = Spec.Check (Op);
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-  }
-
-  if (!Spec.Guarded) {
-    return Spec.Exchange (Op);
-  }
-
-  return RunGuarded (Op, Spec.Exchange);
-}
-
-EFI_STATUS
-RunGuarded (
+Guard (
   IN OUT Operation     &Op,
   IN OPERATION_STEP    Exchange
   )
@@ -193,7 +49,165 @@ RunGuarded (
   return Status;
 }
 
-EFI_STATUS
+[[nodiscard]] [[gnu::always_inline]] inline EFI_STATUS
+Work (
+  IN OUT Operation          &Op,
+  IN CONST OperationSpec    &Spec
+  )
+{
+  EFI_STATUS  Status;
+
+  if (Op.Force > 1) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Op.Spec = &Spec;
+
+  if (Spec.Check != nullptr) {
+    Status = Spec.Check (Op);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+  }
+
+  if (!Spec.Guarded) {
+    return Spec.Exchange (Op);
+  }
+
+  return Guard (Op, Spec.Exchange);
+}
+
+}  // namespace
+
+UINT8 OSKEL_INTERNAL
+GetBmcCount (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This
+  )
+{
+  UINT8  Count = 0;
+
+  (VOID)This->Transport->GetBmcCount (PeiServices, This->Transport, &Count);
+  return Count;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+CheckBmcInstance (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN BMC_COMMANDS_PPI        *This,
+  IN CONST UINT8             *BmcInstance
+  )
+{
+  UINT8  Count = GetBmcCount (PeiServices, This);
+
+  if ((BmcInstance == nullptr) || ((*BmcInstance >= Count) && (*BmcInstance != ALL_BMCS))) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+Dispatch (
+  IN CONST OperationSpec       &Spec,
+  IN CONST EFI_PEI_SERVICES    **PeiServices,
+  IN BMC_COMMANDS_PPI          *This,
+  IN UINT8                     *BmcInstance,
+  IN UINT8                     Force,
+  IN CONST VOID                *Args
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport;
+  EFI_STATUS          Status;
+  UINT8               BroadcastCount = 0;
+  UINT8               Index;
+  UINT16              Last;
+
+  //
+  // Every later step reads the record, so a NULL This is refused here
+  // rather than dereferenced.
+  //
+  if (This == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Operation  Op = {
+    (PeiServices != nullptr) ? PeiServices : This->PeiServices,
+    This,
+    BmcInstance,
+    Force,
+    FALSE,
+    Args,
+    &Spec
+  };
+
+  Transport = This->Transport;
+
+  if (Spec.Kind == DispatchKind::Broadcast) {
+    BroadcastCount = GetBmcCount (Op.PeiServices, This);
+  }
+
+  Status = CheckBmcInstance (Op.PeiServices, This, BmcInstance);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  Index = *BmcInstance;
+  Last  = Index + 1;
+  if (Spec.Kind == DispatchKind::BmcZeroOnly) {
+    if (Index != 0) {
+      return EFI_UNSUPPORTED;
+    }
+  } else if (Index == ALL_BMCS) {
+    if (Spec.Kind == DispatchKind::SingleBmc) {
+      return EFI_UNSUPPORTED;
+    }
+
+    //
+    // The worker on BMC i sees an index byte holding i, so steps that
+    // dispatch again through the record address the same BMC.
+    //
+    Op.BmcInstance = &Index;
+    Index          = 0;
+    Last           = BroadcastCount;
+  }
+
+  //
+  // One BMC, or every BMC in turn for a broadcast.
+  //
+  for ( ; Index < Last; Index++) {
+    Status = Transport->SelectBmc (Op.PeiServices, Transport, Index);
+    if (Status == EFI_SUCCESS) {
+      Status = Work (Op, Spec);
+    }
+
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+  }
+
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+RunWorker (
+  IN OUT Operation          &Op,
+  IN CONST OperationSpec    &Spec
+  )
+{
+  return Work (Op, Spec);
+}
+
+EFI_STATUS OSKEL_INTERNAL
+RunGuarded (
+  IN OUT Operation     &Op,
+  IN OPERATION_STEP    Exchange
+  )
+{
+  return Guard (Op, Exchange);
+}
+
+EFI_STATUS OSKEL_INTERNAL
 Refuse (
   IN OUT Operation  &Op,
   IN EFI_STATUS     Status
@@ -203,7 +217,7 @@ Refuse (
   return Status;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 SendScratch (
   IN Operation  &Op,
   IN UINT8      NetFn,

@@ -16,6 +16,7 @@
 #include <PiPei.h>
 #include <Ppi/BmcCommands.h>
 
+#include "../InternalCall.h"
 #include "IpmiDefinitions.h"
 #include "WireFormat.h"
 
@@ -29,7 +30,7 @@ enum class DispatchKind : UINT8 {
 
 struct Operation;
 
-typedef EFI_STATUS (*OPERATION_STEP)(Operation &Op);
+typedef EFI_STATUS (OSKEL_INTERNAL *OPERATION_STEP)(Operation &Op);
 
 //
 // What a slot does, as constant data: written with designated initialisers,
@@ -84,7 +85,7 @@ struct Operation {
 // Replaces a NULL PeiServices by the record's, checks the BMC index, picks
 // the BMC or BMCs by Spec.Kind and runs the worker on each.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Dispatch (
   IN CONST OperationSpec       &Spec,
   IN CONST EFI_PEI_SERVICES    **PeiServices,
@@ -100,7 +101,7 @@ Dispatch (
 // is not guarded).
 // Also runs the internal steps of composite operations.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 RunWorker (
   IN OUT Operation          &Op,
   IN CONST OperationSpec    &Spec
@@ -112,7 +113,7 @@ RunWorker (
 // EFI_DEVICE_ERROR. A refused BMC gives EFI_DEVICE_ERROR (state 1) or the
 // phase-0 EFI_INVALID_PARAMETER, and nothing is sent.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 RunGuarded (
   IN OUT Operation     &Op,
   IN OPERATION_STEP    Exchange
@@ -122,14 +123,14 @@ RunGuarded (
 // GetBmcCount, then the BMC index check: NULL, or neither below the count
 // nor ALL_BMCS, is EFI_INVALID_PARAMETER.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckBmcInstance (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
   IN CONST UINT8             *BmcInstance
   );
 
-[[nodiscard]] UINT8
+[[nodiscard]] UINT8 OSKEL_INTERNAL
 GetBmcCount (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This
@@ -139,7 +140,7 @@ GetBmcCount (
 // Ends an exchange with Status after phase 0 without sending anything; the
 // guard then makes no phase-1 call.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Refuse (
   IN OUT Operation  &Op,
   IN EFI_STATUS     Status
@@ -170,7 +171,7 @@ Send (
 // *Received is the count the transport reported, clamped to Capacity, so a
 // reader built on it never looks past what this exchange may have written.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendScratch (
   IN Operation  &Op,
   IN UINT8      NetFn,

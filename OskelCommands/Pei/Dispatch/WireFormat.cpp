@@ -9,7 +9,7 @@
 
 namespace Oskel {
 
-WireWriter &
+WireWriter & OSKEL_INTERNAL
 WireWriter::Byte (
   IN UINT8  Value
   )
@@ -23,7 +23,7 @@ WireWriter::Byte (
   return *this;
 }
 
-WireWriter &
+WireWriter & OSKEL_INTERNAL
 WireWriter::Bytes (
   IN CONST VOID  *Source,
   IN UINTN       Count
@@ -39,7 +39,7 @@ WireWriter::Bytes (
   return *this;
 }
 
-WireWriter &
+WireWriter & OSKEL_INTERNAL
 WireWriter::Field (
   IN UINT32     Value,
   IN UINTN      Width,

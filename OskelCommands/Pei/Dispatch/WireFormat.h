@@ -32,7 +32,7 @@ class WireWriter {
 public:
   constexpr WireWriter (UINT8 *Buffer, UINTN Capacity) : mBuffer (Buffer), mCapacity (Capacity), mLength (0), mOverflow (FALSE) {}
 
-  WireWriter &
+  WireWriter & OSKEL_INTERNAL
   Byte (UINT8 Value);
 
   WireWriter &
@@ -47,7 +47,7 @@ public:
     return Field (Value, 4, Order);
   }
 
-  WireWriter &
+  WireWriter & OSKEL_INTERNAL
   Bytes (CONST VOID *Source, UINTN Count);
 
   [[nodiscard]] UINT8
@@ -63,7 +63,7 @@ public:
   }
 
 private:
-  WireWriter &
+  WireWriter & OSKEL_INTERNAL
   Field (UINT32 Value, UINTN Width, ByteOrder Order);
 
   UINT8    *mBuffer;

@@ -29,7 +29,7 @@ struct UploadArgs {
   CONST UINT32  *Length;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckUpload (
   IN OUT Operation  &Op
   )
@@ -48,7 +48,7 @@ CheckUpload (
 // to follow, response byte 3 becomes its handle; the BMC's handles fit in
 // that one byte, and byte 4 is not part of them.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendUploadPiece (
   IN Operation     &Op,
   IN CONST UINT8   *Piece OPTIONAL,
@@ -87,7 +87,7 @@ SendUploadPiece (
 // The whole block to the BMC selected, under one guard; every BMC of a
 // broadcast starts again from the first piece with handle 0000h.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 UploadExchange (
   IN OUT Operation  &Op
   )

@@ -40,7 +40,7 @@ constexpr EFI_STATUS  mFileCodeStatus[]      = {
 // Success and transport errors pass unchanged; a completion code becomes
 // an EFI error, so the result is never a positive value.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 MapFileStatus (
   IN EFI_STATUS  Result
   )
@@ -89,7 +89,7 @@ SendFileRequest (
 // the 32-bit handle or size of a successful answer; an answer too short to
 // hold it is a protocol error and leaves *Value as it was.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendNamedRequest (
   IN Operation       &Op,
   IN OUT WireWriter  &Request,
@@ -127,7 +127,7 @@ struct FileOpenArgs {
   UINT32       *Handle;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckOpen (
   IN OUT Operation  &Op
   )
@@ -141,7 +141,7 @@ CheckOpen (
   return EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 OpenExchange (
   IN OUT Operation  &Op
   )
@@ -182,7 +182,7 @@ struct FileTransferArgs {
   UINT32        *Total;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckTransfer (
   IN OUT Operation  &Op
   )
@@ -204,7 +204,7 @@ CheckTransfer (
   return EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 TransferChunks (
   IN OUT Operation  &Op
   )
@@ -272,7 +272,7 @@ struct FileCloseArgs {
   UINT32  Handle;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckClose (
   IN OUT Operation  &Op
   )
@@ -280,7 +280,7 @@ CheckClose (
   return (Op.ArgsAs<FileCloseArgs>().Handle == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CloseExchange (
   IN OUT Operation  &Op
   )
@@ -303,7 +303,7 @@ struct FileNameArgs {
   UINT32       *Size;        // OEM_FILE_SIZE only
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckSize (
   IN OUT Operation  &Op
   )
@@ -318,7 +318,7 @@ CheckSize (
   return EFI_SUCCESS;
 }
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 NamedExchange (
   IN OUT Operation  &Op
   )
@@ -387,7 +387,7 @@ constexpr OperationSpec  mGetFileSizeSpec = {
 
 }  // namespace
 
-WireWriter
+WireWriter OSKEL_INTERNAL
 Oskel::OemGroupRequest (
   IN Operation  &Op
   )

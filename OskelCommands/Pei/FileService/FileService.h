@@ -37,7 +37,7 @@ struct KnownFile {
 // The row of a well-known file id; NULL for an id without one (the
 // caller-named id KNOWN_FILE_CALLER_NAMED included).
 //
-[[nodiscard]] CONST KnownFile *
+[[nodiscard]] CONST KnownFile * OSKEL_INTERNAL
 FindKnownFile (
   IN UINT8  Id
   );
@@ -46,7 +46,7 @@ FindKnownFile (
 // Starts a network function 2Eh request at the first byte of ScratchBuffer
 // with the three manufacturer id bytes that every such request opens with.
 //
-[[nodiscard]] WireWriter
+[[nodiscard]] WireWriter OSKEL_INTERNAL
 OemGroupRequest (
   IN Operation  &Op
   );

@@ -62,7 +62,7 @@ struct KnownFileArgs {
   CONST UINT32  *Size;
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckKnownFile (
   IN OUT Operation  &Op
   )
@@ -77,7 +77,7 @@ CheckKnownFile (
 // its own dispatcher and guard inside the guard of the whole transfer. Only
 // the handle passes from step to step; it never reaches the caller.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 KnownFileExchange (
   IN OUT Operation  &Op
   )
@@ -136,7 +136,7 @@ constexpr OperationSpec  mKnownFileSpec = {
 
 }  // namespace
 
-CONST KnownFile *
+CONST KnownFile * OSKEL_INTERNAL
 Oskel::FindKnownFile (
   IN UINT8  Id
   )

@@ -26,7 +26,7 @@ struct SendRawCommandArgs {
   UINT8    *DataLength;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckRawCommand (
   IN OUT Operation  &Op
   )
@@ -40,7 +40,7 @@ CheckRawCommand (
   return (*Args.DataLength > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ExchangeRawCommand (
   IN OUT Operation  &Op
   )
@@ -96,7 +96,7 @@ struct StartPostWatchdogArgs {
   UINT16    Countdown;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ArmAndStartWatchdog (
   IN OUT Operation  &Op
   )

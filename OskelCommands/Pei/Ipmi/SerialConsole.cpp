@@ -67,7 +67,7 @@ constexpr CompletionCodeMapping  mChannelAccessMapping[] = {
   { IPMI_CC_ACCESS_MODE_UNSUPPORTED, EFI_UNSUPPORTED }
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 MapCompletionCode (
   IN EFI_STATUS                     Status,
   IN CONST CompletionCodeMapping    *Table,
@@ -84,7 +84,7 @@ MapCompletionCode (
 }
 
 template <UINTN Count>
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 MapCompletionCode (
   IN EFI_STATUS                   Status,
   IN CONST CompletionCodeMapping  (&Table)[Count]
@@ -93,7 +93,7 @@ MapCompletionCode (
   return MapCompletionCode (Status, Table, Count);
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckChannel (
   IN UINT8       Channel,
   IN CONST VOID  *Data
@@ -106,7 +106,7 @@ struct FindSerialChannelArgs {
   UINT8    *Channel;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckFindSerialChannel (
   IN OUT Operation  &Op
   )
@@ -126,7 +126,7 @@ CheckFindSerialChannel (
 // when none is serial, the result is the last query's failure, or
 // EFI_NOT_FOUND when that query succeeded.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ScanForSerialChannel (
   IN OUT Operation  &Op
   )
@@ -167,7 +167,7 @@ struct GetMuxSwitchControlArgs {
   UINT8    Capacity;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckGetMuxSwitchControl (
   IN OUT Operation  &Op
   )
@@ -182,7 +182,7 @@ CheckGetMuxSwitchControl (
 // data bytes of Mux Switch Control is a broken answer: nothing is copied, so
 // the caller never writes back a parameter it did not read.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ReadMuxSwitchControl (
   IN OUT Operation  &Op
   )
@@ -225,7 +225,7 @@ struct SetSerialModemParameterArgs {
   CONST UINT8    *ParameterData;  // IPMI_SERIAL_PARAMETER_DATA_LENGTH bytes
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckSetSerialModemParameter (
   IN OUT Operation  &Op
   )
@@ -235,7 +235,7 @@ CheckSetSerialModemParameter (
   return CheckChannel (Args.Channel, Args.ParameterData);
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 WriteSerialModemParameter (
   IN OUT Operation  &Op
   )
@@ -264,7 +264,7 @@ struct SetChannelAccessModeArgs {
 // Modes above 3 are no IPMI access mode, and above 7 they would spill into
 // the authentication and selector bits of Set Channel Access.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckSetChannelAccessMode (
   IN OUT Operation  &Op
   )
@@ -279,7 +279,7 @@ CheckSetChannelAccessMode (
 // authentication bits stay as read, the old mode is replaced, and the
 // privilege limit is left alone.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 WriteChannelAccessMode (
   IN OUT Operation  &Op
   )
@@ -321,7 +321,7 @@ constexpr OperationSpec  mSetChannelAccessModeSpec = {
 // Runs one step on the BMC already selected, again while the transport
 // answers EFI_BMC_RETRY.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 RunStep (
   IN CONST Operation        &Op,
   IN CONST OperationSpec    &Spec,
@@ -345,7 +345,7 @@ struct ConfigureSerialConsoleArgs {
   CONST SERIAL_CONSOLE_CONFIG    *Config;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckConfigureSerialConsole (
   IN OUT Operation  &Op
   )
@@ -353,7 +353,7 @@ CheckConfigureSerialConsole (
   return (Op.ArgsAs<ConfigureSerialConsoleArgs>().Config == nullptr) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ConfigureSerialConsoleSteps (
   IN OUT Operation  &Op
   )
@@ -436,7 +436,7 @@ struct SetSerialMuxArgs {
   UINT8    *MuxStatus;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckSetSerialMux (
   IN OUT Operation  &Op
   )
@@ -446,7 +446,7 @@ CheckSetSerialMux (
   return CheckChannel (Args.Channel, Args.MuxStatus);
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ExchangeSerialMux (
   IN OUT Operation  &Op
   )

@@ -75,7 +75,7 @@ MailboxSpan (
   return Span;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendStage (
   IN OUT Operation  &Op
   )
@@ -94,7 +94,7 @@ SendStage (
 // the top of the 64 KiB I/O space is no base either: the writes would wrap
 // onto unrelated low ports.
 //
-[[nodiscard]] UINT16
+[[nodiscard]] UINT16 OSKEL_INTERNAL
 ReadUint16Le (
   IN CONST UINT8  *Bytes
   )
@@ -102,7 +102,7 @@ ReadUint16Le (
   return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 GetBmcIoBase (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN UINT8                   BmcIndex,
@@ -153,7 +153,7 @@ GetBmcIoBase (
 // The command's outcome reaches only the transport's health bookkeeping;
 // the result is that of the last mailbox write.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ReportStageToBmc (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -192,7 +192,7 @@ ReportStageToBmc (
   return Status;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SelectAndReport (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,

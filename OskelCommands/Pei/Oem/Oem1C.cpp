@@ -48,7 +48,7 @@ struct ReadStateArgs {
 // The request is rewritten on every attempt: ScratchBuffer is also the
 // response buffer of the send before.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendRetried (
   IN OUT Operation  &Op
   )
@@ -71,7 +71,7 @@ SendRetried (
   return Status;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckState (
   IN OUT Operation  &Op
   )
@@ -83,7 +83,7 @@ CheckState (
 // The read goes through the record's own slot, so it is dispatched and
 // guarded on its own; a failed read does not stop the write.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SetStateUnlessHeld (
   IN OUT Operation  &Op
   )
@@ -99,7 +99,7 @@ SetStateUnlessHeld (
   return RunGuarded (Op, SendRetried);
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckStatePointer (
   IN OUT Operation  &Op
   )
@@ -107,7 +107,7 @@ CheckStatePointer (
   return AnyNull (Op.ArgsAs<ReadStateArgs>().State) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ReadState (
   IN OUT Operation  &Op
   )
@@ -149,7 +149,7 @@ constexpr OperationSpec  mGetOem1CStateSpec = {
   .Exchange = ReadState
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 WriteValue (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,

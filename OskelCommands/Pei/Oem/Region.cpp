@@ -25,7 +25,7 @@ struct RegionArgs {
   UINT8          *Destination;  // the same buffer for a read; NULL for a write
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckRegionArgs (
   IN OUT Operation  &Op
   )
@@ -50,7 +50,7 @@ CheckRegionArgs (
 // a short chunk leaves the tail of its stretch untouched. *Length is
 // written only when every chunk succeeded.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 TransferRegion (
   IN OUT Operation  &Op
   )

@@ -71,7 +71,7 @@ constexpr EFI_STATUS  mSettingStatusMap[] = {
   EFI_SUCCESS
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SettingStatusToEfiStatus (
   IN UINT8  StatusByte
   )
@@ -92,7 +92,7 @@ struct SettingArgs {
   VOID                            *Destination; // the same buffer for a read; NULL for a write
 };
 
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 CheckSettingArgs (
   IN OUT Operation  &Op
   )
@@ -104,7 +104,7 @@ CheckSettingArgs (
 // Selector and descriptor checks. They come before the length limit of a
 // write, so a bad type is refused as such even on an oversized record.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ChooseSetting (
   IN CONST SettingArgs  &Args,
   IN BOOLEAN            IsWrite,
@@ -142,7 +142,7 @@ ChooseSetting (
 // whatever they hold; their refusal, like the length limit of a write,
 // sends nothing and skips phase 1.
 //
-EFI_STATUS
+EFI_STATUS OSKEL_INTERNAL
 ExchangeSetting (
   IN OUT Operation  &Op
   )

@@ -40,7 +40,7 @@ struct FlagArgs {
   BOOLEAN    Enable;
 };
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckC2Buffer (
   IN OUT Operation  &Op
   )
@@ -48,7 +48,7 @@ CheckC2Buffer (
   return AnyNull (Op.ArgsAs<InPlaceArgs>().Buffer) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Check20Buffer (
   IN OUT Operation  &Op
   )
@@ -67,7 +67,7 @@ Check20Buffer (
 // over it. Under broadcast the next BMC is sent what this one answered. The
 // count handed back never exceeds the two bytes the buffer is known to hold.
 //
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ExchangeInPlace (
   IN OUT Operation  &Op
   )
@@ -84,7 +84,7 @@ ExchangeInPlace (
   return Status;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckValue (
   IN OUT Operation  &Op
   )
@@ -92,7 +92,7 @@ CheckValue (
   return AnyNull (Op.ArgsAs<ValueArgs>().Value) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckNewValue (
   IN OUT Operation  &Op
   )
@@ -102,7 +102,7 @@ CheckNewValue (
   return (AnyNull (Value) || (*Value > OEM_10_VALUE_MAX)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 GetValue (
   IN OUT Operation  &Op
   )
@@ -110,7 +110,7 @@ GetValue (
   return QueryScratchByte (Op, 0, Op.ArgsAs<ValueArgs>().Value);
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SetValue (
   IN OUT Operation  &Op
   )
@@ -128,7 +128,7 @@ SetValue (
   return (Status == EFI_UNSUPPORTED) ? EFI_BMC_MODE_UNSUPPORTED : Status;
 }
 
-[[nodiscard]] EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SetFlag (
   IN OUT Operation  &Op
   )
