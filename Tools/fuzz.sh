@@ -16,6 +16,13 @@ $fuzzer -runs=0 Fuzz/corpus
 if [ "$seconds" -gt 0 ]; then
   echo "== fuzzing for $seconds s"
   rm -rf build/fuzz/work && mkdir -p build/fuzz/work
+  # libFuzzer's progress lines go to a log; a finding prints its report.
+  status=0
   $fuzzer -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix=build/fuzz/ build/fuzz/work Fuzz/corpus
+    -artifact_prefix=build/fuzz/ build/fuzz/work Fuzz/corpus >build/fuzz/fuzz.log 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 build/fuzz/fuzz.log
+    exit "$status"
+  fi
+  grep -E "^(Done|stat::)" build/fuzz/fuzz.log
 fi

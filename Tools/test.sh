@@ -7,12 +7,19 @@
 # (minutes when the edk2 build is cached).
 set -eu
 cd "$(dirname "$0")/.."
+started=$(date +%s)
+# Stage headers carry the seconds since the start, so a slow machine's log
+# tells where its time went.
+stage() {
+  echo "== $1 (at $(($(date +%s) - started)) s)"
+}
+stage dependencies
 Tools/install-deps.sh
 passed=0
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 for preset in native i386 sanitize; do
-  echo "== $preset"
+  stage "$preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   status=0
@@ -21,10 +28,11 @@ for preset in native i386 sanitize; do
   [ "$status" -eq 0 ] || exit "$status"
   passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
 done
+stage fuzz
 Tools/fuzz.sh "${FUZZ_SECONDS:-60}"
 passed=$((passed + 1))
-echo "== ovmf"
+stage ovmf
 Tools/ovmf-check.sh
 passed=$((passed + 1))
 # Every ctest test of the three builds, the fuzzer run and the OVMF boot.
-echo "checks: $passed passed, 0 failed"
+echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

@@ -9,7 +9,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 "$root/Tools/install-deps.sh"
 work=$(mktemp -d)
 pid=""
-cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+# SIGKILL: a wait on a daemon that stalls in its own shutdown would hang the
+# test, and its state directory is thrown away with $work.
+cleanup() { [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
