@@ -70,6 +70,9 @@ HobListBuilder::AddPlatformBmcInfo (const std::vector<uint16_t> &IoBases)
   // Offsets count from the start of the HOB: 8-byte header, 16-byte name.
   Bytes  Data (566 + 21 * IoBases.size () + 19, 0);
 
+  // The producer-owned byte before BMC 0's base: the number of BMCs.
+  Data[565] = static_cast<uint8_t>(IoBases.size ());
+
   for (size_t Index = 0; Index < IoBases.size (); Index++) {
     Data[566 + 21 * Index]     = static_cast<uint8_t>(IoBases[Index]);
     Data[566 + 21 * Index + 1] = static_cast<uint8_t>(IoBases[Index] >> 8);
@@ -341,8 +344,15 @@ SimulatedPei::IoWriteThunk (
 {
   SimulatedPei  &Self  = *reinterpret_cast<const CpuIoHolder *>(This)->Owner;
   EFI_STATUS    Status = EFI_SUCCESS;
+  PortDevice    *Device = ((Width == EfiPeiCpuIoWidthUint8) && (Count == 1) && (Address <= 0xFFFF))
+                          ? Self.DeviceAt (static_cast<uint16_t>(Address)) : nullptr;
 
   (void)PeiServices;
+  if (Device != nullptr) {
+    Device->Write (static_cast<uint16_t>(Address), *static_cast<uint8_t *>(Buffer));
+    return EFI_SUCCESS;
+  }
+
   if ((Width != EfiPeiCpuIoWidthUint8) || (Count != 1) || (Address > 0xFFFF)) {
     Status = EFI_INVALID_PARAMETER;
   } else {
@@ -358,10 +368,31 @@ SimulatedPei::IoWriteThunk (
 
 EFI_STATUS EFIAPI
 SimulatedPei::IoReadThunk (
-  CONST EFI_PEI_SERVICES **, CONST EFI_PEI_CPU_IO_PPI *, EFI_PEI_CPU_IO_PPI_WIDTH, UINT64, UINTN, VOID *
+  CONST EFI_PEI_SERVICES **, CONST EFI_PEI_CPU_IO_PPI *This, EFI_PEI_CPU_IO_PPI_WIDTH Width, UINT64 Address, UINTN Count, VOID *Buffer
   )
 {
-  return EFI_UNSUPPORTED;
+  SimulatedPei  &Self   = *reinterpret_cast<const CpuIoHolder *>(This)->Owner;
+  PortDevice    *Device = ((Width == EfiPeiCpuIoWidthUint8) && (Count == 1) && (Address <= 0xFFFF))
+                          ? Self.DeviceAt (static_cast<uint16_t>(Address)) : nullptr;
+
+  if (Device == nullptr) {
+    return EFI_UNSUPPORTED;
+  }
+
+  *static_cast<uint8_t *>(Buffer) = Device->Read (static_cast<uint16_t>(Address));
+  return EFI_SUCCESS;
+}
+
+PortDevice *
+SimulatedPei::DeviceAt (uint16_t Port) const
+{
+  for (PortDevice *Device : mPortDevices) {
+    if (Device->Claims (Port)) {
+      return Device;
+    }
+  }
+
+  return nullptr;
 }
 
 EFI_STATUS EFIAPI

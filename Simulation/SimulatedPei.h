@@ -39,6 +39,17 @@ private:
   std::vector<uint64_t> mStorage;
 };
 
+// A device behind I/O ports, such as a BMC's KCS interface: the CPU I/O PPI
+// hands it every 8-bit access to a port it claims, and such accesses stay
+// out of the trace (the device keeps its own).
+class PortDevice {
+public:
+  virtual ~PortDevice () = default;
+  virtual bool Claims (uint16_t Port) const = 0;
+  virtual uint8_t Read (uint16_t Port) = 0;
+  virtual void Write (uint16_t Port, uint8_t Value) = 0;
+};
+
 class SimulatedPei {
 public:
   explicit SimulatedPei (Trace &Log);
@@ -64,6 +75,10 @@ public:
 
   // Any service by name: its Nth call (1-based) returns Status instead.
   void FailService (const std::string &Service, size_t Nth, EFI_STATUS Status);
+
+  // Port devices, asked in the order attached.
+  void AttachPortDevice (PortDevice *Device) { mPortDevices.push_back (Device); }
+  PortDevice *DeviceAt (uint16_t Port) const;
 
   // Shadowing.
   EFI_STATUS RegisterForShadowResult = EFI_SUCCESS;
@@ -126,6 +141,7 @@ private:
   std::vector<Variable>                             mVariableStore;
   std::map<std::string, std::pair<size_t, EFI_STATUS>> mFailures;
   std::map<std::string, size_t>                     mCallCounts;
+  std::vector<PortDevice *>                         mPortDevices;
 };
 
 }  // namespace OskelSim

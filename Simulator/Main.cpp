@@ -51,6 +51,7 @@ main (int argc, char **argv)
 
   const EFI_STATUS  Boot = Board.Boot ();
   Board.Run (Steps);
+  Board.AddKcsPortSection ();
 
   const std::vector<BmcSummary>  Summary = Board.Summary ();
   if (Options.Quiet) {

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "KcsBoard.h"
 #include "Names.h"
 
 namespace OskelSim {
@@ -159,6 +160,10 @@ OptionsHelp ()
     "  --bmcs N                  number of BMCs (0 to 8)\n"
     "  --io-base I=BASE          I/O base of BMC I in the platform HOB\n"
     "  --no-platform-hob         leave the platform BMC information HOB out\n"
+    "  --transport KIND          scripted (default): the simulated transport; kcs: each BMC\n"
+    "                            behind a KCS interface at BASE+CA2h/CA3h, reached through\n"
+    "                            the KCS transport PEIM (--unusable has no effect there)\n"
+    "  --kcs-ports N             with kcs: show the port traffic of the Nth exchange\n"
     "  --setup FIELD=VALUE       a Setup field: watchdog-enable (16-bit), watchdog-timeout\n"
     "                            (minutes), console-enable, mux-switch, access-mode,\n"
     "                            bit-rate (index 0..4), flow-control, spare4, spare5, spare7\n"
@@ -223,6 +228,28 @@ ParseOptions (const std::vector<std::string> &Arguments, SimulatorOptions &Optio
       }
 
       Options.BmcCount = N;
+    } else if (Option == "--transport") {
+      if (!Value (Text)) {
+        return false;
+      }
+
+      if ((Text != "kcs") && (Text != "scripted")) {
+        Error = "--transport expects kcs or scripted, got '" + Text + "'";
+        return false;
+      }
+
+      Options.Kcs = (Text == "kcs");
+    } else if (Option == "--kcs-ports") {
+      if (!Value (Text)) {
+        return false;
+      }
+
+      if (!Number (Text, 0xFFFFFFFF, N) || (N == 0)) {
+        Error = "--kcs-ports expects an exchange number from 1, got '" + Text + "'";
+        return false;
+      }
+
+      Options.KcsPortsOf = static_cast<unsigned>(N);
     } else if (Option == "--no-platform-hob") {
       Options.PlatformHob = false;
     } else if (Option == "--no-setup") {
@@ -465,6 +492,16 @@ VirtualBoard::VirtualBoard (const SimulatorOptions &Options) : Options (Options)
     }
 
     IoBases.push_back (B.IoBase.value_or (static_cast<uint16_t>(0x200 * Index)));
+    if (Options.Kcs) {
+      Kcs.push_back (std::make_unique<KcsBmcModel>(IoBases.back (), *Faults.back (), static_cast<uint8_t>(Index)));
+      Kcs.back ()->Log = &Board.Log;
+      Board.Pei.AttachPortDevice (Kcs.back ().get ());
+    }
+  }
+
+  if (Options.Kcs) {
+    // The KCS transport PEIM takes the simulated transport's place.
+    Board.Pei.Uninstall (IPMI_TRANSPORT_PPI_GUID);
   }
 
   if (Options.PlatformHob) {
@@ -497,6 +534,20 @@ VirtualBoard::Boot ()
   EFI_STATUS  Worst = EFI_SUCCESS;
 
   for (bool Shadowed : { false, true }) {
+    if (Options.Kcs) {
+      Section  T;
+      T.Title = Shadowed ? "KCS transport, second run (shadowed, from memory)" : "KCS transport, first run (in place, from flash)";
+      T.Begin = Board.Log.Events.size ();
+      Board.Pei.RegisterForShadowResult = Shadowed ? EFI_ALREADY_STARTED : EFI_SUCCESS;
+      const EFI_STATUS  Status = KcsTransportPeiEntryPoint (Board.Pei.FileHandle (), Board.Services ());
+      T.End    = Board.Log.Events.size ();
+      T.Result = ResultName (Status);
+      Sections.push_back (T);
+      if (EFI_ERROR (Status)) {
+        Worst = Status;
+      }
+    }
+
     Section  S;
     S.Title = Shadowed ? "entry, second run (shadowed, from memory)" : "entry, first run (in place, from flash)";
     S.Begin = Board.Log.Events.size ();
@@ -546,6 +597,40 @@ VirtualBoard::Run (const std::vector<ScriptStep> &Steps)
   for (const ScriptStep &Step : Steps) {
     (void)Run (Step);
   }
+}
+
+void
+VirtualBoard::AddKcsPortSection ()
+{
+  if (!Options.Kcs || (Options.KcsPortsOf == 0)) {
+    return;
+  }
+
+  Section  S;
+  S.Title = "KCS port traffic of exchange " + std::to_string (Options.KcsPortsOf);
+  S.Begin = S.End = Board.Log.Events.size ();
+  {
+    // Exchanges are numbered BMC by BMC: all of BMC 0's, then BMC 1's.
+    size_t  Left = Options.KcsPortsOf;
+    for (size_t Bmc = 0; Bmc < Kcs.size () && S.Outputs.empty (); Bmc++) {
+      const KcsBmcModel  &M = *Kcs[Bmc];
+      if (Left > M.ExchangeStarts.size ()) {
+        Left -= M.ExchangeStarts.size ();
+        continue;
+      }
+
+      S.Title += " (BMC " + std::to_string (Bmc) + ", its exchange " + std::to_string (Left) + ")";
+      const size_t  From = M.ExchangeStarts[Left - 1];
+      // The status read just before a Write Start belongs to that exchange.
+      const size_t  To   = Left < M.ExchangeStarts.size () ? M.ExchangeStarts[Left] - 1 : M.Accesses.size ();
+      for (size_t At = (From > 0) ? From - 1 : From; At < To; At++) {
+        S.Outputs.push_back (Describe (M.Accesses[At]));
+      }
+    }
+  }
+
+  S.Result = S.Outputs.empty () ? "no such exchange" : std::to_string (S.Outputs.size ()) + " port accesses";
+  Sections.push_back (S);
 }
 
 std::vector<BmcSummary>

@@ -12,6 +12,7 @@
 #include "BmcModel.h"
 #include "Faults.h"
 #include "IpmiSimBridge.h"
+#include "KcsBmcModel.h"
 #include "Report.h"
 #include "Script.h"
 #include "SimulatedBoard.h"
@@ -60,6 +61,11 @@ struct SimulatorOptions {
   std::string             JsonPath;
   std::string             PcapPath;
   bool                    Quiet = false;
+  // --transport kcs: each BMC behind a register-level KCS interface at its
+  // I/O base, reached through the KCS transport PEIM.
+  bool                    Kcs = false;
+  // --kcs-ports N: the port traffic of the Nth KCS exchange of the run.
+  unsigned                KcsPortsOf = 0;
 };
 
 // Parses the command line; false with Error set on a bad option. Help is
@@ -83,12 +89,15 @@ public:
   StepResult Run (const ScriptStep &Step);
 
   std::vector<BmcSummary> Summary () const;
+  // With --kcs-ports N: a section with the port accesses of that exchange.
+  void AddKcsPortSection ();
 
   SimulatorOptions                             Options;
   SimulatedBoard                               Board;
   std::vector<std::unique_ptr<BmcModel>>       Models;   // NULL where ipmi_sim answers
   std::vector<std::unique_ptr<IpmiSimBridge>>  Bridges;  // NULL where the model answers
   std::vector<std::unique_ptr<FaultyBmc>>      Faults;
+  std::vector<std::unique_ptr<KcsBmcModel>>    Kcs;      // with --transport kcs
   std::vector<Section>                         Sections;
   ScriptContext                                Context;
 };

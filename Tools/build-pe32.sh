@@ -1,8 +1,10 @@
 #!/bin/sh
-# Builds the module as the PE32 image a board integrator drops into a
-# firmware volume: OskelCommandsPei.efi (stripped), OskelCommandsPei.debug.efi
-# (same image with its symbol table) and OskelCommandsPei.depex, the binary
-# dependency expression "after IpmiTransportPpi".
+# Builds a PEIM as the PE32 image a board integrator drops into a firmware
+# volume: NAME.efi (stripped), NAME.debug.efi (same image with its symbol
+# table) and NAME.depex, the binary dependency expression.
+#   OskelCommandsPei (default): the module, "after IpmiTransportPpi";
+#   KcsTransportPei: the KCS transport, "after the CPU I/O PPI is installed"
+#   (before that the services table's CpuIo does no port I/O).
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
@@ -11,6 +13,12 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/pe32}
+name=${2:-OskelCommandsPei}
+case "$name" in
+  OskelCommandsPei) sources=OskelCommands/Pei; depex_guid=E50B6E5D-359B-4BE0-A0C0-0715A401C608 ;;
+  KcsTransportPei) sources=KcsTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
+  *) echo "unknown PEIM $name" >&2; exit 2 ;;
+esac
 cxx=${CXX_PE32:-i686-w64-mingw32-g++}
 mkdir -p "$out/obj"
 
@@ -21,7 +29,7 @@ flags="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stati
   -I$root/Include -I$root/Include/Pi"
 
 objects=""
-for src in $(cd "$root" && find OskelCommands/Pei -name '*.cpp' | LC_ALL=C sort); do
+for src in $(cd "$root" && find $sources -name '*.cpp' | LC_ALL=C sort); do
   obj="$out/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
   # shellcheck disable=SC2086
   $cxx $flags -c "$root/$src" -o "$obj"
@@ -32,12 +40,12 @@ done
 # shellcheck disable=SC2086
 $cxx -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
   -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
-  -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,_OskelCommandsPeiEntryPoint -Wl,-Map,"$out/OskelCommandsPei.map" \
-  -o "$out/OskelCommandsPei.debug.efi" $objects
-i686-w64-mingw32-strip -o "$out/OskelCommandsPei.efi" "$out/OskelCommandsPei.debug.efi"
+  -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,_${name}EntryPoint -Wl,-Map,"$out/$name.map" \
+  -o "$out/$name.debug.efi" $objects
+i686-w64-mingw32-strip -o "$out/$name.efi" "$out/$name.debug.efi"
 
-# Dependency expression: PUSH the transport PPI GUID, END.
+# Dependency expression: PUSH the GUID, END.
 python3 -c 'import sys, uuid
 sys.stdout.buffer.write(b"\x02" + uuid.UUID(sys.argv[1]).bytes_le + b"\x08")' \
-  E50B6E5D-359B-4BE0-A0C0-0715A401C608 > "$out/OskelCommandsPei.depex"
-echo "$out/OskelCommandsPei.efi"
+  "$depex_guid" > "$out/$name.depex"
+echo "$out/$name.efi"

@@ -3,7 +3,8 @@
 # flash, so the module may own no writable data, no static initialisers,
 # and it may call nothing outside itself.
 set -eu
-obj=${1:?usage: check-firmware.sh OBJECT}
+obj=${1:?usage: check-firmware.sh OBJECT [ENTRY]}
+entry=${2:-OskelCommandsPeiEntryPoint}
 fail=0
 
 # Writable or zero-initialised data of any size.
@@ -27,8 +28,8 @@ if [ -n "$undefined" ]; then
   echo "FAIL undefined symbols:"; echo "$undefined"; fail=1
 fi
 
-if ! nm "$obj" | grep -q ' T OskelCommandsPeiEntryPoint$'; then
-  echo "FAIL entry point OskelCommandsPeiEntryPoint missing"; fail=1
+if ! nm "$obj" | grep -q " T $entry\$"; then
+  echo "FAIL entry point $entry missing"; fail=1
 fi
 
 text=$(size -A "$obj" | awk '$1 ~ /^\.text/ {s += $2} END {print s + 0}')

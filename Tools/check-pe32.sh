@@ -4,11 +4,14 @@
 # linked at 0 with base relocations (without them the PEI core skips the
 # PEIM silently), section alignment equal to file alignment (GenFv refuses
 # anything else for execute-in-place), no writable section (the first run
-# is in flash), nothing imported, and the entry at OskelCommandsPeiEntryPoint.
+# is in flash), nothing imported, and the entry at the image's own <name>EntryPoint.
 set -eu
 image=${1:?usage: check-pe32.sh IMAGE.efi [IMAGE.debug.efi]}
 debug=${2:-${image%.efi}.debug.efi}
 objdump=i686-w64-mingw32-objdump
+# Each PEIM's entry is named after its image: OskelCommandsPei.efi enters
+# at OskelCommandsPeiEntryPoint.
+entry_name=$(basename "$image" .efi)EntryPoint
 fail=0
 
 headers=$($objdump -p "$image")
@@ -52,8 +55,8 @@ done
 
 entry=$(field AddressOfEntryPoint)
 # The image is linked at 0, so the symbol's address is its RVA.
-symbol=$(i686-w64-mingw32-nm "$debug" | awk '$3 == "_OskelCommandsPeiEntryPoint" && $2 == "T" {print $1; exit}')
-expect "entry point (OskelCommandsPeiEntryPoint)" "$entry" "${symbol:-missing}"
+symbol=$(i686-w64-mingw32-nm "$debug" | awk -v name="_$entry_name" '$3 == name && $2 == "T" {print $1; exit}')
+expect "entry point ($entry_name)" "$entry" "${symbol:-missing}"
 
 text=$(echo "$sections" | awk '$2 == ".text" {print $3}')
 rdata=$(echo "$sections" | awk '$2 == ".rdata" {print $3}')

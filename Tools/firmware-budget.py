@@ -7,6 +7,8 @@
   firmware-budget.py measured OBJDIR PROBE  the bound beside the depth the probe measures
       [--check]                             fail when a measured depth passes its bound
   firmware-budget.py instructions PROBE     the module's own instructions per operation
+  firmware-budget.py kcs OBJDIR             the KCS transport: .text/.rodata and worst-case
+      [--check BYTES]                       stack per operation; fail above BYTES
 
 OBJDIR holds one object per source, each with the .ci call graph that
 -fcallgraph-info=su writes beside it. The figures are those of the objects
@@ -61,10 +63,10 @@ def objects(objdir):
     return sorted(found)
 
 
-def link_map(objdir):
+def link_map(objdir, entry=ENTRY):
     objs = objects(objdir)
     out = "/tmp/oskel-budget-%d" % os.getpid()
-    subprocess.run(["ld", "-m", "elf_i386", "-r", "--gc-sections", "-u", ENTRY,
+    subprocess.run(["ld", "-m", "elf_i386", "-r", "--gc-sections", "-u", entry,
                     "-Map", out + ".map", "-o", out + ".o"] + objs, check=True)
     with open(out + ".map") as f:
         text = f.read()
@@ -96,13 +98,13 @@ def kept_input_sections(map_text):
 
 
 def folder_of(path):
-    rel = path.split("OskelCommandsFirmwareObjects.dir/", 1)[-1]
+    rel = re.sub(r"^.*FirmwareObjects\.dir/", "", path)
     return os.path.dirname(rel) + "/"
 
 
-def sizes(objdir):
+def sizes(objdir, entry=ENTRY):
     totals = defaultdict(lambda: [0, 0])
-    for section, size, obj in kept_input_sections(link_map(objdir)):
+    for section, size, obj in kept_input_sections(link_map(objdir, entry)):
         kind = 0 if section.startswith(".text") else 1 if section.startswith(".rodata") else None
         if kind is not None:
             totals[folder_of(obj)][kind] += size
@@ -302,7 +304,7 @@ class Depth:
         title = key.split("|")[-1]
         if title.startswith("_Z"):
             demangled = subprocess.run(["c++filt", title], capture_output=True, text=True).stdout.strip()
-            return demangled.replace("(anonymous namespace)::", "").replace("Oskel::", "").split("(")[0]
+            return demangled.replace("(anonymous namespace)::", "").replace("OskelKcs::", "").replace("Oskel::", "").split("(")[0]
         return title
 
 
@@ -455,6 +457,39 @@ def instructions(probe):
     return 1 if failures else 0
 
 
+KCS_ENTRY = "KcsTransportPeiEntryPoint"
+KCS_OPERATIONS = ["KcsSendCommand", "KcsTrackBmcStatus", "KcsSelectBmc", "KcsGetBmcCount",
+                  "KcsPrepareSecondaryBmc", KCS_ENTRY]
+
+
+def kcs(objdir, limit):
+    """The KCS transport: it calls nothing of its own through a pointer, so
+    GCC's graph is the whole graph; CPU I/O and PEI service frames are the
+    platform's."""
+    sizes(objdir, KCS_ENTRY)
+    print()
+    g = read_graph(objdir)
+    depth = Depth(g)
+    failures = []
+    print("| Operation | Worst-case stack (bytes) | Deepest path |")
+    print("|---|---:|---|")
+    try:
+        for op in KCS_OPERATIONS:
+            d, path = depth.of(op)
+            print("| `%s` | %d | %s |" % (op, d, " → ".join(depth.name(k) for k in path)))
+            if limit and d > limit:
+                failures.append("%s needs %d bytes, budget %d" % (op, d, limit))
+    except RuntimeError as error:
+        print("FAIL " + str(error))
+        return 1
+    print()
+    for failure in failures:
+        print("FAIL " + failure)
+    if limit and not failures:
+        print("PASS every KCS transport operation within %d bytes" % limit)
+    return 1 if failures else 0
+
+
 def main(argv):
     if len(argv) >= 2 and argv[0] == "sizes":
         sizes(argv[1])
@@ -465,6 +500,9 @@ def main(argv):
         return stack(argv[1], limit, nested)
     if len(argv) >= 3 and argv[0] == "measured":
         return measured(argv[1], argv[2], "--check" in argv)
+    if len(argv) >= 2 and argv[0] == "kcs":
+        limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
+        return kcs(argv[1], limit)
     if len(argv) >= 2 and argv[0] == "instructions":
         return instructions(argv[1])
     print(__doc__)

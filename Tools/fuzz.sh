@@ -26,3 +26,22 @@ if [ "$seconds" -gt 0 ]; then
   fi
   grep -E "^(Done|stat::)" build/fuzz/fuzz.log
 fi
+
+# The KCS transport's fuzzer: the BMC side of the registers from the input.
+kcs_seconds=${KCS_FUZZ_SECONDS:-$seconds}
+cmake --build build/fuzz --target oskel-kcs-fuzzer -j2
+kcs=build/fuzz/oskel-kcs-fuzzer
+echo "== replaying Fuzz/kcs-corpus ($(ls Fuzz/kcs-corpus | wc -l) inputs)"
+$kcs -runs=0 Fuzz/kcs-corpus
+if [ "$kcs_seconds" -gt 0 ]; then
+  echo "== fuzzing the KCS transport for $kcs_seconds s"
+  rm -rf build/fuzz/kcs-work && mkdir -p build/fuzz/kcs-work
+  status=0
+  $kcs -max_total_time="$kcs_seconds" -max_len=2048 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/kcs- build/fuzz/kcs-work Fuzz/kcs-corpus >build/fuzz/kcs-fuzz.log 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 build/fuzz/kcs-fuzz.log
+    exit "$status"
+  fi
+  grep -E "^(Done|stat::)" build/fuzz/kcs-fuzz.log
+fi

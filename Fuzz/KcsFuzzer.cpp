@@ -1,0 +1,227 @@
+// libFuzzer harness of the KCS transport: the BMC side of the registers
+// comes from the input. Every status register read and every data
+// register read takes the next input byte, so the fuzzer chooses the
+// state bits, when IBF and OBF change and every byte of the answer.
+//
+// Input: byte 0 the BMC count of the platform HOB (0 to 3), then per
+// call a 5-byte header (operation, NetFn, command, request length,
+// capacity), the request bytes, then the register bytes the call consumes;
+// the remaining input feeds the next call.
+//
+// Stops on an ASan/UBSan report (the response buffer is an exact heap
+// block), a stored count above the capacity, a status outside the
+// transport's set, a successful answer whose stored bytes or header differ
+// from what the registers delivered, or a call with more register accesses
+// than its poll budget allows.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "KcsTransport/Pei/KcsTransportPei.h"
+#include "SimulatedPei.h"
+
+namespace {
+
+using OskelSim::Bytes;
+
+struct Access {
+  bool     Write;
+  bool     Data;
+  uint8_t  Value;
+};
+
+class FuzzedInterface : public OskelSim::PortDevice {
+public:
+  FuzzedInterface (const uint8_t *Input, size_t Size) : mInput (Input), mSize (Size) {}
+
+  bool Claims (uint16_t Port) const override
+  {
+    // Base 0 and base 200h: CA2h/CA3h and EA2h/EA3h.
+    return (Port == 0x0CA2) || (Port == 0x0CA3) || (Port == 0x0EA2) || (Port == 0x0EA3);
+  }
+
+  uint8_t Read (uint16_t Port) override
+  {
+    // An exhausted input reads as a floating bus.
+    uint8_t  Value = (mAt < mSize) ? mInput[mAt++] : 0xFF;
+    Log.push_back ({ false, (Port & 1) == 0, Value });
+    return Value;
+  }
+
+  void Write (uint16_t Port, uint8_t Value) override
+  {
+    Log.push_back ({ true, (Port & 1) == 0, Value });
+  }
+
+  uint8_t Next () { return (mAt < mSize) ? mInput[mAt++] : 0; }
+  bool Exhausted () const { return mAt >= mSize; }
+
+  std::vector<Access> Log;
+
+private:
+  const uint8_t  *mInput;
+  size_t         mSize;
+  size_t         mAt = 0;
+};
+
+[[noreturn]] void
+Finding (const char *What)
+{
+  std::fprintf (stderr, "KCS fuzzer finding: %s\n", What);
+  std::abort ();
+}
+
+// Response bytes as the host took them: after the last request byte (the
+// data write that follows Write End), each data register read that the
+// host acknowledged with READ (68h) on the data register.
+Bytes
+Acknowledged (const std::vector<Access> &Log)
+{
+  Bytes   Out;
+  size_t  Start = Log.size ();
+  for (size_t At = Log.size (); At-- > 0; ) {
+    if (Log[At].Write && !Log[At].Data && (Log[At].Value == 0x62)) {
+      Start = At;
+      break;
+    }
+  }
+
+  while ((Start < Log.size ()) && !(Log[Start].Write && Log[Start].Data)) {
+    Start++;
+  }
+
+  for (size_t At = Start + 1; At + 1 < Log.size (); At++) {
+    if (!Log[At].Write && Log[At].Data && Log[At + 1].Write && Log[At + 1].Data && (Log[At + 1].Value == 0x68)) {
+      Out.push_back (Log[At].Value);
+    }
+  }
+
+  return Out;
+}
+
+}  // namespace
+
+extern "C" int
+LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
+{
+  if (Size < 1) {
+    return 0;
+  }
+
+  OskelSim::Trace         Log;
+  OskelSim::SimulatedPei  Pei (Log);
+  FuzzedInterface         Interface (Data + 1, Size - 1);
+  const uint8_t           Bmcs = Data[0] % 4;
+
+  Pei.AttachPortDevice (&Interface);
+  Pei.Hobs.AddPlatformBmcInfo (std::vector<uint16_t>({ 0x0000, 0x0200, 0x0200 }));
+  if (Bmcs != 3) {
+    // Count byte rewritten: the HOB lists three bases, the platform says Bmcs.
+    Pei.Hobs.Clear ();
+    std::vector<uint16_t>  Bases (Bmcs, 0x0200);
+    if (Bmcs != 0) {
+      Bases[0] = 0x0000;
+    }
+
+    Pei.Hobs.AddPlatformBmcInfo (Bases);
+  }
+
+  Pei.RegisterForShadowResult = EFI_SUCCESS;
+  if (KcsTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
+    Finding ("entry failed");
+  }
+
+  auto  *Transport = static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (IPMI_TRANSPORT_PPI_GUID));
+  if (Transport == nullptr) {
+    Finding ("transport not installed");
+  }
+
+  for (unsigned Call = 0; (Call < 16) && !Interface.Exhausted (); Call++) {
+    const uint8_t  Operation = Interface.Next ();
+    const uint8_t  NetFn     = Interface.Next () & 0x3F;
+    const uint8_t  Command   = Interface.Next ();
+    const uint8_t  Length    = Interface.Next () % 40;
+    const uint8_t  Capacity  = Interface.Next ();
+    Bytes          Request (Length);
+    for (uint8_t &B : Request) {
+      B = Interface.Next ();
+    }
+
+    Interface.Log.clear ();
+    switch (Operation % 8) {
+      case 0:
+      case 1:
+      case 2:
+      case 3: {
+        // Exactly Capacity bytes: one byte more is an ASan report.
+        std::unique_ptr<uint8_t[]>  Response (Capacity != 0 ? new uint8_t[Capacity] : nullptr);
+        UINT8                       Stored = Capacity;
+        EFI_STATUS                  Status = Transport->SendCommand (
+                                               Pei.Services (), Transport, NetFn, 0, Command,
+                                               Length != 0 ? Request.data () : nullptr, Length, Response.get (), &Stored);
+        if (Stored > Capacity) {
+          Finding ("stored count above the capacity");
+        }
+
+        const bool  Answered = (Status == EFI_SUCCESS) || ((Status >= 1) && (Status <= 0xFF));
+        if (!Answered && (Status != EFI_DEVICE_ERROR) && (Status != EFI_NOT_READY) && (Status != EFI_INVALID_PARAMETER)) {
+          Finding ("status outside the transport's set");
+        }
+
+        if (Answered) {
+          const Bytes  Taken = Acknowledged (Interface.Log);
+          if ((Taken.size () < 3) || (Taken[0] != static_cast<uint8_t>(((NetFn + 1) << 2) & 0xFF)) || (Taken[1] != Command) ||
+              (Taken[2] != static_cast<uint8_t>(Status)))
+          {
+            Finding ("answer accepted with a wrong header");
+          }
+
+          const size_t  Expected = std::min<size_t>(Taken.size () - 3, Capacity);
+          if (Stored != Expected) {
+            Finding ("stored count differs from the bytes delivered");
+          }
+
+          for (size_t At = 0; At < Stored; At++) {
+            if (Response[At] != Taken[3 + At]) {
+              Finding ("stored byte differs from the byte delivered");
+            }
+          }
+        }
+
+        break;
+      }
+      case 4:
+        (void)Transport->PrepareSecondaryBmc (Pei.Services (), Transport);
+        break;
+      case 5:
+        (void)Transport->SelectBmc (Pei.Services (), Transport, Command % 4);
+        break;
+      case 6: {
+        UINT8  State = 0xFF;
+        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 0, FALSE);
+        if ((State != 0) && (State != IPMI_BMC_STATE_UNUSABLE)) {
+          Finding ("phase 0 state neither usable nor unusable");
+        }
+
+        break;
+      }
+      default: {
+        UINT8  State = 0xFF;
+        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 1, static_cast<BOOLEAN>(Command & 1));
+        break;
+      }
+    }
+
+    // Every wait is bounded: per byte each way at most a budget of polls
+    // and three accesses, plus the abort's four waits.
+    const size_t  Bound = (OskelKcs::mKcsPollBudget + 3) * (2 * (2 + Length) + 2 * OskelKcs::KCS_MAX_RESPONSE_BYTES + 16);
+    if (Interface.Log.size () > Bound) {
+      Finding ("more register accesses than the poll budget allows");
+    }
+  }
+
+  return 0;
+}

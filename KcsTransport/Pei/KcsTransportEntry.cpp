@@ -1,0 +1,206 @@
+/** @file
+  Entry of the KCS transport PEIM.
+
+  The PEI foundation runs the entry in place from flash and again from the
+  memory copy after shadowing. Each run builds its own pool record; the
+  second re-installs the transport so its operations point into memory,
+  carrying the selection and the health counters over from the first.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "KcsTransportPei.h"
+
+using namespace OskelKcs;
+
+namespace {
+
+//
+// Bounded number of transport instances searched for our own first-run
+// record; a platform has one or two transports at most.
+//
+constexpr UINTN  KCS_MAX_TRANSPORT_INSTANCES = 8;
+
+constexpr UINT16
+ReadUint16Le (
+  IN CONST UINT8  *Bytes
+  )
+{
+  return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
+}
+
+[[nodiscard]] BOOLEAN KCS_INTERNAL
+HasName (
+  IN CONST UINT8     *Hob,
+  IN CONST EFI_GUID  *Name
+  )
+{
+  CONST UINT8  *Expected = reinterpret_cast<CONST UINT8 *>(Name);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (Hob[sizeof (EFI_HOB_GENERIC_HEADER) + Index] != Expected[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+//
+// The first platform BMC information HOB, or NULL. A HOB shorter than its
+// own header ends the walk: its length cannot lead to the next one.
+//
+CONST UINT8 * KCS_INTERNAL
+FindPlatformBmcInfo (
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  VOID         *List = nullptr;
+  CONST UINT8  *Hob;
+  UINT16       Type;
+  UINT16       Length;
+
+  if (EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &List)) || (List == nullptr)) {
+    return nullptr;
+  }
+
+  for (Hob = static_cast<CONST UINT8 *>(List); ; Hob += Length) {
+    Type   = ReadUint16Le (Hob);
+    Length = ReadUint16Le (Hob + 2);
+    if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
+      return nullptr;
+    }
+
+    if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID)) &&
+        HasName (Hob, &mPlatformBmcInfoHobGuid))
+    {
+      return Hob;
+    }
+  }
+}
+
+}  // namespace
+
+namespace OskelKcs {
+
+VOID KCS_INTERNAL
+BuildKcsTransportRecord (
+  OUT KCS_TRANSPORT_PRIVATE   *Private,
+  IN CONST EFI_PEI_SERVICES   **PeiServices
+  )
+{
+  CONST UINT8  *Hob;
+  UINTN        Length;
+  UINT8        Count;
+  UINTN        Offset;
+
+  Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
+  Private->Ppi.Reserved[1]         = 0;
+  Private->Ppi.SendCommand         = KcsSendCommand;
+  Private->Ppi.TrackBmcStatus      = KcsTrackBmcStatus;
+  Private->Ppi.SelectBmc           = KcsSelectBmc;
+  Private->Ppi.GetBmcCount         = KcsGetBmcCount;
+  Private->Ppi.PrepareSecondaryBmc = KcsPrepareSecondaryBmc;
+  Private->Descriptor.Flags        = EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST;
+  Private->Descriptor.Guid         = const_cast<EFI_GUID *>(&mIpmiTransportPpiGuid);
+  Private->Descriptor.Ppi          = &Private->Ppi;
+  Private->PeiServices             = PeiServices;
+  Private->Selected                = 0;
+  for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
+    Private->Failures[Index] = 0;
+    Private->IoBase[Index]   = 0;
+  }
+
+  //
+  // Without the platform HOB the board has the one BMC at the standard
+  // CA2h/CA3h. With it, the count byte says how many entries follow, and
+  // only entries whose base lies inside the HOB are taken.
+  //
+  Hob = FindPlatformBmcInfo (PeiServices);
+  if (Hob == nullptr) {
+    Private->BmcCount = 1;
+    return;
+  }
+
+  Length = ReadUint16Le (Hob + 2);
+  Count  = 0;
+  if (Length > KCS_HOB_BMC_COUNT_OFFSET) {
+    Count = Hob[KCS_HOB_BMC_COUNT_OFFSET];
+  }
+
+  if (Count > KCS_MAX_BMCS) {
+    Count = KCS_MAX_BMCS;
+  }
+
+  for (Private->BmcCount = 0; Private->BmcCount < Count; Private->BmcCount++) {
+    Offset = KCS_HOB_IO_BASE_OFFSET + KCS_HOB_ENTRY_STRIDE * Private->BmcCount;
+    if (Offset + sizeof (UINT16) > Length) {
+      break;
+    }
+
+    Private->IoBase[Private->BmcCount] = ReadUint16Le (Hob + Offset);
+  }
+}
+
+}  // namespace OskelKcs
+
+extern "C" EFI_STATUS EFIAPI
+KcsTransportPeiEntryPoint (
+  IN EFI_PEI_FILE_HANDLE     FileHandle,
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  EFI_STATUS              Status;
+  BOOLEAN                 Shadowed;
+  KCS_TRANSPORT_PRIVATE   *Private;
+  KCS_TRANSPORT_PRIVATE   *Previous;
+  EFI_PEI_PPI_DESCRIPTOR  *OldDescriptor;
+  VOID                    *Found;
+
+  //
+  // EFI_ALREADY_STARTED: this is the memory copy. Any other answer is the
+  // first run; if registration failed the PEIM simply stays in flash.
+  //
+  Shadowed = ((*PeiServices)->RegisterForShadow (FileHandle) == EFI_ALREADY_STARTED) ? TRUE : FALSE;
+
+  Private = nullptr;
+  Status  = (*PeiServices)->AllocatePool (PeiServices, sizeof (*Private), reinterpret_cast<VOID **>(&Private));
+  if (EFI_ERROR (Status) || (Private == nullptr)) {
+    return EFI_OUT_OF_RESOURCES;
+  }
+
+  BuildKcsTransportRecord (Private, PeiServices);
+
+  if (Shadowed) {
+    for (UINTN Instance = 0; Instance < KCS_MAX_TRANSPORT_INSTANCES; Instance++) {
+      OldDescriptor = nullptr;
+      Found         = nullptr;
+      Status        = (*PeiServices)->LocatePpi (PeiServices, &mIpmiTransportPpiGuid, Instance, &OldDescriptor, &Found);
+      if (EFI_ERROR (Status)) {
+        break;
+      }
+
+      Previous = static_cast<KCS_TRANSPORT_PRIVATE *>(Found);
+      if ((OldDescriptor == nullptr) || (Previous == nullptr) || (Previous->Ppi.Reserved[0] != KCS_TRANSPORT_SIGNATURE)) {
+        continue;
+      }
+
+      if (Previous->BmcCount == Private->BmcCount) {
+        Private->Selected = Previous->Selected;
+        for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
+          Private->Failures[Index] = Previous->Failures[Index];
+        }
+      }
+
+      Status = (*PeiServices)->ReInstallPpi (PeiServices, OldDescriptor, &Private->Descriptor);
+      return EFI_ERROR (Status) ? Status : EFI_SUCCESS;
+    }
+  }
+
+  //
+  // First run, or a memory copy that finds no first-run record to replace.
+  //
+  Status = (*PeiServices)->InstallPpi (PeiServices, &Private->Descriptor);
+  return EFI_ERROR (Status) ? Status : EFI_SUCCESS;
+}

@@ -1,0 +1,204 @@
+/** @file
+  The five operations of IpmiTransportPpi over one KCS interface per BMC:
+  the transaction, the selection, the count and the health bookkeeping.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "KcsTransportPei.h"
+
+using namespace OskelKcs;
+
+namespace {
+
+constexpr UINT8  KCS_MAX_NETFN = 0x3F;
+constexpr UINT8  KCS_MAX_LUN   = 0x03;
+
+KCS_TRANSPORT_PRIVATE *
+RecordOf (
+  IN IPMI_TRANSPORT_PPI  *This
+  )
+{
+  return reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
+}
+
+[[nodiscard]] BOOLEAN
+IsOurs (
+  IN CONST IPMI_TRANSPORT_PPI  *This
+  )
+{
+  return (This != nullptr) && (This->Reserved[0] == KCS_TRANSPORT_SIGNATURE);
+}
+
+CONST EFI_PEI_SERVICES **
+ServicesFor (
+  IN CONST EFI_PEI_SERVICES     **PeiServices,
+  IN CONST KCS_TRANSPORT_PRIVATE *Private
+  )
+{
+  return (PeiServices != nullptr) ? PeiServices : Private->PeiServices;
+}
+
+}  // namespace
+
+extern "C" EFI_STATUS EFIAPI
+KcsSendCommand (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This,
+  IN UINT8                   NetFn,
+  IN UINT8                   Lun,
+  IN UINT8                   Command,
+  IN CONST UINT8             *RequestData OPTIONAL,
+  IN UINT8                   RequestDataSize,
+  OUT UINT8                  *ResponseData OPTIONAL,
+  IN OUT UINT8               *ResponseDataSize
+  )
+{
+  KCS_TRANSPORT_PRIVATE  *Private;
+  KCS_RESPONSE_SINK      Sink;
+  EFI_STATUS             Status;
+
+  if (!IsOurs (This) || (ResponseDataSize == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
+      ((RequestData == nullptr) && (RequestDataSize != 0)) ||
+      ((ResponseData == nullptr) && (*ResponseDataSize != 0)))
+  {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  //
+  // A platform that declares no BMC has no interface to talk to.
+  //
+  Private = RecordOf (This);
+  if (Private->Selected >= Private->BmcCount) {
+    return EFI_DEVICE_ERROR;
+  }
+
+  Sink.Data     = ResponseData;
+  Sink.Capacity = *ResponseDataSize;
+  Status        = KcsTransact (
+                    ServicesFor (PeiServices, Private),
+                    Private->IoBase[Private->Selected],
+                    static_cast<UINT8>((NetFn << 2) | Lun),
+                    Command,
+                    RequestData,
+                    RequestDataSize,
+                    &Sink
+                    );
+  *ResponseDataSize = Sink.Stored;
+  return Status;
+}
+
+extern "C" EFI_STATUS EFIAPI
+KcsTrackBmcStatus (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This,
+  IN OUT UINT8               *State,
+  IN UINT8                   Phase,
+  IN BOOLEAN                 DeviceError
+  )
+{
+  KCS_TRANSPORT_PRIVATE  *Private;
+  UINT8                  *Failures;
+
+  (VOID)PeiServices;
+  if (!IsOurs (This)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Private  = RecordOf (This);
+  Failures = &Private->Failures[Private->Selected];
+  if (Phase == IPMI_TRACK_PHASE_BEFORE_COMMAND) {
+    if (State == nullptr) {
+      return EFI_INVALID_PARAMETER;
+    }
+
+    *State = (*Failures >= KCS_UNUSABLE_AFTER_FAILURES) ? IPMI_BMC_STATE_UNUSABLE : 0;
+    return EFI_SUCCESS;
+  }
+
+  if (Phase != IPMI_TRACK_PHASE_AFTER_COMMAND) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  //
+  // Saturates: the counter only has to stay at or above the threshold.
+  //
+  if (DeviceError == FALSE) {
+    *Failures = 0;
+  } else if (*Failures < KCS_UNUSABLE_AFTER_FAILURES) {
+    (*Failures)++;
+  }
+
+  return EFI_SUCCESS;
+}
+
+extern "C" EFI_STATUS EFIAPI
+KcsSelectBmc (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This,
+  IN UINT8                   Index
+  )
+{
+  (VOID)PeiServices;
+  if (!IsOurs (This) || (Index >= RecordOf (This)->BmcCount)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  RecordOf (This)->Selected = Index;
+  return EFI_SUCCESS;
+}
+
+extern "C" EFI_STATUS EFIAPI
+KcsGetBmcCount (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This,
+  OUT UINT8                  *Count
+  )
+{
+  (VOID)PeiServices;
+  if (!IsOurs (This) || (Count == nullptr)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  *Count = RecordOf (This)->BmcCount;
+  return EFI_SUCCESS;
+}
+
+//
+// BMC 1 must answer Get Device ID with completion code 00h. The selection
+// and the health counters are left as they are: the caller selects BMC 1
+// and runs its own phase 0 afterwards.
+//
+extern "C" EFI_STATUS EFIAPI
+KcsPrepareSecondaryBmc (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This
+  )
+{
+  KCS_TRANSPORT_PRIVATE  *Private;
+  KCS_RESPONSE_SINK      Sink;
+  EFI_STATUS             Status;
+
+  if (!IsOurs (This)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Private = RecordOf (This);
+  if (Private->BmcCount < 2) {
+    return EFI_NOT_FOUND;
+  }
+
+  Sink.Data     = nullptr;
+  Sink.Capacity = 0;
+  Status        = KcsTransact (
+                    ServicesFor (PeiServices, Private),
+                    Private->IoBase[1],
+                    static_cast<UINT8>(IPMI_NETFN_APP << 2),
+                    IPMI_CMD_GET_DEVICE_ID,
+                    nullptr,
+                    0,
+                    &Sink
+                    );
+  return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
+}
