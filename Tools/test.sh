@@ -4,7 +4,8 @@
 # object check and budgets, the PE32 image check, the C consumer, then the
 # slot fuzzer (corpus replay and a bounded run; FUZZ_SECONDS, default 60)
 # and the boot of the PE32 image under EDK II's PEI core in OVMF IA32
-# (minutes when the edk2 build is cached).
+# (minutes when the edk2 build is cached), then the boots on the QEMU board
+# whose KCS BMCs are QEMU's and ipmi_sim's.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -34,5 +35,9 @@ passed=$((passed + 1))
 stage ovmf
 Tools/ovmf-check.sh
 passed=$((passed + 1))
-# Every ctest test of the three builds, the fuzzer run and the OVMF boot.
+stage qemu-kcs
+Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
+passed=$((passed + 1))
+# Every ctest test of the three builds, the fuzzer run, the OVMF boots and
+# the boots on the QEMU board with two KCS BMCs.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

@@ -1,0 +1,347 @@
+#!/usr/bin/env python3
+"""Checks the three boots of Tools/qemu-kcs-check.sh on the QEMU board with
+two KCS BMCs (QEMU's BMC at CA2h, ipmi_sim at EA2h).
+
+Usage: CheckKcsBoot.py RUNS_DIR   (RUNS_DIR/{check,bite,stop}/debug.log and
+                                   ipmitool.txt)
+
+The board PEIM logs every byte written to or read from a KCS data register
+and every control code written to a command register; the transactions are
+rebuilt from those lines: Write Start opens a request, the data bytes up to
+the one after Write End are the request, each byte read that the host
+acknowledges with a Read (68h) is a response byte, and the byte read
+without an acknowledgement is the dummy read that ends the transaction.
+So every answer below is what QEMU's BMC or ipmi_sim put in its data
+register. Prints PASS or FAIL per requirement with what is missing, the
+non-zero completion codes the BMCs answered, then the verdict.
+"""
+
+import pathlib
+import re
+import sys
+
+MODULE_GUID = "44562B5B-B8A0-4E79-BB84-E52DE676876C"
+TRANSPORT_GUID = "01AC58A9-6817-4DA9-8AA2-945B268E04B0"
+BMC_COMMANDS_PPI = "446289B6-DA10-45C2-B272-D051EBF15DE6"
+IPMI_TRANSPORT_PPI = "E50B6E5D-359B-4BE0-A0C0-0715A401C608"
+IO_BASES = (0x0000, 0x0200)
+BOOT_STAGE = 0x07
+SETUP_COUNTDOWN = 3000       # five minutes of 100 ms ticks, from Setup
+CONSUMER_COUNTDOWN = 3000    # the consumer's watchdog on BMC 1
+TRANSFER_SIZE = 300
+
+WRITE_START, WRITE_END, READ, ABORT = 0x61, 0x62, 0x68, 0x60
+IO = re.compile(r"OskelBoard: io (out|in) port=([0-9a-f]+) value=([0-9a-f]+)", re.IGNORECASE)
+CONSUMER = re.compile(r"OskelKcsConsumer: (\w+) bmc=(\d) status=([0-9a-f]+) (.*)", re.IGNORECASE)
+
+NAMES = {
+    (0x06, 0x01): "Get Device ID", (0x06, 0x22): "Reset Watchdog Timer", (0x06, 0x24): "Set Watchdog Timer",
+    (0x06, 0x25): "Get Watchdog Timer", (0x06, 0x40): "Set Channel Access", (0x06, 0x41): "Get Channel Access",
+    (0x06, 0x42): "Get Channel Info", (0x0C, 0x10): "Set Serial/Modem Configuration",
+    (0x0C, 0x11): "Get Serial/Modem Configuration", (0x0C, 0x12): "Set Serial/Modem Mux",
+    (0x2E, 0x90): "File Service", (0x2E, 0x92): "Block Upload", (0x3A, 0x0B): "Region Read",
+    (0x3A, 0x0C): "Region Write", (0x3A, 0xC3): "Boot Stage", (0x3A, 0xC4): "Settings Store",
+}
+
+
+def pattern(size, step):
+    return bytes((index * step + 1) & 0xFF for index in range(size))
+
+
+class Boot:
+    def __init__(self, directory):
+        self.directory = directory
+        path = directory / "debug.log"
+        self.lines = path.read_bytes().decode("ascii", "replace").splitlines() if path.exists() else []
+        tool = directory / "ipmitool.txt"
+        self.ipmitool = tool.read_text(errors="replace") if tool.exists() else ""
+        self.transactions = self.decode()
+        self.consumer = [m for m in map(CONSUMER.search, self.lines) if m]
+
+    def decode(self):
+        """KCS transactions per BMC: bmc, request, response, aborted, line."""
+        ports = {}
+        for bmc, base in enumerate(IO_BASES):
+            ports[base + 0xCA2] = (bmc, "data")
+            ports[base + 0xCA3] = (bmc, "command")
+        open_ = {}
+        done = []
+        for index, line in enumerate(self.lines):
+            match = IO.search(line)
+            if not match:
+                continue
+            direction, port, value = match.group(1), int(match.group(2), 16), int(match.group(3), 16)
+            if port not in ports:
+                continue
+            bmc, register = ports[port]
+            current = open_.get(bmc)
+            if direction == "out" and register == "command":
+                if value == WRITE_START:
+                    if current:
+                        done.append(current)
+                    open_[bmc] = {"bmc": bmc, "request": [], "response": [], "phase": "write",
+                                  "aborted": False, "line": index, "pending": None}
+                elif current and value == WRITE_END:
+                    current["phase"] = "last"
+                elif current and value == ABORT:
+                    current["aborted"] = True
+                continue
+            if not current:
+                continue
+            if direction == "out":
+                if current["phase"] in ("write", "last"):
+                    current["request"].append(value)
+                    if current["phase"] == "last":
+                        current["phase"] = "read"
+                elif value == READ and current["pending"] is not None:
+                    current["response"].append(current["pending"])
+                    current["pending"] = None
+            elif current["phase"] == "read":
+                if current["pending"] is not None:
+                    # A read without an acknowledgement before it: the dummy read.
+                    done.append(current)
+                    open_.pop(bmc)
+                else:
+                    current["pending"] = value
+        for current in open_.values():
+            if current["pending"] is not None:
+                current["pending"] = None
+            done.append(current)
+        done.sort(key=lambda t: t["line"])
+        for t in done:
+            request, response = t["request"], t["response"]
+            t["netfn"] = request[0] >> 2 if request else None
+            t["cmd"] = request[1] if len(request) > 1 else None
+            t["data"] = bytes(request[2:])
+            t["cc"] = response[2] if len(response) > 2 else None
+            t["answer"] = bytes(response[3:])
+            t["echo"] = (len(response) >= 3 and t["netfn"] is not None and response[0] >> 2 == t["netfn"] + 1
+                         and response[1] == t["cmd"])
+        return done
+
+    def count(self, text):
+        return sum(text in line for line in self.lines)
+
+    def first(self, text, start=0):
+        return next((i for i in range(start, len(self.lines)) if text in self.lines[i]), None)
+
+    def sends(self, bmc, netfn, cmd, start=0, end=None):
+        end = len(self.lines) if end is None else end
+        return [t for t in self.transactions if t["bmc"] == bmc and t["netfn"] == netfn and t["cmd"] == cmd
+                and start <= t["line"] < end]
+
+    def call(self, name, bmc):
+        return next((m for m in self.consumer if m.group(1) == name and int(m.group(2)) == bmc), None)
+
+
+def watchdog(call):
+    """A Get Watchdog Timer answer the consumer printed, decoded. QEMU's BMC
+    leaves bit 6 of the timer use clear while it counts, so a present
+    countdown below the initial one also means running."""
+    if not call or int(call.group(3), 16) != 0:
+        return None
+    data = bytes.fromhex(re.search(r"data=([0-9a-f]*)", call.group(4)).group(1))
+    if len(data) < 6:
+        return None
+    initial = data[4] | data[5] << 8
+    present = data[6] | data[7] << 8 if len(data) >= 8 else None
+    return {"use": data[0], "action": data[1], "flags": data[3], "initial": initial, "present": present,
+            "running": bool(data[0] & 0x40) or (present is not None and 0 < present < initial)}
+
+
+def loads(boot, guid):
+    return [i for i, line in enumerate(boot.lines) if f"Loading PEIM {guid}" in line]
+
+
+def check_loads(boot, results):
+    missing = []
+    for guid, ppi, what in ((MODULE_GUID, BMC_COMMANDS_PPI, "module"), (TRANSPORT_GUID, IPMI_TRANSPORT_PPI, "transport")):
+        where = loads(boot, guid)
+        if len(where) != 2:
+            missing.append(f"the {what} loaded twice ('Loading PEIM {guid}'), got {len(where)}")
+            continue
+        if boot.first(f"Install PPI: {ppi}", where[0]) is None:
+            missing.append(f"'Install PPI: {ppi}' after the {what}'s first load")
+        reinstall = boot.first(f"Reinstall PPI: {ppi}", where[1])
+        if reinstall is None:
+            missing.append(f"'Reinstall PPI: {ppi}' after the {what}'s load from memory")
+    memory = boot.first("Install PPI: F894643D-C449-42D1-8EA8-85BDD8C65BDE")
+    module = loads(boot, MODULE_GUID)
+    if memory is None or len(module) != 2 or not module[0] < memory < module[1]:
+        missing.append("the module's first run before permanent memory, its second after it")
+    results.append(("module and transport run in place, then from memory, and reinstall their PPIs", missing))
+    return module[1] if len(module) == 2 else len(boot.lines)
+
+
+def check_stage_and_setup(boot, shadow, results):
+    missing = []
+    for bmc in range(2):
+        stage = boot.sends(bmc, 0x3A, 0xC3, 0, shadow)
+        if not any(t["data"] == bytes([0x01, BOOT_STAGE]) and t["echo"] for t in stage):
+            missing.append(f"a KCS Boot Stage request 01 {BOOT_STAGE:02x} to BMC {bmc} before the shadow,"
+                           " answered with the echoed NetFn and command")
+        mailbox = [0x0CB5, 0x0CB6, 0x0CB7, 0x0CB8, 0x0CBF, 0x004E, 0x004F]
+        written = {int(m.group(2), 16) for m in map(IO.search, boot.lines[:shadow]) if m and m.group(1) == "out"}
+        if not all(port + IO_BASES[bmc] in written for port in mailbox):
+            missing.append(f"the progress mailbox writes of BMC {bmc}")
+    stages = re.search(r"== boot stages\s*\n\s*4d 4f 00 ([0-9a-f]{2})((?: [0-9a-f]{2})*)", boot.ipmitool)
+    if not stages or f"{BOOT_STAGE:02x}" not in stages.group(2).split():
+        missing.append("stage 07 in the boot-stage history ipmitool reads from BMC 1's OEM module")
+    results.append(("boot stage 7 over KCS to both BMCs, recorded by BMC 1's OEM module", missing))
+
+    missing = []
+    if boot.first("OskelBoard: GetVariable name=Setup size=2778 status=0") is None:
+        missing.append("the module's GetVariable of Setup (2778 bytes, EFI_SUCCESS)")
+    armed = [t for t in boot.sends(0, 0x06, 0x24, 0, shadow)
+             if len(t["data"]) == 6 and t["data"][4] | t["data"][5] << 8 == SETUP_COUNTDOWN]
+    if not armed:
+        missing.append(f"Set Watchdog Timer to BMC 0 with countdown {SETUP_COUNTDOWN} before the shadow")
+    elif not boot.sends(0, 0x06, 0x22, armed[0]["line"], shadow):
+        missing.append("Reset Watchdog Timer to BMC 0 after the Set")
+    console = boot.sends(0, 0x06, 0x42, 0, shadow)
+    if not console:
+        missing.append("the serial console sequence (Get Channel Info first) to BMC 0 before the shadow")
+    got = watchdog(boot.call("GetWatchdogTimer", 0))
+    if not got or got["use"] & 0x07 != 0x02 or got["initial"] != SETUP_COUNTDOWN or not got["running"]:
+        missing.append("QEMU's BMC reporting the BIOS/POST watchdog of Setup counting down"
+                       + (f" (got {got})" if got else ""))
+    results.append(("Setup arms the POST watchdog on BMC 0 and runs the serial console sequence", missing))
+
+
+def check_answers(boot, results):
+    missing = []
+    for t in boot.transactions:
+        if t["aborted"]:
+            continue
+        if not t["echo"]:
+            missing.append(f"line {t['line'] + 1}: BMC {t['bmc']} answer "
+                           f"{bytes(t['response']).hex()} to {bytes(t['request']).hex()} does not echo NetFn + 1 and command")
+    if not boot.transactions:
+        missing.append("KCS traffic in the board's port log")
+    results.append((f"every KCS answer echoes its request ({len(boot.transactions)} transactions)", missing))
+
+
+def identity(boot):
+    info = boot.ipmitool
+    fields = {}
+    for key in ("Device ID", "Device Revision", "Firmware Revision", "IPMI Version", "Manufacturer ID",
+                "Product ID"):
+        match = re.search(rf"^{key}\s*:\s*(\S+)", info, re.MULTILINE)
+        if match:
+            fields[key] = match.group(1)
+    return fields
+
+
+def check_consumer(boot, results):
+    missing = []
+    calls = {(m.group(1), int(m.group(2))): m for m in boot.consumer}
+    for bmc in range(2):
+        call = calls.get(("GetDeviceId", bmc))
+        if not call or int(call.group(3), 16) != 0:
+            missing.append(f"GetDeviceId bmc={bmc} status=0" + (f" (got {call.group(0)})" if call else ""))
+    device = calls.get(("GetDeviceId", 1))
+    fields = identity(boot)
+    if device and fields:
+        data = bytes.fromhex(re.search(r"data=([0-9a-f]*)", device.group(4)).group(1))
+        want = [("Device ID", data[0] if data else None), ("Device Revision", data[1] & 0x0F if len(data) > 1 else None),
+                ("Manufacturer ID", data[6] | data[7] << 8 | data[8] << 16 if len(data) > 8 else None)]
+        for key, value in want:
+            if key not in fields or value is None or int(fields[key]) != value:
+                missing.append(f"ipmitool mc info {key} {fields.get(key)} = consumer's {value}")
+        if len(data) > 3 and fields.get("Firmware Revision") != f"{data[2] & 0x7F}.{data[3]:02x}":
+            missing.append(f"ipmitool mc info Firmware Revision {fields.get('Firmware Revision')}"
+                           f" = consumer's {data[2] & 0x7F}.{data[3]:02x}")
+    elif not fields:
+        missing.append("ipmitool mc info output")
+    raw = calls.get(("SendRawCommand", 1))
+    if not raw or not device or raw.group(4).split("data=")[-1] != device.group(4).split("data=")[-1]:
+        missing.append("SendRawCommand Get Device ID on BMC 1 returning the GetDeviceId answer")
+    for name in ("StartPostWatchdog", "WriteKnownFile", "ReadKnownFilePieces", "RegionWrite", "RegionRead",
+                 "WriteBmcSetting", "ReadBmcSetting", "UploadBlocks"):
+        call = calls.get((name, 1))
+        if not call or int(call.group(3), 16) != 0 or "differs" in call.group(4):
+            missing.append(f"{name} bmc=1 status=0" + (" match" if name not in ("StartPostWatchdog",) else "")
+                           + (f" (got {call.group(0).strip()})" if call else ""))
+    for name in ("ReadKnownFile", "RegionReadLong"):
+        call = calls.get((name, 1))
+        if not call or int(call.group(3), 16) == 0:
+            missing.append(f"{name} bmc=1 failing (ipmi_sim answers at most 36 bytes)"
+                           + (f" (got {call.group(0).strip()})" if call else ""))
+    if boot.first("OskelKcsConsumer: done mode=check") is None:
+        missing.append("'OskelKcsConsumer: done mode=check'")
+    results.append(("consumer calls over KCS on both BMCs", missing))
+
+    missing = []
+    watchdog = boot.ipmitool.split("== mc watchdog get")[-1].split("==")[0]
+    for want in (r"Watchdog Timer Use:\s+BIOS/POST", r"Watchdog Timer Action:\s+Hard Reset",
+                 rf"Initial Countdown:\s+{CONSUMER_COUNTDOWN / 10:.1f} sec"):
+        if not re.search(want, watchdog):
+            missing.append(f"ipmitool mc watchdog get: {want}")
+    setting = re.search(r"== setting smbioscrc\s*\n(.*)", boot.ipmitool)
+    if not setting or "44 33 22 11" not in setting.group(1):
+        missing.append("ipmitool reading smbioscrc 11223344h through the OEM module"
+                       + (f" (got {setting.group(1).strip()})" if setting else ""))
+    # ipmitool prints 16 bytes a line: each read answers the manufacturer
+    # id, the count 001Eh and 30 bytes.
+    answer = bytes.fromhex("".join(re.findall(r"\b[0-9a-f]{2}\b", boot.ipmitool.split("== file config")[-1])))
+    data = b"".join(answer[i + 5:i + 35] for i in range(0, len(answer), 35) if answer[i:i + 5] == bytes.fromhex("4d4f001e00"))
+    if data != pattern(TRANSFER_SIZE, 7):
+        missing.append(f"ipmitool reading back the 300 bytes of config the consumer wrote (got {len(data)} bytes)")
+    results.append(("ipmitool over ipmi_sim's LAN sees the watchdog, the setting and the file", missing))
+
+
+def main():
+    runs = pathlib.Path(sys.argv[1])
+    results = []
+    check = Boot(runs / "check")
+    shadow = check_loads(check, results)
+    check_stage_and_setup(check, shadow, results)
+    check_answers(check, results)
+    check_consumer(check, results)
+
+    bite = Boot(runs / "bite")
+    starts = bite.count("OskelKcsConsumer: start mode=bite")
+    armed = [m for m in bite.consumer if m.group(1) == "StartPostWatchdog" and int(m.group(3), 16) == 0]
+    # After the reset, QEMU's BMC reports the BIOS/POST expiry (flag bit 2).
+    after = [watchdog(m) for m in bite.consumer if m.group(1) == "GetWatchdogTimer" and int(m.group(2)) == 0]
+    expired = len(after) >= 2 and after[1] is not None and after[1]["flags"] & 0x04
+    results.append(("the watchdog bites: the BMC resets the machine, which boots again",
+                    [] if starts >= 2 and armed and expired else
+                    [f"two consumer starts in the bite boot (got {starts}), the watchdog armed (got {len(armed)}),"
+                     f" BMC 0 reporting the BIOS/POST expiry after the reset (got {after[1:2]})"]))
+
+    stop = Boot(runs / "stop")
+    starts = stop.count("OskelKcsConsumer: start mode=stop")
+    stopped = [m for m in stop.consumer if m.group(1) == "StopWatchdog" and int(m.group(3), 16) == 0]
+    results.append(("a watchdog stopped with SendRawCommand does not reset the machine",
+                    [] if starts == 1 and stop.first("OskelKcsConsumer: done mode=stop") is not None
+                    and len(stopped) == 2 else
+                    [f"one consumer start (got {starts}), 'done mode=stop', both stops answered (got {len(stopped)})"]))
+
+    print("Non-zero completion codes the BMCs answered (check boot):")
+    seen = {}
+    for t in check.transactions:
+        if t["cc"] not in (None, 0):
+            key = (t["bmc"], t["netfn"], t["cmd"], t["cc"])
+            seen[key] = seen.get(key, 0) + 1
+    for (bmc, netfn, cmd, cc), times in sorted(seen.items()):
+        name = NAMES.get((netfn, cmd), "")
+        print(f"     BMC {bmc} NetFn {netfn:02X}h command {cmd:02X}h {name}: {cc:02X}h x{times}")
+    print("Consumer lines:")
+    for m in check.consumer + bite.consumer[:4] + stop.consumer:
+        print("     " + m.group(0).strip())
+
+    failed = [name for name, lacking in results if lacking]
+    for name, lacking in results:
+        print(("FAIL " if lacking else "PASS ") + name)
+        for item in lacking:
+            print("     missing: " + item)
+    if failed:
+        print(f"FAIL qemu-kcs-check: {len(failed)} of {len(results)} requirements not met")
+        return 1
+    print(f"PASS qemu-kcs-check: {len(results)} requirements met")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

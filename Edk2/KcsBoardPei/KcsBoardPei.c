@@ -1,0 +1,389 @@
+/** @file
+  Platform pieces of the QEMU board with two KCS BMCs (QEMU's own BMC at
+  CA2h, OpenIPMI's ipmi_sim at EA2h): the platform BMC information HOB
+  with both I/O bases and the BMC count, a read-only variable service that
+  holds the board's "Setup" (POST watchdog on, serial console sharing on),
+  and a logging front for the CPU I/O PPI of UefiCpuPkg's CpuIoPei.
+
+  The front forwards every access to the CPU I/O PPI that CpuIoPei
+  installed, and writes the KCS data and command traffic and the progress
+  mailbox writes to the debug port, one line each:
+
+    OskelBoard: io out|in port=<port> value=<byte>
+
+  so the boot log shows every byte that crossed a KCS interface. Status
+  register reads (the polls) are not logged. The board runs in place from
+  flash and keeps no writable data of its own.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include <PiPei.h>
+#include <Library/BaseMemoryLib.h>
+#include <Library/DebugLib.h>
+#include <Library/HobLib.h>
+#include <Library/PeiServicesLib.h>
+#include <Ppi/CpuIo.h>
+#include <Ppi/BmcCommands.h>
+#include <Ppi/ReadOnlyVariable2.h>
+
+#include "KcsBoard.h"
+
+//
+// Setup of this board: the module's fields at their offsets, the rest 0.
+//
+#define SETUP_SIZE                     2778
+#define SETUP_WATCHDOG_ENABLE          2323  // 16-bit, little-endian
+#define SETUP_WATCHDOG_TIMEOUT         2325  // minutes
+#define SETUP_CONSOLE_ENABLE           2610
+#define SETUP_MUX_SWITCH_OPTION        2612
+#define SETUP_CHANNEL_ACCESS_MODE      2613
+#define SETUP_BIT_RATE_INDEX           2616
+#define SETUP_FLOW_CONTROL             2622
+
+STATIC CONST CHAR16    mSetupName[] = L"Setup";
+STATIC CONST EFI_GUID  mSetupGuid   = BMC_SETUP_VARIABLE_GUID;
+
+STATIC
+VOID
+FillSetup (
+  OUT UINT8  *Image
+  )
+{
+  ZeroMem (Image, SETUP_SIZE);
+  Image[SETUP_WATCHDOG_ENABLE]     = 0x01;
+  Image[SETUP_WATCHDOG_TIMEOUT]    = KCS_BOARD_SETUP_WATCHDOG_MINUTES;
+  Image[SETUP_CONSOLE_ENABLE]      = 0x01;
+  Image[SETUP_MUX_SWITCH_OPTION]   = 0x01;
+  Image[SETUP_CHANNEL_ACCESS_MODE] = 0x03;  // shared
+  Image[SETUP_BIT_RATE_INDEX]      = 0x04;  // 115200 bit/s
+  Image[SETUP_FLOW_CONTROL]        = 0x01;  // XON/XOFF
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+GetBoardVariable (
+  IN CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI  *This,
+  IN CONST CHAR16                           *VariableName,
+  IN CONST EFI_GUID                         *VariableGuid,
+  OUT UINT32                                *Attributes OPTIONAL,
+  IN OUT UINTN                              *DataSize,
+  OUT VOID                                  *Data OPTIONAL
+  )
+{
+  EFI_STATUS  Status;
+
+  if ((VariableName == NULL) || (VariableGuid == NULL) || (DataSize == NULL)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  if ((StrCmp (VariableName, mSetupName) != 0) || !CompareGuid (VariableGuid, &mSetupGuid)) {
+    Status = EFI_NOT_FOUND;
+  } else if ((*DataSize < SETUP_SIZE) || (Data == NULL)) {
+    *DataSize = SETUP_SIZE;
+    Status    = EFI_BUFFER_TOO_SMALL;
+  } else {
+    FillSetup (Data);
+    *DataSize = SETUP_SIZE;
+    if (Attributes != NULL) {
+      *Attributes = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
+    }
+
+    Status = EFI_SUCCESS;
+  }
+
+  DEBUG ((
+    DEBUG_INFO,
+    "OskelBoard: GetVariable name=%s size=%d status=%x caller=0x%08x\n",
+    VariableName,
+    *DataSize,
+    Status,
+    (UINTN)RETURN_ADDRESS (0)
+    ));
+  return Status;
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+NextBoardVariable (
+  IN CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI  *This,
+  IN OUT UINTN                              *VariableNameSize,
+  IN OUT CHAR16                             *VariableName,
+  IN OUT EFI_GUID                           *VariableGuid
+  )
+{
+  return EFI_NOT_FOUND;
+}
+
+STATIC CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI  mVariables = { GetBoardVariable, NextBoardVariable };
+
+//
+// The CPU I/O front. CpuIoPei puts its PPI in the services table and
+// announces it with a PPI that carries no interface; once memory is
+// installed its shadow puts its copy there, without announcing anything.
+// The board registers for shadow too, so it runs again right after it:
+// each time the front takes the table's place and keeps the real table's
+// address in a HOB of its own (the board has nowhere else writable, and
+// the HOB list follows the PEI core into permanent memory).
+//
+STATIC CONST EFI_GUID  mCpuIoFrontHobGuid = {
+  0x5d0f7a3c, 0x1b84, 0x4e29, { 0x9c, 0x6e, 0x2a, 0x71, 0xd4, 0x08, 0xb3, 0x5f }
+};
+
+STATIC
+EFI_PEI_CPU_IO_PPI *
+RealCpuIo (
+  VOID
+  )
+{
+  EFI_HOB_GUID_TYPE  *Hob;
+
+  Hob = GetFirstGuidHob (&mCpuIoFrontHobGuid);
+  ASSERT (Hob != NULL);
+  return *(EFI_PEI_CPU_IO_PPI **)GET_GUID_HOB_DATA (Hob);
+}
+
+STATIC
+BOOLEAN
+IsLoggedPort (
+  IN UINT64   Port,
+  IN BOOLEAN  Write
+  )
+{
+  UINTN  Index;
+
+  for (Index = 0; Index < KCS_BOARD_BMC_COUNT; Index++) {
+    if (Port == (UINT64)mKcsBoardIoBase[Index] + KCS_DATA_PORT) {
+      return TRUE;
+    }
+
+    // The command register is written; reading it is a status poll.
+    if ((Port == (UINT64)mKcsBoardIoBase[Index] + KCS_COMMAND_PORT) && Write) {
+      return TRUE;
+    }
+
+    // The progress mailbox of BMC i: CB5h..CBFh and 4Eh/4Fh, moved by its base.
+    if (Write && (((Port >= (UINT64)mKcsBoardIoBase[Index] + 0xCB5) && (Port <= (UINT64)mKcsBoardIoBase[Index] + 0xCBF)) ||
+                  (Port == (UINT64)mKcsBoardIoBase[Index] + 0x4E) || (Port == (UINT64)mKcsBoardIoBase[Index] + 0x4F)))
+    {
+      return TRUE;
+    }
+  }
+
+  return FALSE;
+}
+
+STATIC
+VOID
+LogAccess (
+  IN BOOLEAN                    Write,
+  IN EFI_PEI_CPU_IO_PPI_WIDTH   Width,
+  IN UINT64                     Address,
+  IN UINTN                      Count,
+  IN CONST VOID                 *Buffer
+  )
+{
+  UINTN  Index;
+
+  if ((Width != EfiPeiCpuIoWidthUint8) || !IsLoggedPort (Address, Write)) {
+    return;
+  }
+
+  for (Index = 0; Index < Count; Index++) {
+    DEBUG ((DEBUG_INFO, "OskelBoard: io %a port=%04x value=%02x\n", Write ? "out" : "in", (UINTN)Address, ((CONST UINT8 *)Buffer)[Index]));
+  }
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+FrontIoRead (
+  IN  CONST EFI_PEI_SERVICES    **PeiServices,
+  IN  CONST EFI_PEI_CPU_IO_PPI  *This,
+  IN  EFI_PEI_CPU_IO_PPI_WIDTH  Width,
+  IN  UINT64                    Address,
+  IN  UINTN                     Count,
+  OUT VOID                      *Buffer
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
+  EFI_STATUS          Status;
+
+  CpuIo  = RealCpuIo ();
+  Status = CpuIo->Io.Read (PeiServices, CpuIo, Width, Address, Count, Buffer);
+  if (!EFI_ERROR (Status)) {
+    LogAccess (FALSE, Width, Address, Count, Buffer);
+  }
+
+  return Status;
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+FrontIoWrite (
+  IN CONST EFI_PEI_SERVICES    **PeiServices,
+  IN CONST EFI_PEI_CPU_IO_PPI  *This,
+  IN EFI_PEI_CPU_IO_PPI_WIDTH  Width,
+  IN UINT64                    Address,
+  IN UINTN                     Count,
+  IN VOID                      *Buffer
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
+
+  CpuIo = RealCpuIo ();
+  LogAccess (TRUE, Width, Address, Count, Buffer);
+  return CpuIo->Io.Write (PeiServices, CpuIo, Width, Address, Count, Buffer);
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+FrontMemRead (
+  IN  CONST EFI_PEI_SERVICES    **PeiServices,
+  IN  CONST EFI_PEI_CPU_IO_PPI  *This,
+  IN  EFI_PEI_CPU_IO_PPI_WIDTH  Width,
+  IN  UINT64                    Address,
+  IN  UINTN                     Count,
+  OUT VOID                      *Buffer
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
+
+  CpuIo = RealCpuIo ();
+  return CpuIo->Mem.Read (PeiServices, CpuIo, Width, Address, Count, Buffer);
+}
+
+STATIC
+EFI_STATUS
+EFIAPI
+FrontMemWrite (
+  IN CONST EFI_PEI_SERVICES    **PeiServices,
+  IN CONST EFI_PEI_CPU_IO_PPI  *This,
+  IN EFI_PEI_CPU_IO_PPI_WIDTH  Width,
+  IN UINT64                    Address,
+  IN UINTN                     Count,
+  IN VOID                      *Buffer
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
+
+  CpuIo = RealCpuIo ();
+  return CpuIo->Mem.Write (PeiServices, CpuIo, Width, Address, Count, Buffer);
+}
+
+//
+// The single-width helpers go straight to the real PPI: the KCS transport
+// and the module use Io.Read and Io.Write only.
+//
+#define FORWARD_READ(Name, Type)                                                        \
+  STATIC Type EFIAPI Name (IN CONST EFI_PEI_SERVICES **PeiServices,                    \
+                           IN CONST EFI_PEI_CPU_IO_PPI *This, IN UINT64 Address)       \
+  { EFI_PEI_CPU_IO_PPI *CpuIo = RealCpuIo (); return CpuIo->Name (PeiServices, CpuIo, Address); }
+#define FORWARD_WRITE(Name, Type)                                                       \
+  STATIC VOID EFIAPI Name (IN CONST EFI_PEI_SERVICES **PeiServices,                    \
+                           IN CONST EFI_PEI_CPU_IO_PPI *This, IN UINT64 Address,       \
+                           IN Type Data)                                               \
+  { EFI_PEI_CPU_IO_PPI *CpuIo = RealCpuIo (); CpuIo->Name (PeiServices, CpuIo, Address, Data); }
+
+FORWARD_READ (IoRead8, UINT8)
+FORWARD_READ (IoRead16, UINT16)
+FORWARD_READ (IoRead32, UINT32)
+FORWARD_READ (IoRead64, UINT64)
+FORWARD_WRITE (IoWrite8, UINT8)
+FORWARD_WRITE (IoWrite16, UINT16)
+FORWARD_WRITE (IoWrite32, UINT32)
+FORWARD_WRITE (IoWrite64, UINT64)
+FORWARD_READ (MemRead8, UINT8)
+FORWARD_READ (MemRead16, UINT16)
+FORWARD_READ (MemRead32, UINT32)
+FORWARD_READ (MemRead64, UINT64)
+FORWARD_WRITE (MemWrite8, UINT8)
+FORWARD_WRITE (MemWrite16, UINT16)
+FORWARD_WRITE (MemWrite32, UINT32)
+FORWARD_WRITE (MemWrite64, UINT64)
+
+STATIC CONST EFI_PEI_CPU_IO_PPI  mCpuIoFront = {
+  { FrontMemRead, FrontMemWrite },
+  { FrontIoRead,  FrontIoWrite  },
+  IoRead8,
+  IoRead16,
+  IoRead32,
+  IoRead64,
+  IoWrite8,
+  IoWrite16,
+  IoWrite32,
+  IoWrite64,
+  MemRead8,
+  MemRead16,
+  MemRead32,
+  MemRead64,
+  MemWrite8,
+  MemWrite16,
+  MemWrite32,
+  MemWrite64
+};
+
+STATIC
+VOID
+PlaceFront (
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *Real;
+  EFI_HOB_GUID_TYPE   *Hob;
+  VOID                *Data;
+
+  Real = (*PeiServices)->CpuIo;
+  if (Real == &mCpuIoFront) {
+    return;
+  }
+
+  Hob = GetFirstGuidHob (&mCpuIoFrontHobGuid);
+  Data = (Hob != NULL) ? GET_GUID_HOB_DATA (Hob) : BuildGuidHob (&mCpuIoFrontHobGuid, sizeof (Real));
+  ASSERT (Data != NULL);
+  CopyMem (Data, &Real, sizeof (Real));
+  (**(EFI_PEI_SERVICES **)PeiServices).CpuIo = (EFI_PEI_CPU_IO_PPI *)&mCpuIoFront;
+  DEBUG ((DEBUG_INFO, "OskelBoard: CPU I/O front before 0x%08x\n", (UINTN)Real));
+}
+
+STATIC CONST EFI_PEI_PPI_DESCRIPTOR  mVariablesDescriptor = {
+  EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
+  &gEfiPeiReadOnlyVariable2PpiGuid,
+  (VOID *)&mVariables
+};
+
+EFI_STATUS
+EFIAPI
+KcsBoardPeiEntryPoint (
+  IN EFI_PEI_FILE_HANDLE     FileHandle,
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  UINT8       *Data;
+  UINTN       Index;
+  EFI_STATUS  Status;
+
+  if (PeiServicesRegisterForShadow (FileHandle) == EFI_ALREADY_STARTED) {
+    PlaceFront (PeiServices);
+    return EFI_SUCCESS;
+  }
+
+  Data = BuildGuidHob (&gPlatformBmcInfoHobGuid, KCS_BOARD_HOB_DATA_SIZE);
+  ASSERT (Data != NULL);
+  ZeroMem (Data, KCS_BOARD_HOB_DATA_SIZE);
+  KcsBoardFillHob (Data);
+
+  PlaceFront (PeiServices);
+  Status = PeiServicesInstallPpi (&mVariablesDescriptor);
+  for (Index = 0; Index < KCS_BOARD_BMC_COUNT; Index++) {
+    DEBUG ((DEBUG_INFO, "OskelBoard: bmc=%d kcs=%04x\n", Index, mKcsBoardIoBase[Index] + KCS_DATA_PORT));
+  }
+
+  DEBUG ((DEBUG_INFO, "OskelBoard: installed bmcs=%d setup=%d status=%x\n", KCS_BOARD_BMC_COUNT, SETUP_SIZE, Status));
+  return Status;
+}

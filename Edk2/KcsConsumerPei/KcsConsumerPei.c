@@ -1,0 +1,372 @@
+/** @file
+  Consumer of the BMC command service on the QEMU board with two KCS BMCs.
+  Runs once memory is installed and calls the service the way a platform
+  PEIM would; every answer comes from QEMU's BMC (BMC 0) or from ipmi_sim
+  (BMC 1) through the KCS transport. Each call prints one line on the
+  debug port:
+
+    OskelKcsConsumer: <Call> bmc=<n> status=<hex> <details>
+
+  and the run ends with "OskelKcsConsumer: done mode=<mode>".
+
+  The fw_cfg file "opt/oskel/watchdog" picks the watchdog scenario: absent,
+  every call below and a POST watchdog of five minutes on BMC 1; "bite",
+  a POST watchdog of a few seconds on both BMCs that nobody stops; "stop",
+  the same watchdog, then stopped with a raw Set Watchdog Timer.
+
+  Copyright (c) 2026, Oskel firmware team. All rights reserved.
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include <PiPei.h>
+#include <Library/BaseLib.h>
+#include <Library/BaseMemoryLib.h>
+#include <Library/DebugLib.h>
+#include <Library/PeiServicesLib.h>
+#include <Library/QemuFwCfgLib.h>
+#include <Ppi/BmcCommands.h>
+
+#define TRANSFER_SIZE    300
+#define UPLOAD_SIZE      500
+#define REGION_OFFSET    0x0100
+#define REGION_SELECTOR  0x02
+
+//
+// ipmi_sim hands a command handler 36 bytes for its answer: a region read
+// of 35 bytes fits, a file read of 30 (after the manufacturer id and the
+// count). Longer reads come back as completion code CAh.
+//
+#define SHORT_REGION_READ  32
+#define SHORT_FILE_READ    30
+
+//
+// Countdowns in 100 ms ticks.
+//
+#define WATCHDOG_LONG   3000  // five minutes
+#define WATCHDOG_SHORT  50    // five seconds
+
+#define NETFN_APP                 0x06
+#define CMD_GET_DEVICE_ID         0x01
+#define CMD_SET_WATCHDOG_TIMER    0x24
+#define CMD_GET_WATCHDOG_TIMER    0x25
+
+#define SMBIOS_CRC_VALUE  0x11223344
+
+STATIC
+VOID
+PrintBytes (
+  IN CONST CHAR8  *Call,
+  IN UINT8        Bmc,
+  IN EFI_STATUS   Status,
+  IN CONST UINT8  *Data,
+  IN UINTN        Length
+  )
+{
+  CHAR8  Hex[2 * 64 + 1];
+  UINTN  Index;
+
+  STATIC CONST CHAR8  Digits[] = "0123456789abcdef";
+
+  for (Index = 0; (Index < Length) && (Index < 64); Index++) {
+    Hex[2 * Index]     = Digits[Data[Index] >> 4];
+    Hex[2 * Index + 1] = Digits[Data[Index] & 0x0F];
+  }
+
+  Hex[2 * Index] = '\0';
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x len=%d data=%a\n", Call, Bmc, Status, Length, Hex));
+}
+
+STATIC
+VOID
+PrintResult (
+  IN CONST CHAR8  *Call,
+  IN UINT8        Bmc,
+  IN EFI_STATUS   Status,
+  IN BOOLEAN      Matches,
+  IN CONST CHAR8  *Detail
+  )
+{
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x %a %a\n", Call, Bmc, Status, Matches ? "match" : "differs", Detail));
+}
+
+STATIC
+VOID
+FillPattern (
+  OUT UINT8  *Buffer,
+  IN  UINTN  Size,
+  IN  UINT8  Step
+  )
+{
+  UINTN  Index;
+
+  for (Index = 0; Index < Size; Index++) {
+    Buffer[Index] = (UINT8)(Index * Step + 1);
+  }
+}
+
+STATIC
+VOID
+GetDeviceId (
+  IN BMC_COMMANDS_PPI  *Ppi,
+  IN UINT8             Bmc
+  )
+{
+  UINT8       Response[32];
+  UINT8       Length;
+  EFI_STATUS  Status;
+
+  Length = sizeof (Response);
+  Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
+  PrintBytes ("GetDeviceId", Bmc, Status, Response, EFI_ERROR (Status) ? 0 : Length);
+}
+
+STATIC
+EFI_STATUS
+RawCommand (
+  IN     BMC_COMMANDS_PPI  *Ppi,
+  IN     CONST CHAR8       *Call,
+  IN     UINT8             Bmc,
+  IN     UINT8             Command,
+  IN     CONST UINT8       *Request,
+  IN     UINT8             RequestLength
+  )
+{
+  UINT8       Data[243];
+  UINT8       Length;
+  EFI_STATUS  Status;
+
+  ZeroMem (Data, sizeof (Data));
+  CopyMem (Data, Request, RequestLength);
+  Length = RequestLength;
+  Status = Ppi->SendRawCommand (NULL, Ppi, NETFN_APP, Command, Data, &Length, &Bmc, FALSE);
+  PrintBytes (Call, Bmc, Status, Data, EFI_ERROR (Status) ? 0 : Length);
+  return Status;
+}
+
+STATIC
+VOID
+StartWatchdog (
+  IN BMC_COMMANDS_PPI  *Ppi,
+  IN UINT8             Bmc,
+  IN UINT16            Countdown
+  )
+{
+  EFI_STATUS  Status;
+
+  Status = Ppi->StartPostWatchdog (NULL, Ppi, Countdown, &Bmc, FALSE);
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: StartPostWatchdog bmc=%d status=%x countdown=%d\n", Bmc, Status, Countdown));
+}
+
+STATIC
+VOID
+StopWatchdog (
+  IN BMC_COMMANDS_PPI  *Ppi,
+  IN UINT8             Bmc
+  )
+{
+  //
+  // Set Watchdog Timer with "don't stop" clear stops a running timer:
+  // BIOS/POST use, hard reset action, the short countdown kept.
+  //
+  STATIC CONST UINT8  Stop[] = { 0x02, 0x01, 0x00, 0x00, (UINT8)WATCHDOG_SHORT, 0x00 };
+
+  RawCommand (Ppi, "StopWatchdog", Bmc, CMD_SET_WATCHDOG_TIMER, Stop, sizeof (Stop));
+}
+
+STATIC
+VOID
+WholeFile (
+  IN BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT8       Written[TRANSFER_SIZE];
+  UINT8       Read[TRANSFER_SIZE];
+  UINT32      Count;
+  UINT32      Offset;
+  UINT32      Piece;
+  UINT32      BytesRead;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+
+  Bmc = 1;
+  FillPattern (Written, sizeof (Written), 7);
+  Count  = sizeof (Written);
+  Status = Ppi->WriteKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, Written, &Count, NULL, &Bmc, FALSE);
+  PrintResult ("WriteKnownFile", Bmc, Status, Count == sizeof (Written), "config, 300 bytes in two chunks");
+
+  SetMem (Read, sizeof (Read), 0xEE);
+  BytesRead = 0;
+  Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, sizeof (Read), Read, &BytesRead, NULL, &Bmc, FALSE);
+  PrintResult ("ReadKnownFile", Bmc, Status, BytesRead == sizeof (Read), "config, 300 bytes in one call");
+
+  SetMem (Read, sizeof (Read), 0xEE);
+  Status = EFI_SUCCESS;
+  for (Offset = 0; (Offset < sizeof (Read)) && !EFI_ERROR (Status); Offset += BytesRead) {
+    Piece     = (sizeof (Read) - Offset < SHORT_FILE_READ) ? sizeof (Read) - Offset : SHORT_FILE_READ;
+    BytesRead = 0;
+    Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, Offset, Piece, Read + Offset, &BytesRead, NULL, &Bmc, FALSE);
+    if (BytesRead == 0) {
+      break;
+    }
+  }
+
+  PrintResult (
+    "ReadKnownFilePieces",
+    Bmc,
+    Status,
+    (Offset == sizeof (Read)) && (CompareMem (Read, Written, sizeof (Read)) == 0),
+    "config, 300 bytes read back 30 at a time"
+    );
+}
+
+STATIC
+VOID
+Region (
+  IN BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT8       Written[TRANSFER_SIZE];
+  UINT8       Read[TRANSFER_SIZE];
+  UINT16      Length;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+
+  Bmc = 1;
+  FillPattern (Written, sizeof (Written), 3);
+  Length = sizeof (Written);
+  Status = Ppi->RegionWrite (NULL, Ppi, REGION_OFFSET, REGION_SELECTOR, &Length, Written, &Bmc, FALSE);
+  PrintResult ("RegionWrite", Bmc, Status, Length == sizeof (Written), "300 bytes from 0100h, chunks of 224 and 76");
+
+  //
+  // The bytes on both sides of the write's chunk boundary at 01E0h.
+  //
+  SetMem (Read, sizeof (Read), 0xEE);
+  Length = SHORT_REGION_READ;
+  Status = Ppi->RegionRead (NULL, Ppi, REGION_OFFSET + 224 - SHORT_REGION_READ / 2, REGION_SELECTOR, &Length, Read, &Bmc, FALSE);
+  PrintResult (
+    "RegionRead",
+    Bmc,
+    Status,
+    (Length == SHORT_REGION_READ) && (CompareMem (Read, Written + 224 - SHORT_REGION_READ / 2, SHORT_REGION_READ) == 0),
+    "32 bytes from 01D0h across the chunk boundary"
+    );
+
+  Length = sizeof (Read);
+  Status = Ppi->RegionRead (NULL, Ppi, REGION_OFFSET, REGION_SELECTOR, &Length, Read, &Bmc, FALSE);
+  PrintResult ("RegionReadLong", Bmc, Status, Length == sizeof (Read), "300 bytes from 0100h in one call");
+}
+
+STATIC
+VOID
+Setting (
+  IN BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT32      Written;
+  UINT32      Read;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+
+  Bmc     = 1;
+  Written = SMBIOS_CRC_VALUE;
+  Status  = Ppi->WriteBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, TRUE, &Written, NULL, &Bmc, FALSE);
+  PrintResult ("WriteBmcSetting", Bmc, Status, TRUE, "smbioscrc 11223344h");
+
+  Read   = 0;
+  Status = Ppi->ReadBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, &Read, NULL, &Bmc, FALSE);
+  PrintResult ("ReadBmcSetting", Bmc, Status, Read == Written, "smbioscrc");
+}
+
+STATIC
+VOID
+Upload (
+  IN BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT8       Data[UPLOAD_SIZE];
+  UINT32      Length;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+
+  Bmc = 1;
+  FillPattern (Data, sizeof (Data), 5);
+  Length = sizeof (Data);
+  Status = Ppi->UploadBlocks (NULL, Ppi, 0xC0FFEE, 5, Data, &Length, FALSE, &Bmc, FALSE);
+  PrintResult ("UploadBlocks", Bmc, Status, TRUE, "tag C0FFEEh, 500 bytes");
+}
+
+//
+// The scenario from fw_cfg, into Mode (NUL-terminated, "" when absent).
+//
+STATIC
+VOID
+ReadMode (
+  OUT CHAR8  *Mode,
+  IN  UINTN  Size
+  )
+{
+  FIRMWARE_CONFIG_ITEM  Item;
+  UINTN                 Length;
+
+  Mode[0] = '\0';
+  if (!QemuFwCfgIsAvailable () || RETURN_ERROR (QemuFwCfgFindFile ("opt/oskel/watchdog", &Item, &Length))) {
+    return;
+  }
+
+  if (Length > Size - 1) {
+    Length = Size - 1;
+  }
+
+  QemuFwCfgSelectItem (Item);
+  QemuFwCfgReadBytes (Length, Mode);
+  Mode[Length] = '\0';
+}
+
+EFI_STATUS
+EFIAPI
+KcsConsumerPeiEntryPoint (
+  IN EFI_PEI_FILE_HANDLE     FileHandle,
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  STATIC CONST UINT8  NoData[1] = { 0 };
+  BMC_COMMANDS_PPI    *Ppi;
+  CHAR8               Mode[16];
+  EFI_STATUS          Status;
+  UINT8               Bmc;
+
+  ReadMode (Mode, sizeof (Mode));
+  Status = PeiServicesLocatePpi (&gBmcCommandsPpiGuid, 0, NULL, (VOID **)&Ppi);
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: start mode=%a locate=%x\n", (Mode[0] == '\0') ? "check" : Mode, Status));
+  if (EFI_ERROR (Status) || (Ppi == NULL)) {
+    return EFI_SUCCESS;
+  }
+
+  //
+  // What the Setup path left on BMC 0, as the BMC reports it.
+  //
+  RawCommand (Ppi, "GetWatchdogTimer", 0, CMD_GET_WATCHDOG_TIMER, NoData, 0);
+  if (AsciiStrCmp (Mode, "bite") == 0) {
+    for (Bmc = 0; Bmc < 2; Bmc++) {
+      StartWatchdog (Ppi, Bmc, WATCHDOG_SHORT);
+    }
+  } else if (AsciiStrCmp (Mode, "stop") == 0) {
+    for (Bmc = 0; Bmc < 2; Bmc++) {
+      StartWatchdog (Ppi, Bmc, WATCHDOG_SHORT);
+      StopWatchdog (Ppi, Bmc);
+      RawCommand (Ppi, "GetWatchdogTimer", Bmc, CMD_GET_WATCHDOG_TIMER, NoData, 0);
+    }
+  } else {
+    GetDeviceId (Ppi, 0);
+    GetDeviceId (Ppi, 1);
+    RawCommand (Ppi, "SendRawCommand", 1, CMD_GET_DEVICE_ID, NoData, 0);
+    StartWatchdog (Ppi, 1, WATCHDOG_LONG);
+    WholeFile (Ppi);
+    Region (Ppi);
+    Setting (Ppi);
+    Upload (Ppi);
+  }
+
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: done mode=%a\n", (Mode[0] == '\0') ? "check" : Mode));
+  return EFI_SUCCESS;
+}

@@ -1,0 +1,194 @@
+#!/bin/sh
+# Boots OVMF IA32 in QEMU on a board with two KCS BMCs that other people
+# wrote: BMC 0 is QEMU's own BMC (ipmi-bmc-sim) on an isa-ipmi-kcs at CA2h,
+# BMC 1 is OpenIPMI's ipmi_sim with the OEM plug-in, reached through
+# QEMU's external BMC (ipmi-bmc-extern, serial VM codec over loopback) on a
+# second isa-ipmi-kcs at EA2h. The module and the KCS transport run as
+# binary PEIMs, next to UefiCpuPkg's CpuIoPei and the board PEIM of
+# Edk2/KcsBoardPei; the consumer of Edk2/KcsConsumerPei calls the service
+# after memory. Three boots:
+#  - check: every consumer call, then ipmitool over ipmi_sim's LAN interface
+#    reads back the watchdog, the file, the setting and the boot stages;
+#  - bite: a POST watchdog of five seconds nobody stops: the BMC resets the
+#    machine, which boots a second time;
+#  - stop: the same watchdog stopped with a raw Set Watchdog Timer: no reset.
+# Then Edk2/CheckKcsBoot.py prints PASS or FAIL per requirement.
+#
+# Usage: qemu-kcs-check.sh [PLUGIN]  (default build/native/oskel-ipmi-sim-oem.so)
+# The edk2 tree and builds are shared with Tools/ovmf-check.sh under
+# OSKEL_EDK2_CACHE (default /var/tmp/oskel-edk2).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
+plugin=${1:-$root/build/native/oskel-ipmi-sim-oem.so}
+boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
+build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
+started=$(date +%s)
+
+say() {
+  echo "qemu-kcs-check: $*"
+}
+
+"$root/Tools/install-deps.sh" build-essential uuid-dev nasm acpica-tools python3 \
+  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 openipmi ipmitool
+[ -f "$plugin" ] || { say "no ipmi_sim plug-in at $plugin (build the native preset)"; exit 1; }
+plugin=$(cd "$(dirname "$plugin")" && pwd)/$(basename "$plugin")
+. "$root/Tools/edk2-tree.sh"
+
+#
+# The PE32 images of the module and of the transport, and the package as
+# an EDK II build sees it (MdePkg's PiPei.h, not the standalone PI layer).
+#
+"$root/Tools/build-pe32.sh" "$cache/pe32" >/dev/null
+"$root/Tools/check-pe32.sh" "$cache/pe32/OskelCommandsPei.efi" >/dev/null
+"$root/Tools/build-pe32.sh" "$cache/pe32" KcsTransportPei >/dev/null
+"$root/Tools/check-pe32.sh" "$cache/pe32/KcsTransportPei.efi" >/dev/null
+package=$cache/packages/OskelCommandsPkg
+rm -rf "$package"
+mkdir -p "$package/Include"
+cp -p "$root/OskelCommandsPkg.dec" "$package/"
+cp -pR "$root/Include/Ppi" "$package/Include/"
+cp -pR "$root/Edk2" "$package/"
+cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$package/Edk2/OskelCommandsPei/"
+cp -p "$cache/pe32/KcsTransportPei.efi" "$cache/pe32/KcsTransportPei.depex" "$package/Edk2/KcsTransportPei/"
+python3 "$root/Edk2/PatchOvmfKcs.py" "$edk2" OskelCommandsPkg/Edk2/KcsTransportPei/KcsTransportPei.inf
+
+say "building the KCS board's OVMF IA32 (log: $log/kcs-build.log)"
+(cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
+  'limit=$0; set --; . ./edksetup.sh >/dev/null &&
+   timeout -k 30 "$limit" build -a IA32 -t GCC5 -p OvmfPkg/OskelKcsOvmfIa32.dsc -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
+  "$build_timeout" >"$log/kcs-build.log" 2>&1) ||
+  { grep -E "error|Error|ERROR" "$log/kcs-build.log" | tail -n 30; say "FAIL OVMF build"; exit 1; }
+built=$(date +%s)
+fv=$edk2/Build/OskelKcsOvmfIa32/DEBUG_GCC5/FV
+
+#
+# Each boot gets its own ipmi_sim, on free loopback ports, with a fresh
+# state directory; both processes are stopped by their PIDs.
+#
+runs=$cache/run/kcs
+rm -rf "$runs"
+mkdir -p "$runs"
+sim_pid=""
+qemu_pid=""
+stop_all() {
+  [ -n "$qemu_pid" ] && kill -KILL "$qemu_pid" 2>/dev/null
+  [ -n "$sim_pid" ] && kill -KILL "$sim_pid" 2>/dev/null
+  wait 2>/dev/null
+  qemu_pid=""
+  sim_pid=""
+}
+trap stop_all EXIT
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+ipmi() {
+  timeout 15 ipmitool -I lan -H 127.0.0.1 -p "$lan" -U admin -P secret -R 2 -N 2 "$@"
+}
+
+start_ipmi_sim() {
+  run=$1
+  lan=$(free_port)
+  serial=$(free_port)
+  mkdir -p "$run/state"
+  cat >"$run/lan.conf" <<CONF
+name "oskelbmc1"
+set_working_mc 0x20
+startlan 1
+  addr 127.0.0.1 $lan
+  priv_limit admin
+  allowed_auths_callback none md2 md5 straight
+  allowed_auths_user none md2 md5 straight
+  allowed_auths_operator none md2 md5 straight
+  allowed_auths_admin none md2 md5 straight
+  guid a123456789abcdefa123456789abcdef
+endlan
+serial kcs 127.0.0.1 $serial codec VM
+user 2 true "admin" "secret" admin 10 none md2 md5 straight
+loadlib "$plugin" "bmc=1"
+CONF
+  cat >"$run/emulation" <<EMU
+mc_setbmc 0x20
+mc_add 0x20 0x22 no-device-sdrs 0x03 0x01 0x05 0x9f 0x00beef 0x1234
+mc_enable 0x20
+EMU
+  ipmi_sim -c "$run/lan.conf" -f "$run/emulation" -s "$run/state" -n >"$run/ipmi_sim.log" 2>&1 &
+  sim_pid=$!
+  waited=0
+  until ipmi mc info >/dev/null 2>&1; do
+    waited=$((waited + 1))
+    if [ "$waited" -ge 20 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
+      cat "$run/ipmi_sim.log"
+      say "FAIL ipmi_sim did not answer on 127.0.0.1:$lan"
+      exit 1
+    fi
+    sleep 0.5
+  done
+}
+
+# boot NAME FWCFG PATTERN COUNT SETTLE: boots until PATTERN has appeared
+# COUNT times in the debug log (or the time limit), then SETTLE seconds more.
+boot() {
+  name=$1
+  run=$runs/$name
+  mkdir -p "$run"
+  start_ipmi_sim "$run"
+  cp "$fv/OVMF_VARS.fd" "$run/OVMF_VARS.fd"
+  : >"$run/debug.log"
+  fwcfg=""
+  [ -n "$2" ] && fwcfg="-fw_cfg name=opt/oskel/watchdog,string=$2"
+  # shellcheck disable=SC2086
+  qemu-system-i386 -machine q35 -m 256 \
+    -drive if=pflash,format=raw,unit=0,file="$fv/OVMF_CODE.fd",readonly=on \
+    -drive if=pflash,format=raw,unit=1,file="$run/OVMF_VARS.fd" \
+    -debugcon file:"$run/debug.log" -global isa-debugcon.iobase=0x402 \
+    -display none -net none -serial null -monitor none $fwcfg \
+    -device ipmi-bmc-sim,id=bmc0 -device isa-ipmi-kcs,bmc=bmc0 \
+    -chardev socket,id=bmc1link,host=127.0.0.1,port="$serial",reconnect=1 \
+    -device ipmi-bmc-extern,chardev=bmc1link,id=bmc1 \
+    -device isa-ipmi-kcs,bmc=bmc1,ioport=0xea2,irq=0 >"$run/qemu.log" 2>&1 &
+  qemu_pid=$!
+  waited=0
+  while kill -0 "$qemu_pid" 2>/dev/null && [ "$waited" -lt "$boot_timeout" ]; do
+    [ "$(grep -c "$3" "$run/debug.log")" -ge "$4" ] && break
+    sleep 1
+    waited=$((waited + 1))
+  done
+  sleep "$5"
+}
+
+# The check boot, then the BMC side of it with ipmitool.
+boot check "" "OskelKcsConsumer: done" 1 1
+{
+  echo "== mc info"; ipmi mc info || true
+  echo "== mc watchdog get"; ipmi mc watchdog get || true
+  echo "== boot stages"; ipmi raw 0x2e 0xf0 0x4d 0x4f 0x00 || true
+  echo "== setting smbioscrc"; ipmi raw 0x3a 0xc4 0x00 0x00 0x13 0x92 $(printf /ac/uefi/smbioscrc | od -An -tx1 | sed 's/ / 0x/g') || true
+  name=$(printf config | od -An -tx1 | sed 's/ / 0x/g')
+  echo "== file config"
+  set -- $(ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x01 0x03 0x00 0 0 0 0 0x00 0x03 $name || true)
+  if [ "$#" -eq 7 ]; then
+    handle="0x$4 0x$5 0x$6 0x$7"
+    offset=0
+    while [ "$offset" -lt 300 ]; do
+      ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x02 $handle $(printf '0x%02x 0x%02x' $((offset & 255)) $((offset >> 8))) 0 0 0x1e 0x00 || break
+      offset=$((offset + 30))
+    done
+    ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x05 $handle >/dev/null || true
+  fi
+} >"$runs/check/ipmitool.txt" 2>&1
+stop_all
+
+# The bite: a second start of the consumer means the machine was reset.
+boot bite bite "OskelKcsConsumer: start" 2 1
+ipmi mc watchdog get >"$runs/bite/ipmitool.txt" 2>&1 || true
+stop_all
+
+# The stop: wait well past the countdown for a reset that must not come.
+boot stop stop "OskelKcsConsumer: done" 1 12
+ipmi mc watchdog get >"$runs/stop/ipmitool.txt" 2>&1 || true
+stop_all
+finished=$(date +%s)
+
+say "build $((built - started)) s, boots $((finished - built)) s (logs: $runs)"
+python3 "$root/Edk2/CheckKcsBoot.py" "$runs"
