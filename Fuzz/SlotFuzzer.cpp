@@ -32,6 +32,12 @@
     #define FENCE_UNPOISON(Address, Size)  ASAN_UNPOISON_MEMORY_REGION (Address, Size)
   #endif
 #endif
+// Built with OSKEL_FUZZ_FRESH_BOARD=1, every input gets a board of its own
+// (slower; the reference the reused board is measured against).
+#ifndef OSKEL_FUZZ_FRESH_BOARD
+  #define OSKEL_FUZZ_FRESH_BOARD  0
+#endif
+
 #ifndef FENCE_POISON
   #define FENCE_POISON(Address, Size)    ((void)(Address), (void)(Size))
   #define FENCE_UNPOISON(Address, Size)  ((void)(Address), (void)(Size))
@@ -555,6 +561,79 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
   },
 };
 
+// A board with the service installed, as the entry leaves it. The entry's
+// own paths are not what this harness explores, so a board may serve input
+// after input: Reset puts back everything an operation or the harness can
+// change (the record, ScratchBuffer included, and every transport setting),
+// and the PEI foundation, which slots only read, is checked untouched after
+// each input.
+struct InstalledBoard {
+  explicit InstalledBoard (size_t BmcCount) : Board (BmcCount)
+  {
+    Board.Pei.Hobs.AddPlatformBmcInfo ({ 0x0A00, 0x0B00, 0x0C00 });
+    Service = Board.InstallService ();
+    if (Service == nullptr) {
+      Finding ("the entry did not install the service");
+    }
+
+    std::memcpy (&Record, Service->Self, sizeof (Record));
+    Selected    = Board.Transport.Selected;
+    Installs    = Board.Pei.InstallCount + Board.Pei.ReinstallCount;
+    Allocations = Board.Pei.AllocationCount;
+  }
+
+  void Reset ()
+  {
+    OskelSim::SimulatedTransport  &Transport = Board.Transport;
+
+    std::memcpy (Service->Self, &Record, sizeof (Record));
+    for (size_t Index = 0; Index < Transport.Size (); Index++) {
+      Transport.At (Index) = OskelSim::SimulatedTransport::Bmc{};
+    }
+
+    Transport.SendHook               = nullptr;
+    Transport.HealthHook             = nullptr;
+    Transport.SendCount              = 0;
+    Transport.ReportedCount          = std::nullopt;
+    Transport.PrepareSecondaryStatus = EFI_SUCCESS;
+    Transport.Selected               = Selected;
+    Board.Log.Clear ();
+  }
+
+  // Slots locate PPIs and read HOBs; one that installed a PPI or took pool
+  // would leave state behind that Reset cannot undo.
+  void CheckFoundationUntouched ()
+  {
+    if ((Board.Pei.InstallCount + Board.Pei.ReinstallCount != Installs) || (Board.Pei.AllocationCount != Allocations)) {
+      Finding ("an operation installed a PPI or allocated pool");
+    }
+  }
+
+  OskelSim::SimulatedBoard  Board;
+  BMC_COMMANDS_PPI          *Service = nullptr;
+  BMC_COMMANDS_PRIVATE      Record;
+  uint8_t                   Selected    = 0;
+  size_t                    Installs    = 0;
+  size_t                    Allocations = 0;
+};
+
+#if !OSKEL_FUZZ_FRESH_BOARD
+// One board per BMC count, built on first use, reset before every input.
+InstalledBoard &
+Reused (size_t BmcCount)
+{
+  static std::unique_ptr<InstalledBoard>  mBoards[3];
+  std::unique_ptr<InstalledBoard>         &Slot = mBoards[BmcCount - 1];
+
+  if (!Slot) {
+    Slot = std::make_unique<InstalledBoard>(BmcCount);
+  }
+
+  Slot->Reset ();
+  return *Slot;
+}
+#endif
+
 }  // namespace
 
 extern "C" int
@@ -566,12 +645,14 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 
   mCurrentSlot = Slot;
 
-  OskelSim::SimulatedBoard  Board (BmcCount);
-  Board.Pei.Hobs.AddPlatformBmcInfo ({ 0x0A00, 0x0B00, 0x0C00 });
-  BMC_COMMANDS_PPI  *Service = Board.InstallService ();
-  if (Service == nullptr) {
-    Finding ("the entry did not install the service");
-  }
+#if OSKEL_FUZZ_FRESH_BOARD
+  InstalledBoard  Fresh (BmcCount);
+  InstalledBoard  &Prepared = Fresh;
+#else
+  InstalledBoard  &Prepared = Reused (BmcCount);
+#endif
+  OskelSim::SimulatedBoard  &Board   = Prepared.Board;
+  BMC_COMMANDS_PPI          *Service = Prepared.Service;
 
   if (Input.ConsumeIntegralInRange<uint8_t>(0, 15) == 0) {
     Board.Transport.ReportedCount = Input.ConsumeIntegralInRange<uint8_t>(0, 4);
@@ -660,6 +741,8 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   for (const std::string &Fault : Monitor.Finish ()) {
     Finding (Fault);
   }
+
+  Prepared.CheckFoundationUntouched ();
 
   (void)Outcome.Status;
   return 0;
