@@ -587,8 +587,18 @@ struct InstalledBoard {
     OskelSim::SimulatedTransport  &Transport = Board.Transport;
 
     std::memcpy (Service->Self, &Record, sizeof (Record));
+    // Field by field: a fresh ScriptedBmc would cost its deque's
+    // allocations on every input.
+    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == 192, "a new BMC field must be reset here");
     for (size_t Index = 0; Index < Transport.Size (); Index++) {
-      Transport.At (Index) = OskelSim::SimulatedTransport::Bmc{};
+      OskelSim::SimulatedTransport::Bmc  &Bmc = Transport.At (Index);
+      Bmc.Scripted.Queue.clear ();
+      Bmc.Scripted.Handler = nullptr;
+      Bmc.Scripted.Default = OskelSim::Ok ();
+      Bmc.Endpoint         = nullptr;
+      Bmc.HealthStatus     = EFI_SUCCESS;
+      Bmc.HealthState      = uint8_t (0);
+      Bmc.SelectStatus     = EFI_SUCCESS;
     }
 
     Transport.SendHook               = nullptr;
@@ -682,6 +692,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Answer.Status = FuzzedStatus (Input);
     if (Answer.Status == EFI_SUCCESS) {
       size_t  Length = Input.ConsumeIntegralInRange<size_t>(0, R.Capacity);
+      Answer.Data.reserve (Length);
       for (size_t Index = 0; Index < Length; Index++) {
         Answer.Data.push_back (NotPoison (Input.ConsumeIntegral<uint8_t>()));
       }
@@ -699,6 +710,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   std::memcpy (&RecordBefore, Service->Self, sizeof (RecordBefore));
   UINT8                     Instance = Input.PickValueInArray<UINT8>({ 0, 0, 1, 2, 3, ALL_BMCS, ALL_BMCS, 0x7F });
   Call                      C{ Input, Board, Service, Board.Services (), Service, &Instance, 0, 0, {} };
+  C.Buffers.reserve (4);
   uint8_t                   Flags = Input.ConsumeIntegral<uint8_t>();
 
   C.Force       = (Flags & 0x30) == 0x30 ? static_cast<BOOLEAN>(2 + (Flags & 0x0F)) : static_cast<BOOLEAN>((Flags >> 4) & 1);
