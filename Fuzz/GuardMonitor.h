@@ -40,6 +40,7 @@ public:
     mHolder.Ppi.PrepareSecondaryBmc = PrepareSecondaryBmcThunk;
     mHolder.Owner                   = this;
     Service->Transport              = &mHolder.Ppi;
+    mOpen.reserve (8);
   }
 
   ~GuardMonitor () { mService->Transport = mSaved; }

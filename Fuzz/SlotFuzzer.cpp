@@ -32,6 +32,12 @@
     #define FENCE_UNPOISON(Address, Size)  ASAN_UNPOISON_MEMORY_REGION (Address, Size)
   #endif
 #endif
+// Built with OSKEL_FUZZ_FRESH_BOARD=1, every input gets a board of its own
+// (slower; the reference the reused board is measured against).
+#ifndef OSKEL_FUZZ_FRESH_BOARD
+  #define OSKEL_FUZZ_FRESH_BOARD  0
+#endif
+
 #ifndef FENCE_POISON
   #define FENCE_POISON(Address, Size)    ((void)(Address), (void)(Size))
   #define FENCE_UNPOISON(Address, Size)  ((void)(Address), (void)(Size))
@@ -555,6 +561,89 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
   },
 };
 
+// A board with the service installed, as the entry leaves it. The entry's
+// own paths are not what this harness explores, so a board may serve input
+// after input: Reset puts back everything an operation or the harness can
+// change (the record, ScratchBuffer included, and every transport setting),
+// and the PEI foundation, which slots only read, is checked untouched after
+// each input.
+struct InstalledBoard {
+  explicit InstalledBoard (size_t BmcCount) : Board (BmcCount)
+  {
+    Board.Pei.Hobs.AddPlatformBmcInfo ({ 0x0A00, 0x0B00, 0x0C00 });
+    Service = Board.InstallService ();
+    if (Service == nullptr) {
+      Finding ("the entry did not install the service");
+    }
+
+    std::memcpy (&Record, Service->Self, sizeof (Record));
+    Selected    = Board.Transport.Selected;
+    Installs    = Board.Pei.InstallCount + Board.Pei.ReinstallCount;
+    Allocations = Board.Pei.AllocationCount;
+  }
+
+  void Reset ()
+  {
+    OskelSim::SimulatedTransport  &Transport = Board.Transport;
+
+    std::memcpy (Service->Self, &Record, sizeof (Record));
+    // Field by field: a fresh ScriptedBmc would cost its deque's
+    // allocations on every input.
+    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == 192, "a new BMC field must be reset here");
+    for (size_t Index = 0; Index < Transport.Size (); Index++) {
+      OskelSim::SimulatedTransport::Bmc  &Bmc = Transport.At (Index);
+      Bmc.Scripted.Queue.clear ();
+      Bmc.Scripted.Handler = nullptr;
+      Bmc.Scripted.Default = OskelSim::Ok ();
+      Bmc.Endpoint         = nullptr;
+      Bmc.HealthStatus     = EFI_SUCCESS;
+      Bmc.HealthState      = uint8_t (0);
+      Bmc.SelectStatus     = EFI_SUCCESS;
+    }
+
+    Transport.SendHook               = nullptr;
+    Transport.HealthHook             = nullptr;
+    Transport.SendCount              = 0;
+    Transport.ReportedCount          = std::nullopt;
+    Transport.PrepareSecondaryStatus = EFI_SUCCESS;
+    Transport.Selected               = Selected;
+    Board.Log.Clear ();
+  }
+
+  // Slots locate PPIs and read HOBs; one that installed a PPI or took pool
+  // would leave state behind that Reset cannot undo.
+  void CheckFoundationUntouched ()
+  {
+    if ((Board.Pei.InstallCount + Board.Pei.ReinstallCount != Installs) || (Board.Pei.AllocationCount != Allocations)) {
+      Finding ("an operation installed a PPI or allocated pool");
+    }
+  }
+
+  OskelSim::SimulatedBoard  Board;
+  BMC_COMMANDS_PPI          *Service = nullptr;
+  BMC_COMMANDS_PRIVATE      Record;
+  uint8_t                   Selected    = 0;
+  size_t                    Installs    = 0;
+  size_t                    Allocations = 0;
+};
+
+#if !OSKEL_FUZZ_FRESH_BOARD
+// One board per BMC count, built on first use, reset before every input.
+InstalledBoard &
+Reused (size_t BmcCount)
+{
+  static std::unique_ptr<InstalledBoard>  mBoards[3];
+  std::unique_ptr<InstalledBoard>         &Slot = mBoards[BmcCount - 1];
+
+  if (!Slot) {
+    Slot = std::make_unique<InstalledBoard>(BmcCount);
+  }
+
+  Slot->Reset ();
+  return *Slot;
+}
+#endif
+
 }  // namespace
 
 extern "C" int
@@ -566,12 +655,14 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 
   mCurrentSlot = Slot;
 
-  OskelSim::SimulatedBoard  Board (BmcCount);
-  Board.Pei.Hobs.AddPlatformBmcInfo ({ 0x0A00, 0x0B00, 0x0C00 });
-  BMC_COMMANDS_PPI  *Service = Board.InstallService ();
-  if (Service == nullptr) {
-    Finding ("the entry did not install the service");
-  }
+#if OSKEL_FUZZ_FRESH_BOARD
+  InstalledBoard  Fresh (BmcCount);
+  InstalledBoard  &Prepared = Fresh;
+#else
+  InstalledBoard  &Prepared = Reused (BmcCount);
+#endif
+  OskelSim::SimulatedBoard  &Board   = Prepared.Board;
+  BMC_COMMANDS_PPI          *Service = Prepared.Service;
 
   if (Input.ConsumeIntegralInRange<uint8_t>(0, 15) == 0) {
     Board.Transport.ReportedCount = Input.ConsumeIntegralInRange<uint8_t>(0, 4);
@@ -601,6 +692,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Answer.Status = FuzzedStatus (Input);
     if (Answer.Status == EFI_SUCCESS) {
       size_t  Length = Input.ConsumeIntegralInRange<size_t>(0, R.Capacity);
+      Answer.Data.reserve (Length);
       for (size_t Index = 0; Index < Length; Index++) {
         Answer.Data.push_back (NotPoison (Input.ConsumeIntegral<uint8_t>()));
       }
@@ -618,6 +710,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   std::memcpy (&RecordBefore, Service->Self, sizeof (RecordBefore));
   UINT8                     Instance = Input.PickValueInArray<UINT8>({ 0, 0, 1, 2, 3, ALL_BMCS, ALL_BMCS, 0x7F });
   Call                      C{ Input, Board, Service, Board.Services (), Service, &Instance, 0, 0, {} };
+  C.Buffers.reserve (4);
   uint8_t                   Flags = Input.ConsumeIntegral<uint8_t>();
 
   C.Force       = (Flags & 0x30) == 0x30 ? static_cast<BOOLEAN>(2 + (Flags & 0x0F)) : static_cast<BOOLEAN>((Flags >> 4) & 1);
@@ -660,6 +753,8 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   for (const std::string &Fault : Monitor.Finish ()) {
     Finding (Fault);
   }
+
+  Prepared.CheckFoundationUntouched ();
 
   (void)Outcome.Status;
   return 0;

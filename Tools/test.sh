@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds every configuration and runs every test:
 # the host suites natively, under -m32 and with ASan and UBSan, the firmware
-# object check and budgets, the PE32 image check, the C consumer, then the
-# slot fuzzer (corpus replay and a bounded run; FUZZ_SECONDS, default 60)
+# object check and budgets, the PE32 image check, the C consumer, the
+# coverage floor of the module (and what the fuzz corpora reach), then the
+# fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60)
 # and the boot of the PE32 image under EDK II's PEI core in OVMF IA32
 # (minutes when the edk2 build is cached), then the boots on the QEMU board
 # whose KCS BMCs are QEMU's and ipmi_sim's.
@@ -29,6 +30,9 @@ for preset in native i386 sanitize; do
   [ "$status" -eq 0 ] || exit "$status"
   passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
 done
+stage coverage
+Tools/coverage.sh
+passed=$((passed + 1))
 stage fuzz
 Tools/fuzz.sh "${FUZZ_SECONDS:-60}"
 passed=$((passed + 1))
@@ -38,6 +42,6 @@ passed=$((passed + 1))
 stage qemu-kcs
 Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
-# Every ctest test of the three builds, the fuzzer run, the OVMF boots and
-# the boots on the QEMU board with two KCS BMCs.
+# Every ctest test of the three builds, the coverage floor, the fuzzer runs,
+# the OVMF boots and the boots on the QEMU board with two KCS BMCs.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

@@ -449,3 +449,47 @@ TEST_F (FileProtocolTest, AllBmcsIsRefusedBeforeAnyArgument) {
 
 }  // namespace
 }  // namespace OskelTest
+
+namespace OskelTest {
+namespace {
+
+// A transfer missing its buffer or its count is refused before any
+// command goes out, whatever else is right about the call.
+struct NullTransferRow {
+  const char  *Name;
+  bool        Write;
+  bool        NullData;
+  bool        NullCount;
+};
+
+class FileTransferNullTest : public BoardTest, public ::testing::WithParamInterface<NullTransferRow> {};
+
+TEST_P (FileTransferNullTest, RefusedWithoutASend) {
+  const NullTransferRow  &Row = GetParam ();
+  std::vector<UINT8>     Data (32, 0x3C);
+  UINT32                 Count = 16;
+  VOID                   *DataArgument  = Row.NullData ? nullptr : Data.data ();
+  UINT32                 *CountArgument = Row.NullCount ? nullptr : &Count;
+
+  EFI_STATUS  Status = Row.Write
+                       ? Service->FileWrite (nullptr, Service, mHandle, mOffset, DataArgument, CountArgument, &Bmc0, 0)
+                       : Service->FileRead (nullptr, Service, mHandle, mOffset, 16, DataArgument, CountArgument, &Bmc0, 0);
+
+  EXPECT_EQ (Status, EFI_INVALID_PARAMETER);
+  EXPECT_TRUE (Sends ().empty ());
+  EXPECT_EQ (Count, 16u);
+  EXPECT_THAT (Data, ElementsAreArray (std::vector<UINT8>(32, 0x3C)));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+  Rows, FileTransferNullTest,
+  ::testing::Values (
+    NullTransferRow{ "read_without_buffer", false, true, false },
+    NullTransferRow{ "read_without_count", false, false, true },
+    NullTransferRow{ "write_without_data", true, true, false },
+    NullTransferRow{ "write_without_count", true, false, true }
+    ),
+  [] (const ::testing::TestParamInfo<NullTransferRow> &Info) { return Info.param.Name; });
+
+}  // namespace
+}  // namespace OskelTest

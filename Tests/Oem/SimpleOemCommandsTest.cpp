@@ -79,6 +79,11 @@ PrintTo (const GetValueRow &Row, std::ostream *Out)
   *Out << Row.Name;
 }
 
+TEST_F (SimpleOemTest, GetOem10ValueWithoutAValueIsRefusedWithoutASend) {
+  EXPECT_EQ (Service->GetOem10Value (nullptr, Service, nullptr, &Bmc0, 0), EFI_INVALID_PARAMETER);
+  EXPECT_TRUE (Sends ().empty ());
+}
+
 class GetOem10ValueTest : public BoardTest, public ::testing::WithParamInterface<GetValueRow> {};
 
 TEST_P (GetOem10ValueTest, ValueOnlyFromAReceivedByte) {
