@@ -1,8 +1,10 @@
 #!/bin/sh
-# Builds the module as the PE32 image a board integrator drops into a
-# firmware volume: OskelCommandsPei.efi (stripped), OskelCommandsPei.debug.efi
-# (same image with its symbol table) and OskelCommandsPei.depex, the binary
-# dependency expression "after IpmiTransportPpi".
+# Builds the module as the PE images a board integrator drops into a
+# firmware volume, for PEI in 32-bit mode (PE32, mingw i686) and in 64-bit
+# mode (PE32+, mingw x86_64, in DIR/X64): OskelCommandsPei.efi (stripped),
+# OskelCommandsPei.debug.efi (same image with its symbol table) and
+# OskelCommandsPei.depex, the binary dependency expression "after
+# IpmiTransportPpi", which is the same for both.
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
@@ -11,33 +13,42 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/pe32}
-cxx=${CXX_PE32:-i686-w64-mingw32-g++}
-mkdir -p "$out/obj"
-
-flags="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
+common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
-  -fno-unwind-tables -mpreferred-stack-boundary=2 -Os -nostdlib -mno-stack-arg-probe -fno-ident
+  -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
   -I$root/Include -I$root/Include/Pi"
 
-objects=""
-for src in $(cd "$root" && find OskelCommands/Pei -name '*.cpp' | LC_ALL=C sort); do
-  obj="$out/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
+# image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS
+image() {
+  dir=$1 prefix=$2 entry=$3 extra=$4
+  mkdir -p "$dir/obj"
+  objects=""
+  for src in $(cd "$root" && find OskelCommands/Pei -name '*.cpp' | LC_ALL=C sort); do
+    obj="$dir/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
+    # shellcheck disable=SC2086
+    "$prefix-g++" $common $extra -c "$root/$src" -o "$obj"
+    objects="$objects $obj"
+  done
   # shellcheck disable=SC2086
-  $cxx $flags -c "$root/$src" -o "$obj"
-  objects="$objects $obj"
-done
+  "$prefix-g++" -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
+    -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
+    -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,"$entry" -Wl,-Map,"$dir/OskelCommandsPei.map" \
+    -o "$dir/OskelCommandsPei.debug.efi" $objects
+  "$prefix-strip" -o "$dir/OskelCommandsPei.efi" "$dir/OskelCommandsPei.debug.efi"
+}
 
 # i686 PE symbols carry a leading underscore; the entry is the C symbol.
-# shellcheck disable=SC2086
-$cxx -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
-  -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
-  -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,_OskelCommandsPeiEntryPoint -Wl,-Map,"$out/OskelCommandsPei.map" \
-  -o "$out/OskelCommandsPei.debug.efi" $objects
-i686-w64-mingw32-strip -o "$out/OskelCommandsPei.efi" "$out/OskelCommandsPei.debug.efi"
+image "$out" "${PE32_PREFIX:-i686-w64-mingw32}" _OskelCommandsPeiEntryPoint "-mpreferred-stack-boundary=2"
+# PEI in 64-bit mode: EFIAPI is the Microsoft x64 convention, mingw's own
+# (no red zone, shadow space for register arguments). No MMX or SSE: the
+# module must not depend on the platform's FPU state.
+image "$out/X64" "${PE32PLUS_PREFIX:-x86_64-w64-mingw32}" OskelCommandsPeiEntryPoint "-mno-mmx -mno-sse"
 
 # Dependency expression: PUSH the transport PPI GUID, END.
 python3 -c 'import sys, uuid
 sys.stdout.buffer.write(b"\x02" + uuid.UUID(sys.argv[1]).bytes_le + b"\x08")' \
   E50B6E5D-359B-4BE0-A0C0-0715A401C608 > "$out/OskelCommandsPei.depex"
+cp "$out/OskelCommandsPei.depex" "$out/X64/OskelCommandsPei.depex"
 echo "$out/OskelCommandsPei.efi"
+echo "$out/X64/OskelCommandsPei.efi"
