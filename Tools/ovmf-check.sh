@@ -2,11 +2,13 @@
 # Boots the module under EDK II's own PEI core in OVMF, next to a scripted
 # IPMI transport and a consumer PEIM built by EDK II from Edk2/, and checks
 # each debug log. Three firmware images, one boot each:
-#  - OskelOvmfIa32: OvmfPkgIa32 with the module built from source by EDK II;
+#  - OskelOvmfIa32Src: OvmfPkgIa32 with the module built from source by EDK II;
 #  - OskelOvmfX64: OvmfPkgX64 (PEI in 64-bit mode), module built from source;
 #  - OskelOvmfIa32Pe32: OvmfPkgIa32 with the mingw PE32 image as a binary
 #    module.
-# OSKEL_OVMF_BOOTS (default: all three) names the ones to run.
+# OSKEL_OVMF_BOOTS (default: all three) names the ones to run. The names
+# differ from older checkouts' single OskelOvmfIa32 (binary module), so that
+# checkouts sharing the cache never reuse each other's build directory.
 #
 # Everything from the edk2 source package to the firmware images is built
 # under OSKEL_EDK2_CACHE (default /var/tmp/oskel-edk2) and reused when
@@ -15,7 +17,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
 boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
-boots=${OSKEL_OVMF_BOOTS:-OskelOvmfIa32 OskelOvmfX64 OskelOvmfIa32Pe32}
+boots=${OSKEL_OVMF_BOOTS:-OskelOvmfIa32Src OskelOvmfX64 OskelOvmfIa32Pe32}
 # A cold OVMF build takes minutes on two cores; a stalled one must end the
 # check rather than the CI run.
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
@@ -89,7 +91,7 @@ failed=""
 checked=""
 for name in $boots; do
   case $name in
-    OskelOvmfIa32) arch=Ia32 kind=source ;;
+    OskelOvmfIa32Src) arch=Ia32 kind=source ;;
     OskelOvmfX64) arch=X64 kind=source ;;
     OskelOvmfIa32Pe32) arch=Ia32 kind=binary ;;
     *) say "unknown boot $name"; exit 1 ;;
