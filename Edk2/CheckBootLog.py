@@ -157,7 +157,7 @@ def main():
     if not first:
         missing.append(f"'Loading PEIM {MODULE_FILE_GUID}' followed by 'Loading PEIM at'")
     elif not first["entry_ok"]:
-        missing.append("entry point at the image's OskelCommandsPeiEntryPoint")
+        missing.append("entry point where the image's header puts it")
     elif not any(write["run"] == 1 and write["port"] == 0x80 and write["value"] == 0x14 for write in log.writes):
         missing.append("POST code 14h on port 80h from the image in place")
     require("module loaded by the PEI core and run in place (POST code 14h)", missing)
@@ -203,7 +203,7 @@ def main():
         if second["base"] == first["base"]:
             missing.append("a shadow at another address than the image in place")
         if not second["entry_ok"]:
-            missing.append("shadow entry point at OskelCommandsPeiEntryPoint")
+            missing.append("shadow entry point where the image's header puts it")
         if not any(write["run"] == 2 and write["port"] == 0x80 and write["value"] == 0x14 for write in log.writes):
             missing.append("POST code 14h on port 80h from the shadow")
         reinstall = log.first(f"Reinstall PPI: {BMC_COMMANDS_PPI_GUID}", second["line"])

@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
-"""Writes OvmfPkg/OskelOvmfIa32.dsc and .fdf next to OVMF's IA32 platform
-files: the same platform with the BMC command PEIM (binary), the test
-transport and the test consumer added to the PEI firmware volume, its own
-output directory, and the rule that places a binary PEIM. The originals are
-left untouched; the FDF keeps its CRLF line ends."""
+"""Writes OvmfPkg/<NAME>.dsc and .fdf next to one of OVMF's platforms
+(OvmfPkgIa32 or OvmfPkgX64, PEI in that mode): the same platform with the
+BMC command PEIM, the test transport and the test consumer added to the
+PEI firmware volume, its own output directory Build/<NAME>, and, for the
+binary module, the rule that places a binary PEIM. The originals are left
+untouched; the FDF keeps its CRLF line ends.
+
+Usage: PatchOvmf.py EDK2_DIR Ia32|X64 source|binary NAME
+"""
 
 import pathlib
 import sys
 
-MODULES = [
-    "OskelCommandsPkg/Edk2/TestTransportPei/TestTransportPei.inf",
-    "OskelCommandsPkg/Edk2/OskelCommandsPei/OskelCommandsPei.inf",
-    "OskelCommandsPkg/Edk2/TestConsumerPei/TestConsumerPei.inf",
-]
+TRANSPORT = "OskelCommandsPkg/Edk2/TestTransportPei/TestTransportPei.inf"
+CONSUMER = "OskelCommandsPkg/Edk2/TestConsumerPei/TestConsumerPei.inf"
+MODULE = {
+    "source": "OskelCommandsPkg/OskelCommands/Pei/OskelCommandsPei.inf",
+    "binary": "OskelCommandsPkg/Edk2/OskelCommandsPei/OskelCommandsPei.inf",
+}
 
 BINARY_PEIM_RULE = [
     "[Rule.Common.PEIM.BINARY]",
@@ -32,14 +37,18 @@ def replace_once(text, old, new, where):
 
 
 def main():
+    if len(sys.argv) != 5 or sys.argv[2] not in ("Ia32", "X64") or sys.argv[3] not in MODULE:
+        sys.exit(__doc__.strip().splitlines()[-1])
     ovmf = pathlib.Path(sys.argv[1]) / "OvmfPkg"
+    arch, kind, name = sys.argv[2], sys.argv[3], sys.argv[4]
+    modules = [TRANSPORT, MODULE[kind], CONSUMER]
 
-    dsc = (ovmf / "OvmfPkgIa32.dsc").read_text()
-    dsc = replace_once(dsc, "Build/OvmfIa32\n", "Build/OskelOvmfIa32\n", "the DSC")
-    dsc = replace_once(dsc, "OvmfPkg/OvmfPkgIa32.fdf", "OvmfPkg/OskelOvmfIa32.fdf", "the DSC")
+    dsc = (ovmf / f"OvmfPkg{arch}.dsc").read_text()
+    dsc = replace_once(dsc, f"Build/Ovmf{arch}\n", f"Build/{name}\n", "the DSC")
+    dsc = replace_once(dsc, f"OvmfPkg/OvmfPkg{arch}.fdf", f"OvmfPkg/{name}.fdf", "the DSC")
     anchor = "  OvmfPkg/PlatformPei/PlatformPei.inf\n"
-    dsc = replace_once(dsc, anchor, anchor + "".join(f"  {m}\n" for m in MODULES), "the DSC")
-    (ovmf / "OskelOvmfIa32.dsc").write_text(dsc)
+    dsc = replace_once(dsc, anchor, anchor + "".join(f"  {m}\n" for m in modules), "the DSC")
+    (ovmf / f"{name}.dsc").write_text(dsc)
 
     #
     # The PEI core dispatches a volume in file order and switches to
@@ -47,14 +56,15 @@ def main():
     # transport and the module go before PlatformPei so that the module's
     # first run is the one in place, before memory.
     #
-    fdf = (ovmf / "OvmfPkgIa32.fdf").read_bytes().decode()
+    fdf = (ovmf / f"OvmfPkg{arch}.fdf").read_bytes().decode()
     anchor = "INF  OvmfPkg/PlatformPei/PlatformPei.inf\r\n"
-    fdf = replace_once(fdf, anchor, "".join(f"INF  {m}\r\n" for m in MODULES[:2]) + anchor, "the FDF")
+    fdf = replace_once(fdf, anchor, "".join(f"INF  {m}\r\n" for m in modules[:2]) + anchor, "the FDF")
     anchor = "INF  UefiCpuPkg/CpuMpPei/CpuMpPei.inf\r\n"
-    fdf = replace_once(fdf, anchor, anchor + f"INF  {MODULES[2]}\r\n", "the FDF")
-    anchor = "[Rule.Common.DXE_CORE]\r\n"
-    fdf = replace_once(fdf, anchor, "\r\n".join(BINARY_PEIM_RULE) + "\r\n" + anchor, "the FDF")
-    (ovmf / "OskelOvmfIa32.fdf").write_bytes(fdf.encode())
+    fdf = replace_once(fdf, anchor, anchor + f"INF  {modules[2]}\r\n", "the FDF")
+    if kind == "binary":
+        anchor = "[Rule.Common.DXE_CORE]\r\n"
+        fdf = replace_once(fdf, anchor, "\r\n".join(BINARY_PEIM_RULE) + "\r\n" + anchor, "the FDF")
+    (ovmf / f"{name}.fdf").write_bytes(fdf.encode())
 
 
 if __name__ == "__main__":

@@ -1,15 +1,18 @@
 #!/bin/sh
-# Builds a PEIM as the PE32 image a board integrator drops into a firmware
-# volume: NAME.efi (stripped), NAME.debug.efi (same image with its symbol
-# table) and NAME.depex, the binary dependency expression.
+# Builds a PEIM as the PE images a board integrator drops into a firmware
+# volume, for PEI in 32-bit mode (PE32, mingw i686) and in 64-bit mode
+# (PE32+, mingw x86_64, in DIR/X64): NAME.efi (stripped), NAME.debug.efi
+# (same image with its symbol table) and NAME.depex, the binary dependency
+# expression, the same for both.
 #   OskelCommandsPei (default): the module, "after IpmiTransportPpi";
 #   KcsTransportPei: the KCS transport, "after the CPU I/O PPI is installed"
 #   (before that the services table's CpuIo does no port I/O).
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
-# the shadowed copy; section alignment equals file alignment because GenFv
-# maps the file 1:1 for execute-in-place.
+# the shadow, with section alignment equal to file alignment as GenFv
+# requires for execute-in-place images.
+#   Tools/build-pe32.sh [DIR [NAME]]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/pe32}
@@ -19,33 +22,43 @@ case "$name" in
   KcsTransportPei) sources=KcsTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
   *) echo "unknown PEIM $name" >&2; exit 2 ;;
 esac
-cxx=${CXX_PE32:-i686-w64-mingw32-g++}
-mkdir -p "$out/obj"
 
-flags="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
+common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
-  -fno-unwind-tables -mpreferred-stack-boundary=2 -Os -nostdlib -mno-stack-arg-probe -fno-ident
+  -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
   -I$root/Include -I$root/Include/Pi"
 
-objects=""
-for src in $(cd "$root" && find $sources -name '*.cpp' | LC_ALL=C sort); do
-  obj="$out/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
+# image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS
+image() {
+  dir=$1 prefix=$2 entry=$3 extra=$4
+  mkdir -p "$dir/obj"
+  objects=""
+  for src in $(cd "$root" && find $sources -name '*.cpp' | LC_ALL=C sort); do
+    obj="$dir/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
+    # shellcheck disable=SC2086
+    "$prefix-g++" $common $extra -c "$root/$src" -o "$obj"
+    objects="$objects $obj"
+  done
   # shellcheck disable=SC2086
-  $cxx $flags -c "$root/$src" -o "$obj"
-  objects="$objects $obj"
-done
+  "$prefix-g++" -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
+    -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
+    -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,"$entry" -Wl,-Map,"$dir/$name.map" \
+    -o "$dir/$name.debug.efi" $objects
+  "$prefix-strip" -o "$dir/$name.efi" "$dir/$name.debug.efi"
+}
 
 # i686 PE symbols carry a leading underscore; the entry is the C symbol.
-# shellcheck disable=SC2086
-$cxx -nostdlib -Wl,--subsystem,11 -Wl,--image-base,0 -Wl,--dynamicbase \
-  -Wl,--enable-reloc-section -Wl,--section-alignment,0x20 -Wl,--file-alignment,0x20 \
-  -Wl,--gc-sections -Wl,-T,"$root/Tools/pe32.lds" -Wl,-e,_${name}EntryPoint -Wl,-Map,"$out/$name.map" \
-  -o "$out/$name.debug.efi" $objects
-i686-w64-mingw32-strip -o "$out/$name.efi" "$out/$name.debug.efi"
+image "$out" "${PE32_PREFIX:-i686-w64-mingw32}" "_${name}EntryPoint" "-mpreferred-stack-boundary=2"
+# PEI in 64-bit mode: EFIAPI is the Microsoft x64 convention, mingw's own
+# (no red zone, shadow space for register arguments). No MMX or SSE: the
+# PEIM must not depend on the platform's FPU state.
+image "$out/X64" "${PE32PLUS_PREFIX:-x86_64-w64-mingw32}" "${name}EntryPoint" "-mno-mmx -mno-sse"
 
 # Dependency expression: PUSH the GUID, END.
 python3 -c 'import sys, uuid
 sys.stdout.buffer.write(b"\x02" + uuid.UUID(sys.argv[1]).bytes_le + b"\x08")' \
   "$depex_guid" > "$out/$name.depex"
+cp "$out/$name.depex" "$out/X64/$name.depex"
 echo "$out/$name.efi"
+echo "$out/X64/$name.efi"

@@ -43,6 +43,7 @@ plugin=$(cd "$(dirname "$plugin")" && pwd)/$(basename "$plugin")
 "$root/Tools/check-pe32.sh" "$cache/pe32/OskelCommandsPei.efi" >/dev/null
 "$root/Tools/build-pe32.sh" "$cache/pe32" KcsTransportPei >/dev/null
 "$root/Tools/check-pe32.sh" "$cache/pe32/KcsTransportPei.efi" >/dev/null
+"$root/Tools/check-pe32.sh" "$cache/pe32/X64/KcsTransportPei.efi" >/dev/null
 package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include"
@@ -51,6 +52,9 @@ cp -pR "$root/Include/Ppi" "$package/Include/"
 cp -pR "$root/Edk2" "$package/"
 cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$package/Edk2/OskelCommandsPei/"
 cp -p "$cache/pe32/KcsTransportPei.efi" "$cache/pe32/KcsTransportPei.depex" "$package/Edk2/KcsTransportPei/"
+mkdir -p "$package/Edk2/OskelCommandsPei/X64" "$package/Edk2/KcsTransportPei/X64"
+cp -p "$cache/pe32/X64/OskelCommandsPei.efi" "$package/Edk2/OskelCommandsPei/X64/"
+cp -p "$cache/pe32/X64/KcsTransportPei.efi" "$package/Edk2/KcsTransportPei/X64/"
 python3 "$root/Edk2/PatchOvmfKcs.py" "$edk2" OskelCommandsPkg/Edk2/KcsTransportPei/KcsTransportPei.inf
 
 say "building the KCS board's OVMF IA32 (log: $log/kcs-build.log)"

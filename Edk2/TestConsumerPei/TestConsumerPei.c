@@ -22,7 +22,7 @@
 #include "../TestTransportPei/ScriptedBmc.h"
 
 //
-// FILE_GUID of Edk2/OskelCommandsPei/OskelCommandsPei.inf: where the image
+// FILE_GUID of the module, source and binary INF alike: where the image
 // that runs in place lies, which the re-installed record must not point into.
 //
 STATIC CONST EFI_GUID  mOskelCommandsPeiFileGuid = {
@@ -30,9 +30,11 @@ STATIC CONST EFI_GUID  mOskelCommandsPeiFileGuid = {
 };
 
 //
-// The module was built by mingw against the standalone PI layer; this
-// PEIM by EDK II against MdePkg. Both must see the same records.
+// The module was built against the standalone PI layer (mingw) or by EDK II
+// from the same sources; this PEIM by EDK II against MdePkg. Both must see
+// the same records: on IA32 and on X64, where pointers and UINTN are 8.
 //
+#if defined (MDE_CPU_IA32)
 STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
@@ -42,6 +44,17 @@ STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, PeiServices) == 260, "services offse
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 STATIC_ASSERT (sizeof (IPMI_TRANSPORT_PPI) == 28, "transport size");
+#elif defined (MDE_CPU_X64)
+STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record size");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Self) == 256, "self offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Transport) == 264, "transport offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, PeiServices) == 272, "services offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 280, "slot 0 offset");
+STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 536, "slot 32 offset");
+STATIC_ASSERT (sizeof (IPMI_TRANSPORT_PPI) == 48, "transport size");
+#endif
 STATIC_ASSERT (OFFSET_OF (IPMI_TRANSPORT_PPI, SendCommand) == 8, "SendCommand offset");
 STATIC_ASSERT (sizeof (BMC_SETTING_DESCRIPTOR) == 136, "setting descriptor size");
 STATIC_ASSERT (sizeof (SERIAL_CONSOLE_CONFIG) == 7, "console config size");

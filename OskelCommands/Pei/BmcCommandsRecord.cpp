@@ -12,7 +12,8 @@ namespace Oskel {
 
 //
 // Consumers call through the record by position. These layouts are those
-// of the IA32 firmware; the host test build checks them under -m32.
+// of the IA32 and the X64 firmware; the host test builds check them under
+// -m32 and natively.
 //
 #if defined (__i386__)
 static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
@@ -24,6 +25,16 @@ static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, PeiServices) == 260, "servi
 static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset");
 static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor size");
+#elif defined (__x86_64__)
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record size");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Self) == 256, "self offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Transport) == 264, "transport offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, PeiServices) == 272, "services offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) == 280, "slot 0 offset");
+static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 536, "slot 32 offset");
+static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 24, "descriptor size");
 #endif
 
 VOID OSKEL_INTERNAL

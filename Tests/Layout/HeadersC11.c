@@ -59,6 +59,26 @@ ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, MemWrite64, 76);
 #if defined (__x86_64__)
 _Static_assert (EFI_INVALID_PARAMETER == 0x8000000000000002ull, "status");
 _Static_assert (EFI_BMC_RETRY == 0x80000000000000C1ull, "status");
+
+//
+// X64 (PEI in 64-bit mode): the natural layout, pointers and UINTN of 8.
+//
+_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record");
+_Static_assert (sizeof (BMC_COMMANDS_PPI) == 544, "interface");
+ASSERT_OFFSET (BMC_COMMANDS_PRIVATE, Interface, 8);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ScratchBuffer, 4);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, Self, 256);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, Transport, 264);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, PeiServices, 272);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, OemC1Query, 280);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ReportBootStage, 280 + 8 * 8);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, FileOpen, 280 + 8 * 12);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, StartPostWatchdog, 280 + 8 * 22);
+ASSERT_OFFSET (BMC_COMMANDS_PPI, ReportBootStageSecondary, 536);
+_Static_assert (sizeof (IPMI_TRANSPORT_PPI) == 48, "transport");
+ASSERT_OFFSET (IPMI_TRANSPORT_PPI, SendCommand, 8);
+_Static_assert (sizeof (BMC_SETTING_DESCRIPTOR) == 136, "setting descriptor");
+_Static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == 7, "console config");
 ASSERT_OFFSET (EFI_PEI_SERVICES, InstallPpi, 24);
 ASSERT_OFFSET (EFI_PEI_SERVICES, FreePages, 24 + 8 * 27);
 #endif
