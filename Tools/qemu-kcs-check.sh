@@ -83,9 +83,7 @@ stop_all() {
   sim_pid=""
 }
 trap stop_all EXIT
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+. "$root/Tools/ipmi-sim-board.sh"
 ipmi() {
   timeout 15 ipmitool -I lan -H 127.0.0.1 -p "$lan" -U admin -P secret -R 2 -N 2 "$@"
 }
@@ -94,28 +92,7 @@ start_ipmi_sim() {
   run=$1
   lan=$(free_port)
   serial=$(free_port)
-  mkdir -p "$run/state"
-  cat >"$run/lan.conf" <<CONF
-name "oskelbmc1"
-set_working_mc 0x20
-startlan 1
-  addr 127.0.0.1 $lan
-  priv_limit admin
-  allowed_auths_callback none md2 md5 straight
-  allowed_auths_user none md2 md5 straight
-  allowed_auths_operator none md2 md5 straight
-  allowed_auths_admin none md2 md5 straight
-  guid a123456789abcdefa123456789abcdef
-endlan
-serial kcs 127.0.0.1 $serial codec VM
-user 2 true "admin" "secret" admin 10 none md2 md5 straight
-loadlib "$plugin" "bmc=1"
-CONF
-  cat >"$run/emulation" <<EMU
-mc_setbmc 0x20
-mc_add 0x20 0x22 no-device-sdrs 0x03 0x01 0x05 0x9f 0x00beef 0x1234
-mc_enable 0x20
-EMU
+  ipmi_sim_files "$run" "$serial" "$lan" "$plugin" 1
   ipmi_sim -c "$run/lan.conf" -f "$run/emulation" -s "$run/state" -n >"$run/ipmi_sim.log" 2>&1 &
   sim_pid=$!
   waited=0

@@ -25,31 +25,10 @@ check() {  # check DESCRIPTION COMMAND...: PASS or FAIL with what was seen
   if "$@" >"$work/seen" 2>&1; then echo "PASS $what"; else echo "FAIL $what"; sed 's/^/    /' "$work/seen"; fail=1; fi
 }
 
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+. "$root/Tools/ipmi-sim-board.sh"
 lan=$(free_port)
 serial=$(free_port)
-cat >"$work/lan.conf" <<CONF
-name "oskeloem"
-set_working_mc 0x20
-startlan 1
-  addr 127.0.0.1 $lan
-  priv_limit admin
-  allowed_auths_callback none md2 md5 straight
-  allowed_auths_user none md2 md5 straight
-  allowed_auths_operator none md2 md5 straight
-  allowed_auths_admin none md2 md5 straight
-  guid a123456789abcdefa123456789abcdef
-endlan
-serial kcs 127.0.0.1 $serial codec VM
-user 2 true "admin" "secret" admin 10 none md2 md5 straight
-loadlib "$plugin" "bmc=0"
-CONF
-cat >"$work/emulation" <<EMU
-mc_setbmc 0x20
-mc_add 0x20 0x22 no-device-sdrs 0x03 0x01 0x05 0x9f 0x00beef 0x1234
-mc_enable 0x20
-EMU
-mkdir "$work/state"
+ipmi_sim_files "$work" "$serial" "$lan" "$plugin" 0
 ipmi_sim -c "$work/lan.conf" -f "$work/emulation" -s "$work/state" -n >"$work/ipmi_sim.log" 2>&1 &
 pid=$!
 ipmi() { timeout 10 ipmitool -I lan -H 127.0.0.1 -p "$lan" -U admin -P secret -R 1 -N 2 "$@"; }

@@ -14,18 +14,9 @@ pid=""
 cleanup() { [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$work/lan.conf" <<CONF
-name "oskelsim"
-set_working_mc 0x20
-  serial kcs 127.0.0.1 $port codec VM
-CONF
-cat >"$work/emulation" <<EMU
-mc_setbmc 0x20
-mc_add 0x20 0x22 no-device-sdrs 0x03 0x01 0x05 0x9f 0x00beef 0x1234
-mc_enable 0x20
-EMU
-mkdir "$work/state"
+. "$root/Tools/ipmi-sim-board.sh"
+port=$(free_port)
+ipmi_sim_files "$work" "$port"
 ipmi_sim -c "$work/lan.conf" -f "$work/emulation" -s "$work/state" -n >"$work/ipmi_sim.log" 2>&1 &
 pid=$!
 
