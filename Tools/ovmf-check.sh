@@ -48,6 +48,8 @@ mkdir -p "$package/Include" "$package/OskelCommands"
 cp -p "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
 cp -pR "$root/Include/Ppi" "$package/Include/"
 cp -pR "$root/OskelCommands/Pei" "$package/OskelCommands/"
+mkdir -p "$package/KcsTransport"
+cp -pR "$root/KcsTransport/Pei" "$package/KcsTransport/"
 cp -pR "$root/Edk2" "$package/"
 binary=$package/Edk2/OskelCommandsPei
 mkdir -p "$binary/X64"
@@ -56,6 +58,28 @@ cp -p "$cache/pe32/X64/OskelCommandsPei.efi" "$binary/X64/"
 
 failed=""
 checked=""
+
+#
+# Both PEIMs of the package from source against MdePkg alone, for PEI in
+# 32-bit and in 64-bit mode, with their sizes.
+#
+say "package DSC: the module and the KCS transport from source, IA32 and X64 (log: $log/package-build.log)"
+if (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
+  'limit=$0; set --; . ./edksetup.sh >/dev/null &&
+   timeout -k 30 "$limit" build -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -t GCC5 -b DEBUG -n 2' \
+  "$build_timeout" >"$log/package-build.log" 2>&1); then
+  for arch in IA32 X64; do
+    for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+      python3 "$root/Edk2/ModuleSections.py" "package $arch $(basename "$module")" \
+        "$edk2/Build/OskelCommandsPkg/DEBUG_GCC5/$arch/OskelCommandsPkg/$module/DEBUG/$(basename "$module").map" ||
+        failed="$failed package"
+    done
+  done
+else
+  grep -E "error|Error|ERROR" "$log/package-build.log" | tail -n 30
+  say "FAIL package DSC build"
+  failed="$failed package"
+fi
 for name in $boots; do
   case $name in
     OskelOvmfIa32Src) arch=Ia32 kind=source ;;
