@@ -76,7 +76,8 @@ Answer (const OskelSim::Reply &Reply, unsigned Skip, unsigned Reserved, unsigned
   }
 
   Data[0] = 0x00;
-  std::copy (Reply.Data.begin () + Skip, Reply.Data.end (), Data + 1);
+  // Count is 0 when the answer is shorter than the bytes to skip.
+  std::copy_n (Reply.Data.end () - static_cast<std::ptrdiff_t>(Count), Count, Data + 1);
   *Length = static_cast<unsigned int>(1 + Count);
 }
 
