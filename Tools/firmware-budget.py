@@ -210,12 +210,36 @@ def read_graph(objdir):
             name = name[len(".text."):]
         return g.global_names.get(name)
 
+    # A constant defined in another object (an OperationSpec that several
+    # sources run) sits, with -fdata-sections, in a section of its own
+    # named after it.
+    relocs_of = {obj: read_relocations(obj) for obj in per_object}
+    data_section = {}
+    for obj, relocs in relocs_of.items():
+        for section in relocs:
+            if section.startswith(".rodata.") or section.startswith(".data.rel.ro."):
+                data_section[section.split(".", 2)[2]] = (obj, section)
+
+    def constant_functions(obj, target):
+        if target.startswith(".rodata"):
+            where = (obj, target)
+        elif target in data_section:
+            where = data_section[target]
+        else:
+            return []
+        found = []
+        for kind2, target2 in relocs_of[where[0]].get(where[1], []):
+            fn = function_key(where[0], target2) if kind2 == "R_386_32" else None
+            if fn:
+                found.append(fn)
+        return found
+
     for obj in per_object:
         for section, target in read_tail_calls(obj):
             owner, callee = function_key(obj, section), function_key(obj, target)
             if owner and callee:
                 g.tail[owner].add(callee)
-        relocs = read_relocations(obj)
+        relocs = relocs_of[obj]
         for section, entries in relocs.items():
             if not section.startswith(".text."):
                 continue
@@ -225,11 +249,9 @@ def read_graph(objdir):
             for kind, target in entries:
                 if kind != "R_386_32":
                     continue
-                if target.startswith(".rodata"):
-                    for kind2, target2 in relocs.get(target, []):
-                        fn = function_key(obj, target2) if kind2 == "R_386_32" else None
-                        if fn:
-                            g.refs[owner].add(fn)
+                constants = constant_functions(obj, target)
+                if constants:
+                    g.refs[owner].update(constants)
                 else:
                     fn = function_key(obj, target)
                     if fn:

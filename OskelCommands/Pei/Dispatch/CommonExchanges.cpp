@@ -10,27 +10,23 @@
 namespace Oskel {
 
 EFI_STATUS OSKEL_INTERNAL
-CheckCallerBuffer (
-  IN OUT Operation  &Op
-  )
-{
-  CONST CallerBufferArgs  &Args = Op.ArgsAs<CallerBufferArgs>();
-
-  return AnyNull (Args.Response, Args.ResponseLength) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-EFI_STATUS OSKEL_INTERNAL
 QueryIntoCallerBuffer (
   IN OUT Operation  &Op
   )
 {
-  CONST CallerBufferArgs  &Args = Op.ArgsAs<CallerBufferArgs>();
-
   //
   // The transport writes at most *ResponseLength bytes into the caller's
   // own buffer; nothing passes through ScratchBuffer.
   //
-  return Send (Op, Op.Spec->NetFn, Op.Spec->Command, nullptr, 0, Args.Response, Args.ResponseLength);
+  return Send (
+           Op,
+           Op.Spec->NetFn,
+           Op.Spec->Command,
+           nullptr,
+           0,
+           Op.Pointer<UINT8>(CALLER_BUFFER_RESPONSE),
+           Op.Pointer<UINT8>(CALLER_BUFFER_RESPONSE_LENGTH)
+           );
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -41,9 +37,9 @@ QueryScratchByte (
   )
 {
   EFI_STATUS  Status;
-  UINT8       Received = 1;
+  UINT8       Received;
 
-  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Op.Scratch (), RequestLength, Op.Scratch (), &Received);
+  Status = SendSpecScratch (Op, RequestLength, 1, &Received);
   if (Status != EFI_SUCCESS) {
     return Status;
   }

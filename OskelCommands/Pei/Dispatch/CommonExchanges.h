@@ -12,21 +12,18 @@
 namespace Oskel {
 
 //
-// A command without request data whose whole answer lands in the caller's
-// buffer, with the caller's capacity; the received count goes back to the
-// caller exactly as the transport reports it. Spec.NetFn and Spec.Command
-// name the command.
+// Arguments of an operation whose whole answer lands in the caller's
+// buffer.
 //
-struct CallerBufferArgs {
-  UINT8    *Response;
-  UINT8    *ResponseLength;
-};
+constexpr UINT8  CALLER_BUFFER_RESPONSE        = 0;
+constexpr UINT8  CALLER_BUFFER_RESPONSE_LENGTH = 1;
+constexpr UINT8  CALLER_BUFFER_REQUIRED        = ArgumentBit (CALLER_BUFFER_RESPONSE) | ArgumentBit (CALLER_BUFFER_RESPONSE_LENGTH);
 
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckCallerBuffer (
-  IN OUT Operation  &Op
-  );
-
+//
+// Spec.Command without request data, its whole answer in the caller's
+// buffer with the caller's capacity; the received count goes back to the
+// caller exactly as the transport reports it.
+//
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 QueryIntoCallerBuffer (
   IN OUT Operation  &Op

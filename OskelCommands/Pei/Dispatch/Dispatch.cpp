@@ -9,76 +9,6 @@
 
 namespace Oskel {
 
-namespace {
-
-//
-// The guard and the worker are inlined into the dispatcher, so that a
-// dispatch level costs one frame less of the stack that nested operations
-// stack up.
-//
-[[nodiscard]] [[gnu::always_inline]] inline EFI_STATUS
-Guard (
-  IN OUT Operation     &Op,
-  IN OPERATION_STEP    Exchange
-  )
-{
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-  EFI_STATUS          Status;
-  UINT8               State;
-
-  State  = 0xFF;
-  Status = Transport->TrackBmcStatus (Op.PeiServices, Transport, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
-  if ((Op.Force == 0) && ((Status == EFI_INVALID_PARAMETER) || (State == IPMI_BMC_STATE_UNUSABLE))) {
-    return (State == IPMI_BMC_STATE_UNUSABLE) ? EFI_DEVICE_ERROR : Status;
-  }
-
-  Op.Refused = FALSE;
-  Status     = Exchange (Op);
-  if (Op.Refused) {
-    Op.Refused = FALSE;
-    return Status;
-  }
-
-  (VOID)Transport->TrackBmcStatus (
-                     Op.PeiServices,
-                     Transport,
-                     &State,
-                     IPMI_TRACK_PHASE_AFTER_COMMAND,
-                     (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE
-                     );
-  return Status;
-}
-
-[[nodiscard]] [[gnu::always_inline]] inline EFI_STATUS
-Work (
-  IN OUT Operation          &Op,
-  IN CONST OperationSpec    &Spec
-  )
-{
-  EFI_STATUS  Status;
-
-  if (Op.Force > 1) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  Op.Spec = &Spec;
-
-  if (Spec.Check != nullptr) {
-    Status = Spec.Check (Op);
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-  }
-
-  if (!Spec.Guarded) {
-    return Spec.Exchange (Op);
-  }
-
-  return Guard (Op, Spec.Exchange);
-}
-
-}  // namespace
-
 UINT8 OSKEL_INTERNAL
 GetBmcCount (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
@@ -105,6 +35,24 @@ CheckBmcInstance (
   }
 
   return EFI_SUCCESS;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+DispatchSlot (
+  IN CONST OperationSpec  &Spec,
+  IN CONST UINTN          *Arguments
+  )
+{
+  CONST UINTN  *After = Arguments + 2 + Spec.Arguments;
+
+  return Dispatch (
+           Spec,
+           reinterpret_cast<CONST EFI_PEI_SERVICES **>(Arguments[0]),
+           reinterpret_cast<BMC_COMMANDS_PPI *>(Arguments[1]),
+           reinterpret_cast<UINT8 *>(After[0]),
+           static_cast<UINT8>(After[1]),
+           Arguments + 2
+           );
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -165,7 +113,7 @@ Dispatch (
 
     //
     // The worker on BMC i sees an index byte holding i, so steps that
-    // dispatch again through the record address the same BMC.
+    // dispatch again address the same BMC.
     //
     Op.BmcInstance = &Index;
     Index          = 0;
@@ -178,7 +126,7 @@ Dispatch (
   for ( ; Index < Last; Index++) {
     Status = Transport->SelectBmc (Op.PeiServices, Transport, Index);
     if (Status == EFI_SUCCESS) {
-      Status = Work (Op, Spec);
+      Status = RunWorker (Op, Spec);
     }
 
     if (Status != EFI_SUCCESS) {
@@ -195,7 +143,32 @@ RunWorker (
   IN CONST OperationSpec    &Spec
   )
 {
-  return Work (Op, Spec);
+  EFI_STATUS  Status;
+
+  if (Op.Force > 1) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Op.Spec = &Spec;
+
+  for (UINT8 Index = 0; Index < Spec.Arguments; Index++) {
+    if (((Spec.Required & ArgumentBit (Index)) != 0) && (Op.Argument (Index) == 0)) {
+      return EFI_INVALID_PARAMETER;
+    }
+  }
+
+  if (Spec.Check != nullptr) {
+    Status = Spec.Check (Op);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+  }
+
+  if (!Spec.Guarded) {
+    return Spec.Exchange (Op);
+  }
+
+  return RunGuarded (Op, Spec.Exchange);
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -204,7 +177,31 @@ RunGuarded (
   IN OPERATION_STEP    Exchange
   )
 {
-  return Guard (Op, Exchange);
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+  EFI_STATUS          Status;
+  UINT8               State;
+
+  State  = 0xFF;
+  Status = Transport->TrackBmcStatus (Op.PeiServices, Transport, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
+  if ((Op.Force == 0) && ((Status == EFI_INVALID_PARAMETER) || (State == IPMI_BMC_STATE_UNUSABLE))) {
+    return (State == IPMI_BMC_STATE_UNUSABLE) ? EFI_DEVICE_ERROR : Status;
+  }
+
+  Op.Refused = FALSE;
+  Status     = Exchange (Op);
+  if (Op.Refused) {
+    Op.Refused = FALSE;
+    return Status;
+  }
+
+  (VOID)Transport->TrackBmcStatus (
+                     Op.PeiServices,
+                     Transport,
+                     &State,
+                     IPMI_TRACK_PHASE_AFTER_COMMAND,
+                     (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE
+                     );
+  return Status;
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -215,6 +212,22 @@ Refuse (
 {
   Op.Refused = TRUE;
   return Status;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+Send (
+  IN Operation      &Op,
+  IN UINT8          NetFn,
+  IN UINT8          Command,
+  IN CONST UINT8    *Request,
+  IN UINT8          RequestLength,
+  OUT UINT8         *Response,
+  IN OUT UINT8      *ResponseLength
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+
+  return Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Request, RequestLength, Response, ResponseLength);
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -236,6 +249,17 @@ SendScratch (
   }
 
   return Status;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+SendSpecScratch (
+  IN Operation  &Op,
+  IN UINT8      RequestLength,
+  IN UINT8      Capacity,
+  OUT UINT8     *Received OPTIONAL
+  )
+{
+  return SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, RequestLength, Capacity, Received);
 }
 
 }  // namespace Oskel

@@ -1,11 +1,12 @@
 /** @file
   BMC dispatch and the command guard.
 
-  Every slot of the service is a thin function that packs its arguments and
-  hands them to Dispatch together with a constant OperationSpec: how the
-  operation is spread over BMCs, which argument checks run before the
-  transport is consulted, and the exchange that runs under the guard.
-  Nothing else in the module selects a BMC or talks to TrackBmcStatus.
+  Every slot of the service hands Dispatch where its arguments lie,
+  together with a constant OperationSpec: how the operation is spread over
+  BMCs, how many arguments it has and which of them must not be NULL, the
+  checks that run before the transport is consulted, and the exchange that
+  runs under the guard. Nothing else in the module selects a BMC or talks
+  to TrackBmcStatus.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -33,10 +34,22 @@ struct Operation;
 typedef EFI_STATUS (OSKEL_INTERNAL *OPERATION_STEP)(Operation &Op);
 
 //
+// Bit N of OperationSpec.Required: argument N of the operation (counted
+// from the first one after This) is a pointer that must not be NULL.
+//
+constexpr UINT8
+ArgumentBit (
+  IN UINT8  Index
+  )
+{
+  return static_cast<UINT8>(1u << Index);
+}
+
+//
 // What a slot does, as constant data: written with designated initialisers,
 // e.g. { .Kind = DispatchKind::SingleBmc, .NetFn = IPMI_NETFN_APP,
-// .Command = IPMI_CMD_GET_DEVICE_ID, .Check = ..., .Exchange = ... }, so
-// operations of the same shape share one Check and one Exchange.
+// .Command = IPMI_CMD_GET_DEVICE_ID, .Exchange = ..., .Arguments = 2,
+// .Required = ... }, so operations of the same shape share one Exchange.
 //
 struct OperationSpec {
   DispatchKind      Kind     = DispatchKind::SingleBmc;
@@ -48,11 +61,24 @@ struct OperationSpec {
   UINT8             NetFn    = 0;
   UINT8             Command  = 0;
   //
-  // Argument checks and outputs that are set before the guard; NULL when
-  // the operation has none beyond This, BmcInstance and Force.
+  // Argument checks and outputs that are set before the guard, beyond the
+  // Required pointers; NULL when there are none.
   //
   OPERATION_STEP    Check    = nullptr;
   OPERATION_STEP    Exchange = nullptr;
+  //
+  // Arguments of the slot between This and BmcInstance.
+  //
+  UINT8             Arguments = 0;
+  //
+  // ArgumentBit of every pointer that is refused when NULL, before Check.
+  //
+  UINT8             Required  = 0;
+  //
+  // Tells apart operations that share one Exchange: a file sub-command, an
+  // upload operation code, a transfer direction.
+  //
+  UINT8             Variant   = 0;
 };
 
 //
@@ -64,7 +90,7 @@ struct Operation {
   UINT8                     *BmcInstance;   // the caller's byte, or the broadcast loop's index
   UINT8                     Force;
   BOOLEAN                   Refused;        // refused after phase 0: phase 1 is not called
-  CONST VOID                *Args;
+  CONST VOID                *Args;          // a slot's: its arguments after This, one UINTN each
   CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
 
   template <typename T>
@@ -74,12 +100,125 @@ struct Operation {
     return *static_cast<CONST T *>(Args);
   }
 
+  //
+  // Argument Index of a slot, narrowed to the type the slot declares: a
+  // caller widens a narrow argument to a whole word, and only its low
+  // bytes are defined.
+  //
+  [[nodiscard]] UINTN
+  Argument (
+    IN UINT8  Index
+    ) const
+  {
+    return static_cast<CONST UINTN *>(Args)[Index];
+  }
+
+  template <typename T>
+  [[nodiscard]] T *
+  Pointer (
+    IN UINT8  Index
+    ) const
+  {
+    return reinterpret_cast<T *>(Argument (Index));
+  }
+
+  [[nodiscard]] UINT8
+  Uint8 (
+    IN UINT8  Index
+    ) const
+  {
+    return static_cast<UINT8>(Argument (Index));
+  }
+
+  [[nodiscard]] UINT16
+  Uint16 (
+    IN UINT8  Index
+    ) const
+  {
+    return static_cast<UINT16>(Argument (Index));
+  }
+
+  [[nodiscard]] UINT32
+  Uint32 (
+    IN UINT8  Index
+    ) const
+  {
+    return static_cast<UINT32>(Argument (Index));
+  }
+
   [[nodiscard]] UINT8 *
   Scratch () const
   {
     return This->ScratchBuffer;
   }
 };
+
+//
+// Where a slot's arguments lie, PeiServices first, one UINTN each. On IA32
+// the caller of an EFIAPI (cdecl) function has pushed every argument as one
+// 32-bit word, so they already lie in memory in declaration order from the
+// first one up; elsewhere the first arguments come in registers and the
+// slot stores them in a block of its own, which lives until the dispatch
+// returns. No argument of a slot is wider than UINTN.
+//
+template <UINTN Count>
+struct SlotArgumentBlock {
+  UINTN  Words[Count];
+};
+
+template <typename T>
+[[nodiscard]] inline UINTN
+SlotWord (
+  IN T  *Value
+  )
+{
+  return reinterpret_cast<UINTN>(Value);
+}
+
+[[nodiscard]] inline UINTN
+SlotWord (
+  IN UINTN  Value
+  )
+{
+  return Value;
+}
+
+template <typename... T>
+[[nodiscard]] inline SlotArgumentBlock<sizeof...(T)>
+SlotArguments (
+  IN T...  Values
+  )
+{
+  return { { SlotWord (Values)... } };
+}
+
+//
+// The other arguments are named only so that the two forms read alike.
+//
+template <typename... T>
+[[nodiscard]] inline CONST UINTN *
+SlotArgumentsInPlace (
+  IN CONST EFI_PEI_SERVICES  ***First,
+  IN T...
+  )
+{
+  return reinterpret_cast<CONST UINTN *>(First);
+}
+
+#if defined (__i386__)
+#define SLOT_ARGUMENTS(PeiServices, ...)  (Oskel::SlotArgumentsInPlace (&(PeiServices), __VA_ARGS__))
+#else
+#define SLOT_ARGUMENTS(...)  (Oskel::SlotArguments (__VA_ARGS__).Words)
+#endif
+
+//
+// A slot: PeiServices, This, Spec.Arguments words, BmcInstance, Force.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+DispatchSlot (
+  IN CONST OperationSpec  &Spec,
+  IN CONST UINTN          *Arguments
+  );
 
 //
 // Replaces a NULL PeiServices by the record's, checks the BMC index, picks
@@ -96,9 +235,9 @@ Dispatch (
   );
 
 //
-// The worker on the BMC already selected: Force check, the operation's
-// Check, then its Exchange under the guard (or alone for an operation that
-// is not guarded).
+// The worker on the BMC already selected: Force check, the Required
+// pointers, the operation's Check, then its Exchange under the guard (or
+// alone for an operation that is not guarded).
 // Also runs the internal steps of composite operations.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -149,7 +288,7 @@ Refuse (
 //
 // One SendCommand on LUN 0. ResponseLength is in: capacity, out: received.
 //
-[[nodiscard]] inline EFI_STATUS
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Send (
   IN Operation      &Op,
   IN UINT8          NetFn,
@@ -158,12 +297,7 @@ Send (
   IN UINT8          RequestLength,
   OUT UINT8         *Response,
   IN OUT UINT8      *ResponseLength
-  )
-{
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-
-  return Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Request, RequestLength, Response, ResponseLength);
-}
+  );
 
 //
 // One SendCommand whose request is the first RequestLength bytes of
@@ -176,6 +310,17 @@ SendScratch (
   IN Operation  &Op,
   IN UINT8      NetFn,
   IN UINT8      Command,
+  IN UINT8      RequestLength,
+  IN UINT8      Capacity,
+  OUT UINT8     *Received OPTIONAL
+  );
+
+//
+// SendScratch with the operation's own NetFn and Command.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+SendSpecScratch (
+  IN Operation  &Op,
   IN UINT8      RequestLength,
   IN UINT8      Capacity,
   OUT UINT8     *Received OPTIONAL

@@ -23,6 +23,42 @@ enum class ByteOrder : UINT8 {
 };
 
 //
+// Multi-byte fields of a fixed-layout request, stored byte by byte at their
+// offsets; the name says the byte order.
+//
+inline VOID
+PutUint16Le (
+  OUT UINT8  *At,
+  IN UINT16  Value
+  )
+{
+  At[0] = static_cast<UINT8>(Value);
+  At[1] = static_cast<UINT8>(Value >> 8);
+}
+
+inline VOID
+PutUint16Be (
+  OUT UINT8  *At,
+  IN UINT16  Value
+  )
+{
+  At[0] = static_cast<UINT8>(Value >> 8);
+  At[1] = static_cast<UINT8>(Value);
+}
+
+VOID OSKEL_INTERNAL
+PutUint32Le (
+  OUT UINT8  *At,
+  IN UINT32  Value
+  );
+
+VOID OSKEL_INTERNAL
+PutUint32Be (
+  OUT UINT8  *At,
+  IN UINT32  Value
+  );
+
+//
 // Appends fields to a request buffer. A field that would pass the capacity
 // is dropped and marks the writer overflowed; callers size their requests
 // so that this never happens, and the capacity keeps a mistake from

@@ -21,25 +21,25 @@ constexpr UINT8  UPLOAD_RESPONSE_CAPACITY = 5;
 constexpr UINT8  UPLOAD_HANDLE_OFFSET     = 3;  // after the echoed manufacturer id
 constexpr UINT8  UPLOAD_MORE_DATA         = 0x01;
 
-struct UploadArgs {
-  UINT32        BlockTag;
-  UINT8         OperationCode;  // OEM_UPLOAD_OPERATION_00, _80 or _01
-  UINT8         Value;
-  CONST UINT8   *Data;
-  CONST UINT32  *Length;
-};
+//
+// Arguments of both slots, in slot order; UploadBlocksOp1 ends before
+// UseOp80.
+//
+constexpr UINT8  UPLOAD_BLOCK_TAG = 0;
+constexpr UINT8  UPLOAD_VALUE     = 1;
+constexpr UINT8  UPLOAD_DATA      = 2;
+constexpr UINT8  UPLOAD_LENGTH    = 3;
+constexpr UINT8  UPLOAD_USE_OP80  = 4;
 
 EFI_STATUS OSKEL_INTERNAL
 CheckUpload (
   IN OUT Operation  &Op
   )
 {
-  CONST UploadArgs  &Args = Op.ArgsAs<UploadArgs>();
-
   //
   // Both for a block, neither for the bare request.
   //
-  return ((Args.Data == nullptr) != (Args.Length == nullptr)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return ((Op.Argument (UPLOAD_DATA) == 0) != (Op.Argument (UPLOAD_LENGTH) == 0)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -57,19 +57,31 @@ SendUploadPiece (
   IN BOOLEAN       MoreData
   )
 {
-  CONST UploadArgs  &Args = Op.ArgsAs<UploadArgs>();
-  EFI_STATUS        Status;
-  UINT8             Received;
+  UINT8       *Request = Op.Scratch ();
+  UINT8       Length   = 9;
+  EFI_STATUS  Status;
+  UINT8       Received;
 
-  WireWriter  Request = OemGroupRequest (Op);
-  Request.Uint32 (Args.BlockTag, ByteOrder::BigEndian).Byte (Args.OperationCode).Byte (Args.Value);
-  if (Piece != nullptr) {
-    Request.Uint16 (*Handle, ByteOrder::LittleEndian)
-      .Byte (MoreData ? UPLOAD_MORE_DATA : 0)
-      .Bytes (Piece, PieceLength);
+  //
+  // UploadBlocks picks operation 00h or 80h by its last argument; the
+  // other slot has no such argument and sends its own code.
+  //
+  OemGroupRequest (Request);
+  PutUint32Be (&Request[3], Op.Uint32 (UPLOAD_BLOCK_TAG));
+  Request[7] = Op.Spec->Variant;
+  if (Op.Spec->Arguments > UPLOAD_USE_OP80) {
+    Request[7] = (Op.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
   }
 
-  Status = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Request.Length (), UPLOAD_RESPONSE_CAPACITY, &Received);
+  Request[8] = Op.Uint8 (UPLOAD_VALUE);
+  if (Piece != nullptr) {
+    PutUint16Le (&Request[9], *Handle);
+    Request[11] = MoreData ? UPLOAD_MORE_DATA : 0;
+    CopyMem (&Request[12], Piece, PieceLength);
+    Length = 12 + PieceLength;
+  }
+
+  Status = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Length, UPLOAD_RESPONSE_CAPACITY, &Received);
   if ((Status != EFI_SUCCESS) || !MoreData) {
     return Status;
   }
@@ -92,8 +104,7 @@ UploadExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST UploadArgs  &Args      = Op.ArgsAs<UploadArgs>();
-  CONST UINT8       *Piece     = Args.Data;
+  CONST UINT8       *Piece     = Op.Pointer<CONST UINT8>(UPLOAD_DATA);
   UINT32            Remaining;
   UINT32            PieceLength;
   UINT16            Handle = 0;
@@ -103,7 +114,7 @@ UploadExchange (
     return SendUploadPiece (Op, nullptr, 0, &Handle, FALSE);
   }
 
-  Remaining = *Args.Length;
+  Remaining = *Op.Pointer<CONST UINT32>(UPLOAD_LENGTH);
   if (Remaining == 0) {
     return Refuse (Op, EFI_INVALID_PARAMETER);
   }
@@ -123,13 +134,19 @@ UploadExchange (
   return EFI_SUCCESS;
 }
 
-//
-// Both slots: they differ only in the operation byte.
-//
 constexpr OperationSpec  mUploadBlocksSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .Check    = CheckUpload,
-  .Exchange = UploadExchange
+  .Kind      = DispatchKind::Broadcast,
+  .Check     = CheckUpload,
+  .Exchange  = UploadExchange,
+  .Arguments = 5
+};
+
+constexpr OperationSpec  mUploadBlocksOp1Spec = {
+  .Kind      = DispatchKind::Broadcast,
+  .Check     = CheckUpload,
+  .Exchange  = UploadExchange,
+  .Arguments = 4,
+  .Variant   = OEM_UPLOAD_OPERATION_01
 };
 
 }  // namespace
@@ -147,15 +164,7 @@ UploadBlocks (
   IN BOOLEAN                 Force
   )
 {
-  CONST UploadArgs  Args = {
-    BlockTag,
-    (UseOp80 != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00,
-    Value,
-    Data,
-    Length
-  };
-
-  return Dispatch (mUploadBlocksSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mUploadBlocksSpec, SLOT_ARGUMENTS (PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -170,7 +179,5 @@ UploadBlocksOp1 (
   IN BOOLEAN                 Force
   )
 {
-  CONST UploadArgs  Args = { BlockTag, OEM_UPLOAD_OPERATION_01, Value, Data, Length };
-
-  return Dispatch (mUploadBlocksSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mUploadBlocksOp1Spec, SLOT_ARGUMENTS (PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force));
 }

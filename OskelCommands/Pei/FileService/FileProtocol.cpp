@@ -15,11 +15,13 @@ using namespace Oskel;
 
 namespace {
 
-constexpr UINT8  FILE_RESULT_OFFSET    = 3;  // handle, size or count, after the echoed id
-constexpr UINT8  FILE_READ_DATA_OFFSET = 5;  // read data, after the 16-bit count
-constexpr UINT8  FILE_ACK_CAPACITY     = 3;  // close and delete: the echoed id alone
-constexpr UINT8  FILE_COUNT_CAPACITY   = 5;  // write: id and count
-constexpr UINT8  FILE_VALUE_CAPACITY   = 7;  // open and size: id and a 32-bit value
+constexpr UINT8  FILE_SUB_COMMAND_OFFSET = 3;
+constexpr UINT8  FILE_FIELDS_OFFSET      = 4;  // request fields, after the sub-command
+constexpr UINT8  FILE_RESULT_OFFSET      = 3;  // handle, size or count, after the echoed id
+constexpr UINT8  FILE_READ_DATA_OFFSET   = 5;  // read data, after the 16-bit count
+constexpr UINT8  FILE_ACK_CAPACITY       = 3;  // close and delete: the echoed id alone
+constexpr UINT8  FILE_COUNT_CAPACITY     = 5;  // write: id and count
+constexpr UINT8  FILE_VALUE_CAPACITY     = 7;  // open and size: id and a 32-bit value
 
 //
 // Completion codes 0Ah..10h of the file service, in order. Any other
@@ -37,14 +39,37 @@ constexpr EFI_STATUS  mFileCodeStatus[]      = {
 };
 
 //
-// Success and transport errors pass unchanged; a completion code becomes
-// an EFI error, so the result is never a positive value.
+// Writes the manufacturer id and the sub-command; the fields follow at
+// FILE_FIELDS_OFFSET.
 //
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-MapFileStatus (
-  IN EFI_STATUS  Result
+[[nodiscard]] UINT8 * OSKEL_INTERNAL
+FileRequest (
+  IN Operation  &Op,
+  IN UINT8      SubCommand
   )
 {
+  UINT8  *Request = Op.Scratch ();
+
+  OemGroupRequest (Request);
+  Request[FILE_SUB_COMMAND_OFFSET] = SubCommand;
+  return Request;
+}
+
+//
+// One exchange of the file service over ScratchBuffer. Success and
+// transport errors pass unchanged; a completion code becomes an EFI error,
+// so the result is EFI_SUCCESS exactly when the BMC answered with success.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+SendFileRequest (
+  IN Operation  &Op,
+  IN UINT8      RequestLength,
+  IN UINT8      Capacity,
+  OUT UINT8     *Received OPTIONAL
+  )
+{
+  EFI_STATUS  Result = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_FILE_SERVICE, RequestLength, Capacity, Received);
+
   if ((Result == EFI_SUCCESS) || EFI_ERROR (Result)) {
     return Result;
   }
@@ -56,53 +81,27 @@ MapFileStatus (
   return EFI_BMC_UNEXPECTED_CODE;
 }
 
-[[nodiscard]] WireWriter
-FileRequest (
-  IN Operation  &Op,
-  IN UINT8      SubCommand
-  )
-{
-  WireWriter  Request = OemGroupRequest (Op);
-
-  Request.Byte (SubCommand);
-  return Request;
-}
-
 //
-// One exchange of the file service over ScratchBuffer, its result mapped:
-// EFI_SUCCESS exactly when the BMC answered with success. Inlined: it sits
-// on the deepest stack path of the whole-file transfers.
-//
-[[nodiscard]] [[gnu::always_inline]] inline EFI_STATUS
-SendFileRequest (
-  IN Operation  &Op,
-  IN UINT8      RequestLength,
-  IN UINT8      Capacity,
-  OUT UINT8     *Received OPTIONAL
-  )
-{
-  return MapFileStatus (SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_FILE_SERVICE, RequestLength, Capacity, Received));
-}
-
-//
-// Sends a request that ends with a file name. Value, when given, receives
-// the 32-bit handle or size of a successful answer; an answer too short to
-// hold it is a protocol error and leaves *Value as it was.
+// Sends a request whose fields end, at Length, with a file name. Value,
+// when given, receives the 32-bit handle or size of a successful answer; an
+// answer too short to hold it is a protocol error and leaves *Value as it
+// was.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendNamedRequest (
-  IN Operation       &Op,
-  IN OUT WireWriter  &Request,
-  IN CONST CHAR8     *Name,
-  IN UINT8           NameLength,
-  OUT UINT32         *Value OPTIONAL
+  IN Operation    &Op,
+  IN UINT8        Length,
+  IN CONST CHAR8  *Name,
+  IN UINT8        NameLength,
+  OUT UINT32      *Value OPTIONAL
   )
 {
   EFI_STATUS  Status;
   UINT8       Received;
+  WireWriter  Request (Op.Scratch () + Length, BMC_SCRATCH_BUFFER_SIZE - Length);
 
   Request.Bytes (Name, NameLength);
-  Status = SendFileRequest (Op, Request.Length (), (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY, &Received);
+  Status = SendFileRequest (Op, Length + Request.Length (), (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY, &Received);
   if ((Status != EFI_SUCCESS) || (Value == nullptr)) {
     return Status;
   }
@@ -116,29 +115,12 @@ SendNamedRequest (
   return EFI_SUCCESS;
 }
 
-struct FileOpenArgs {
-  CONST CHAR8  *Name;
-  UINT8        NameLength;
-  UINT8        OpenFlag;
-  UINT8        OpenMode;
-  UINT32       FileSize;
-  UINT8        AccessMode;
-  UINT8        FileClass;
-  UINT32       *Handle;
-};
-
 EFI_STATUS OSKEL_INTERNAL
 CheckOpen (
   IN OUT Operation  &Op
   )
 {
-  CONST FileOpenArgs  &Args = Op.ArgsAs<FileOpenArgs>();
-
-  if (AnyNull (Args.Name, Args.Handle) || (Args.NameLength > MAX_FILE_NAME_LENGTH)) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  return EFI_SUCCESS;
+  return (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -146,78 +128,60 @@ OpenExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST FileOpenArgs  &Args = Op.ArgsAs<FileOpenArgs>();
+  UINT32  *Handle = Op.Pointer<UINT32>(OPEN_HANDLE);
 
   //
   // Nothing stops the request from here on, and once it is out the caller
   // holds no handle until the BMC has handed one back.
   //
-  *Args.Handle = 0;
+  *Handle = 0;
 
   //
   // OpenMode goes out ahead of OpenFlag, the reverse of the argument order.
   //
-  WireWriter  Request = FileRequest (Op, OEM_FILE_OPEN);
-  Request.Byte (Args.OpenMode)
-    .Byte (Args.OpenFlag)
-    .Uint32 (Args.FileSize, ByteOrder::LittleEndian)
-    .Byte (Args.AccessMode)
-    .Byte (Args.FileClass);
-  return SendNamedRequest (Op, Request, Args.Name, Args.NameLength, Args.Handle);
+  UINT8  *Request = FileRequest (Op, OEM_FILE_OPEN);
+  Request[4] = Op.Uint8 (OPEN_MODE);
+  Request[5] = Op.Uint8 (OPEN_FLAG);
+  PutUint32Le (&Request[6], Op.Uint32 (OPEN_FILE_SIZE));
+  Request[10] = Op.Uint8 (OPEN_ACCESS_MODE);
+  Request[11] = Op.Uint8 (OPEN_FILE_CLASS);
+  return SendNamedRequest (Op, 12, Op.Pointer<CONST CHAR8>(OPEN_NAME), Op.Uint8 (OPEN_NAME_LENGTH), Handle);
 }
 
 //
-// A chunked read or write. Data is the caller's buffer; Destination is the
-// same buffer, writable, for a read and NULL for a write. Count points at
-// the bytes to move; *Total receives the bytes the BMC reported, and only
-// when every chunk succeeded.
+// A read reports 0 bytes unless it succeeds, even when the guard keeps it
+// back; a write's count is the caller's until the write succeeds.
 //
-struct FileTransferArgs {
-  UINT8         SubCommand;   // OEM_FILE_READ or OEM_FILE_WRITE
-  UINT32        Handle;
-  UINT32        Offset;
-  CONST UINT32  *Count;
-  CONST UINT8   *Data;
-  UINT8         *Destination;
-  UINT32        *Total;
-};
-
 EFI_STATUS OSKEL_INTERNAL
-CheckTransfer (
+CheckRead (
   IN OUT Operation  &Op
   )
 {
-  CONST FileTransferArgs  &Args = Op.ArgsAs<FileTransferArgs>();
-
-  if (AnyNull (Args.Data, Args.Total)) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  //
-  // A read reports 0 bytes unless it succeeds, even when the guard keeps
-  // it back; a write's count is the caller's until the write succeeds.
-  //
-  if (Args.SubCommand == OEM_FILE_READ) {
-    *Args.Total = 0;
-  }
-
+  *Op.Pointer<UINT32>(READ_BYTES_READ) = 0;
   return EFI_SUCCESS;
 }
 
+//
+// A chunked read or write, Spec.Variant telling which. *Total receives
+// the bytes the BMC reported, and only when every chunk succeeded.
+//
 EFI_STATUS OSKEL_INTERNAL
 TransferChunks (
   IN OUT Operation  &Op
   )
 {
-  CONST FileTransferArgs  &Args   = Op.ArgsAs<FileTransferArgs>();
-  BOOLEAN                 Reading = (Args.SubCommand == OEM_FILE_READ);
-  UINT32                  Count   = *Args.Count;
-  UINT32                  Total   = 0;
-  UINT32                  Done;
-  UINTN                   Moved;
-  UINT8                   Asked;
-  UINT8                   Received;
-  EFI_STATUS              Status;
+  CONST UINT8  SubCommand = Op.Spec->Variant;
+  CONST BOOLEAN Reading   = (SubCommand == OEM_FILE_READ);
+  UINT8        *Data      = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER);
+  UINT32       *Total     = Op.Pointer<UINT32>(Reading ? READ_BYTES_READ : WRITE_COUNT);
+  UINT32       Count      = Reading ? Op.Uint32 (READ_COUNT) : *Total;
+  UINT32       Moved      = 0;
+  UINT32       Done;
+  UINTN        Taken;
+  UINT8        Asked;
+  UINT8        Received;
+  UINT8        *Request;
+  EFI_STATUS   Status;
 
   //
   // Chunk i always covers file offset Offset + 224 i and buffer bytes from
@@ -227,20 +191,17 @@ TransferChunks (
   for (Done = 0; Done < Count; Done += Asked) {
     Asked = (Count - Done < BMC_CHUNK_SIZE) ? static_cast<UINT8>(Count - Done) : BMC_CHUNK_SIZE;
 
-    WireWriter  Request = FileRequest (Op, Args.SubCommand);
-    Request.Uint32 (Args.Handle, ByteOrder::LittleEndian).Uint32 (Args.Offset + Done, ByteOrder::LittleEndian);
+    Request = FileRequest (Op, SubCommand);
+    PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
+    PutUint32Le (&Request[8], Op.Uint32 (TRANSFER_OFFSET) + Done);
     if (Reading) {
-      Request.Uint16 (Asked, ByteOrder::LittleEndian);
+      PutUint16Le (&Request[12], Asked);
+      Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Asked, &Received);
     } else {
-      Request.Bytes (Args.Data + Done, Asked);
+      CopyMem (&Request[12], Data + Done, Asked);
+      Status = SendFileRequest (Op, 12 + Asked, FILE_COUNT_CAPACITY, &Received);
     }
 
-    Status = SendFileRequest (
-               Op,
-               Request.Length (),
-               Reading ? static_cast<UINT8>(FILE_READ_DATA_OFFSET + Asked) : FILE_COUNT_CAPACITY,
-               &Received
-               );
     if (Status != EFI_SUCCESS) {
       return Status;
     }
@@ -254,30 +215,26 @@ TransferChunks (
     // A chunk counts no more than it asked for, and a read takes no more
     // than the answer actually carries after its count.
     //
-    Moved = Response.Uint16Le (FILE_RESULT_OFFSET);
-    Moved = (Moved < Asked) ? Moved : Asked;
+    Taken = Response.Uint16Le (FILE_RESULT_OFFSET);
+    Taken = (Taken < Asked) ? Taken : Asked;
     if (Reading) {
-      Moved = (Moved < Response.Available (FILE_READ_DATA_OFFSET)) ? Moved : Response.Available (FILE_READ_DATA_OFFSET);
-      CopyMem (Args.Destination + Done, Response.At (FILE_READ_DATA_OFFSET), Moved);
+      Taken = (Taken < Response.Available (FILE_READ_DATA_OFFSET)) ? Taken : Response.Available (FILE_READ_DATA_OFFSET);
+      CopyMem (Data + Done, Response.At (FILE_READ_DATA_OFFSET), Taken);
     }
 
-    Total += static_cast<UINT32>(Moved);
+    Moved += static_cast<UINT32>(Taken);
   }
 
-  *Args.Total = Total;
+  *Total = Moved;
   return EFI_SUCCESS;
 }
-
-struct FileCloseArgs {
-  UINT32  Handle;
-};
 
 EFI_STATUS OSKEL_INTERNAL
 CheckClose (
   IN OUT Operation  &Op
   )
 {
-  return (Op.ArgsAs<FileCloseArgs>().Handle == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (Op.Uint32 (TRANSFER_HANDLE) == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -285,36 +242,28 @@ CloseExchange (
   IN OUT Operation  &Op
   )
 {
-  WireWriter  Request = FileRequest (Op, OEM_FILE_CLOSE);
+  UINT8  *Request = FileRequest (Op, OEM_FILE_CLOSE);
 
-  Request.Uint32 (Op.ArgsAs<FileCloseArgs>().Handle, ByteOrder::LittleEndian);
-  return SendFileRequest (Op, Request.Length (), FILE_ACK_CAPACITY, nullptr);
+  PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
+  return SendFileRequest (Op, 8, FILE_ACK_CAPACITY, nullptr);
 }
 
 //
-// A request that names a file: a well-known id, or KNOWN_FILE_CALLER_NAMED
-// with the caller's own name.
+// FileDelete and GetFileSize name a file by a well-known id, or by
+// KNOWN_FILE_CALLER_NAMED with the caller's own name; GetFileSize has one
+// argument more, the size.
 //
-struct FileNameArgs {
-  UINT8        SubCommand;   // OEM_FILE_SIZE or OEM_FILE_DELETE
-  UINT8        KnownFileId;
-  CONST CHAR8  *Name;
-  CONST UINT8  *NameLength;
-  UINT32       *Size;        // OEM_FILE_SIZE only
-};
+constexpr UINT8  NAMED_ID          = 0;
+constexpr UINT8  NAMED_NAME        = 1;
+constexpr UINT8  NAMED_NAME_LENGTH = 2;
+constexpr UINT8  NAMED_SIZE        = 3;
 
 EFI_STATUS OSKEL_INTERNAL
 CheckSize (
   IN OUT Operation  &Op
   )
 {
-  UINT32  *Size = Op.ArgsAs<FileNameArgs>().Size;
-
-  if (Size == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  *Size = 0;
+  *Op.Pointer<UINT32>(NAMED_SIZE) = 0;
   return EFI_SUCCESS;
 }
 
@@ -323,24 +272,25 @@ NamedExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST FileNameArgs  &Args = Op.ArgsAs<FileNameArgs>();
-  CONST KnownFile     *File;
-  CONST CHAR8         *Name;
-  UINT8               NameLength;
+  CONST UINT8      Id         = Op.Uint8 (NAMED_ID);
+  CONST CHAR8      *Name      = Op.Pointer<CONST CHAR8>(NAMED_NAME);
+  CONST UINT8      *NameBytes = Op.Pointer<CONST UINT8>(NAMED_NAME_LENGTH);
+  UINT32           *Size      = (Op.Spec->Variant == OEM_FILE_SIZE) ? Op.Pointer<UINT32>(NAMED_SIZE) : nullptr;
+  CONST KnownFile  *File;
+  UINT8            NameLength;
 
   //
   // The name is resolved only once the guard has let the operation go on;
   // a refused name sends nothing and skips phase 1.
   //
-  if (Args.KnownFileId == KNOWN_FILE_CALLER_NAMED) {
-    if (AnyNull (Args.Name, Args.NameLength) || (*Args.NameLength > MAX_FILE_NAME_LENGTH)) {
+  if (Id == KNOWN_FILE_CALLER_NAMED) {
+    if (AnyNull (Name, NameBytes) || (*NameBytes > MAX_FILE_NAME_LENGTH)) {
       return Refuse (Op, EFI_INVALID_PARAMETER);
     }
 
-    Name       = Args.Name;
-    NameLength = *Args.NameLength;
+    NameLength = *NameBytes;
   } else {
-    File = FindKnownFile (Args.KnownFileId);
+    File = FindKnownFile (Id);
     if (File == nullptr) {
       return Refuse (Op, EFI_INVALID_PARAMETER);
     }
@@ -349,53 +299,71 @@ NamedExchange (
     NameLength = File->NameLength;
   }
 
-  WireWriter  Request = FileRequest (Op, Args.SubCommand);
-  return SendNamedRequest (Op, Request, Name, NameLength, Args.Size);
+  (VOID)FileRequest (Op, Op.Spec->Variant);
+  return SendNamedRequest (Op, FILE_FIELDS_OFFSET, Name, NameLength, Size);
 }
 
-constexpr OperationSpec  mFileOpenSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckOpen,
-  .Exchange = OpenExchange
+constexpr OperationSpec  mFileDeleteSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Exchange  = NamedExchange,
+  .Arguments = 3,
+  .Variant   = OEM_FILE_DELETE
+};
+
+constexpr OperationSpec  mGetFileSizeSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Check     = CheckSize,
+  .Exchange  = NamedExchange,
+  .Arguments = 4,
+  .Required  = ArgumentBit (NAMED_SIZE),
+  .Variant   = OEM_FILE_SIZE
+};
+
+}  // namespace
+
+constexpr OperationSpec  Oskel::mFileOpenSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Check     = CheckOpen,
+  .Exchange  = OpenExchange,
+  .Arguments = OPEN_ARGUMENTS,
+  .Required  = ArgumentBit (OPEN_NAME) | ArgumentBit (OPEN_HANDLE)
 };
 
 //
 // Read and write: every chunk under one guard.
 //
-constexpr OperationSpec  mFileTransferSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckTransfer,
-  .Exchange = TransferChunks
+constexpr OperationSpec  Oskel::mFileReadSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Check     = CheckRead,
+  .Exchange  = TransferChunks,
+  .Arguments = READ_ARGUMENTS,
+  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Variant   = OEM_FILE_READ
 };
 
-constexpr OperationSpec  mFileCloseSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckClose,
-  .Exchange = CloseExchange
+constexpr OperationSpec  Oskel::mFileWriteSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Exchange  = TransferChunks,
+  .Arguments = WRITE_ARGUMENTS,
+  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Variant   = OEM_FILE_WRITE
 };
 
-constexpr OperationSpec  mFileDeleteSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Exchange = NamedExchange
+constexpr OperationSpec  Oskel::mFileCloseSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Check     = CheckClose,
+  .Exchange  = CloseExchange,
+  .Arguments = 1
 };
 
-constexpr OperationSpec  mGetFileSizeSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckSize,
-  .Exchange = NamedExchange
-};
-
-}  // namespace
-
-WireWriter OSKEL_INTERNAL
+VOID OSKEL_INTERNAL
 Oskel::OemGroupRequest (
-  IN Operation  &Op
+  OUT UINT8  *Request
   )
 {
-  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-
-  Request.Byte (OEM_MANUFACTURER_ID_BYTE0).Byte (OEM_MANUFACTURER_ID_BYTE1).Byte (OEM_MANUFACTURER_ID_BYTE2);
-  return Request;
+  Request[0] = OEM_MANUFACTURER_ID_BYTE0;
+  Request[1] = OEM_MANUFACTURER_ID_BYTE1;
+  Request[2] = OEM_MANUFACTURER_ID_BYTE2;
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -414,9 +382,10 @@ FileOpen (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileOpenArgs  Args = { Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle };
-
-  return Dispatch (mFileOpenSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (
+           mFileOpenSpec,
+           SLOT_ARGUMENTS (PeiServices, This, Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle, BmcInstance, Force)
+           );
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -432,17 +401,7 @@ FileRead (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileTransferArgs  Args = {
-    OEM_FILE_READ,
-    Handle,
-    Offset,
-    &Count,
-    static_cast<CONST UINT8 *>(Buffer),
-    static_cast<UINT8 *>(Buffer),
-    BytesRead
-  };
-
-  return Dispatch (mFileTransferSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mFileReadSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, Offset, Count, Buffer, BytesRead, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -457,17 +416,7 @@ FileWrite (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileTransferArgs  Args = {
-    OEM_FILE_WRITE,
-    Handle,
-    Offset,
-    Count,
-    static_cast<CONST UINT8 *>(Buffer),
-    nullptr,
-    Count
-  };
-
-  return Dispatch (mFileTransferSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mFileWriteSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, Offset, Buffer, Count, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -479,9 +428,7 @@ FileClose (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileCloseArgs  Args = { Handle };
-
-  return Dispatch (mFileCloseSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mFileCloseSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -495,9 +442,7 @@ FileDelete (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileNameArgs  Args = { OEM_FILE_DELETE, KnownFileId, Name, NameLength, nullptr };
-
-  return Dispatch (mFileDeleteSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mFileDeleteSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Name, NameLength, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -512,7 +457,5 @@ GetFileSize (
   IN BOOLEAN                 Force
   )
 {
-  CONST FileNameArgs  Args = { OEM_FILE_SIZE, KnownFileId, Name, NameLength, Size };
-
-  return Dispatch (mGetFileSizeSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mGetFileSizeSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Name, NameLength, Size, BmcInstance, Force));
 }

@@ -19,6 +19,37 @@ constexpr UINT8  FILE_ACCESS_READ  = 0;
 constexpr UINT8  FILE_ACCESS_WRITE = 1;
 
 //
+// Arguments of FileOpen, FileRead, FileWrite and FileClose, in slot order.
+//
+constexpr UINT8  OPEN_NAME        = 0;
+constexpr UINT8  OPEN_NAME_LENGTH = 1;
+constexpr UINT8  OPEN_FLAG        = 2;
+constexpr UINT8  OPEN_MODE        = 3;
+constexpr UINT8  OPEN_FILE_SIZE   = 4;
+constexpr UINT8  OPEN_ACCESS_MODE = 5;
+constexpr UINT8  OPEN_FILE_CLASS  = 6;
+constexpr UINT8  OPEN_HANDLE      = 7;
+constexpr UINT8  OPEN_ARGUMENTS   = 8;
+
+constexpr UINT8  TRANSFER_HANDLE    = 0;
+constexpr UINT8  TRANSFER_OFFSET    = 1;
+constexpr UINT8  READ_COUNT         = 2;  // FileRead: the bytes wanted
+constexpr UINT8  READ_BUFFER        = 3;
+constexpr UINT8  READ_BYTES_READ    = 4;
+constexpr UINT8  READ_ARGUMENTS     = 5;
+constexpr UINT8  WRITE_BUFFER       = 2;
+constexpr UINT8  WRITE_COUNT        = 3;  // FileWrite: in, the bytes to write; out, the bytes written
+constexpr UINT8  WRITE_ARGUMENTS    = 4;
+
+//
+// The file operations, for the whole-file transfers that run them as steps.
+//
+extern CONST OperationSpec  mFileOpenSpec;
+extern CONST OperationSpec  mFileReadSpec;
+extern CONST OperationSpec  mFileWriteSpec;
+extern CONST OperationSpec  mFileCloseSpec;
+
+//
 // A well-known BMC file: the name that the file commands carry and the
 // parameters that a whole-file transfer opens it with. The BMC interprets
 // the open bytes; this module only carries them.
@@ -43,12 +74,14 @@ FindKnownFile (
   );
 
 //
-// Starts a network function 2Eh request at the first byte of ScratchBuffer
-// with the three manufacturer id bytes that every such request opens with.
+// Every network function 2Eh request opens with the three manufacturer id
+// bytes; Request is the start of ScratchBuffer.
 //
-[[nodiscard]] WireWriter OSKEL_INTERNAL
+constexpr UINT8  OEM_GROUP_HEADER_LENGTH = 3;
+
+VOID OSKEL_INTERNAL
 OemGroupRequest (
-  IN Operation  &Op
+  OUT UINT8  *Request
   );
 
 }  // namespace Oskel

@@ -48,64 +48,44 @@ constexpr KnownFile  mKnownFileTable[] = {
 };
 
 //
-// Data is the caller's buffer; Destination is the same buffer, writable,
-// when reading and NULL when writing.
+// Arguments of ReadKnownFile and WriteKnownFile, in slot order; from the
+// offset on they follow those of FileRead and FileWrite, then the size.
 //
-struct KnownFileArgs {
-  UINT8         KnownFileId;
-  UINT8         AccessMode;    // FILE_ACCESS_READ or FILE_ACCESS_WRITE
-  UINT32        Offset;
-  UINT32        ReadCount;     // reading: bytes wanted
-  CONST VOID    *Data;
-  VOID          *Destination;
-  UINT32        *Total;        // reading: BytesRead; writing: the in/out Count
-  CONST UINT32  *Size;
-};
-
-EFI_STATUS OSKEL_INTERNAL
-CheckKnownFile (
-  IN OUT Operation  &Op
-  )
-{
-  CONST KnownFileArgs  &Args = Op.ArgsAs<KnownFileArgs>();
-
-  return AnyNull (Args.Data, Args.Total) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
+constexpr UINT8  KNOWN_FILE_ID     = 0;
+constexpr UINT8  KNOWN_FILE_OFFSET = 1;
 
 //
-// Open, transfer and close through the published slots, so every step has
-// its own dispatcher and guard inside the guard of the whole transfer. Only
-// the handle passes from step to step; it never reaches the caller.
+// Open, transfer and close, each a step dispatched and guarded on its own
+// inside the guard of the whole transfer. Only the handle passes from step
+// to step; it never reaches the caller.
 //
 EFI_STATUS OSKEL_INTERNAL
 KnownFileExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST KnownFileArgs  &Args = Op.ArgsAs<KnownFileArgs>();
-  BMC_COMMANDS_PPI     *This = Op.This;
-  CONST KnownFile      *File = FindKnownFile (Args.KnownFileId);
+  CONST UINT8          AccessMode = Op.Spec->Variant;
+  CONST UINT8          Last       = Op.Spec->Arguments - 1;
+  CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
+  CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID));
+  CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? mFileWriteSpec : mFileReadSpec;
   UINT32               Handle;
   EFI_STATUS           Status;
+  UINTN                Step[OPEN_ARGUMENTS];
 
   if (File == nullptr) {
     return Refuse (Op, EFI_INVALID_PARAMETER);
   }
 
-  Status = This->FileOpen (
-                   Op.PeiServices,
-                   This,
-                   File->Name,
-                   File->NameLength,
-                   File->OpenFlag,
-                   File->OpenMode[Args.AccessMode],
-                   (Args.Size != nullptr) ? *Args.Size : File->DefaultSize,
-                   Args.AccessMode,
-                   File->FileClass,
-                   &Handle,
-                   Op.BmcInstance,
-                   Op.Force
-                   );
+  Step[OPEN_NAME]        = reinterpret_cast<UINTN>(File->Name);
+  Step[OPEN_NAME_LENGTH] = File->NameLength;
+  Step[OPEN_FLAG]        = File->OpenFlag;
+  Step[OPEN_MODE]        = File->OpenMode[AccessMode];
+  Step[OPEN_FILE_SIZE]   = (Size != nullptr) ? *Size : File->DefaultSize;
+  Step[OPEN_ACCESS_MODE] = AccessMode;
+  Step[OPEN_FILE_CLASS]  = File->FileClass;
+  Step[OPEN_HANDLE]      = reinterpret_cast<UINTN>(&Handle);
+  Status                 = Dispatch (mFileOpenSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
   if (Status != EFI_SUCCESS) {
     //
     // Nothing is open, so there is nothing to close, and the open has
@@ -114,24 +94,38 @@ KnownFileExchange (
     return Refuse (Op, Status);
   }
 
-  if (Args.AccessMode == FILE_ACCESS_WRITE) {
-    Status = This->FileWrite (Op.PeiServices, This, Handle, Args.Offset, Args.Data, Args.Total, Op.BmcInstance, Op.Force);
-  } else {
-    Status = This->FileRead (Op.PeiServices, This, Handle, Args.Offset, Args.ReadCount, Args.Destination, Args.Total, Op.BmcInstance, Op.Force);
+  //
+  // The transfer's arguments are the caller's own from the offset on.
+  //
+  Step[TRANSFER_HANDLE] = Handle;
+  for (UINT8 Index = TRANSFER_OFFSET; Index < Transfer.Arguments; Index++) {
+    Step[Index] = Op.Argument (Index);
   }
+
+  Status = Dispatch (Transfer, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
 
   //
   // The handle is released whatever the transfer did; a failed close
   // leaves the caller nothing to act on, so the transfer's status stands.
   //
-  (VOID)This->FileClose (Op.PeiServices, This, Handle, Op.BmcInstance, Op.Force);
+  (VOID)Dispatch (mFileCloseSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
   return Status;
 }
 
-constexpr OperationSpec  mKnownFileSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckKnownFile,
-  .Exchange = KnownFileExchange
+constexpr OperationSpec  mReadKnownFileSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Exchange  = KnownFileExchange,
+  .Arguments = READ_ARGUMENTS + 1,
+  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Variant   = FILE_ACCESS_READ
+};
+
+constexpr OperationSpec  mWriteKnownFileSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Exchange  = KnownFileExchange,
+  .Arguments = WRITE_ARGUMENTS + 1,
+  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Variant   = FILE_ACCESS_WRITE
 };
 
 }  // namespace
@@ -164,9 +158,7 @@ ReadKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  CONST KnownFileArgs  Args = { KnownFileId, FILE_ACCESS_READ, Offset, Count, Buffer, Buffer, BytesRead, Size };
-
-  return Dispatch (mKnownFileSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mReadKnownFileSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -182,7 +174,5 @@ WriteKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  CONST KnownFileArgs  Args = { KnownFileId, FILE_ACCESS_WRITE, Offset, 0, Buffer, nullptr, Count, Size };
-
-  return Dispatch (mKnownFileSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mWriteKnownFileSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force));
 }

@@ -19,25 +19,17 @@ namespace {
 //
 constexpr UINT8  mRawCommandMaxData = 243;
 
-struct SendRawCommandArgs {
-  UINT8    NetFn;
-  UINT8    Command;
-  UINT8    *Data;
-  UINT8    *DataLength;
-};
+constexpr UINT8  RAW_NETFN       = 0;
+constexpr UINT8  RAW_COMMAND     = 1;
+constexpr UINT8  RAW_DATA        = 2;
+constexpr UINT8  RAW_DATA_LENGTH = 3;
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckRawCommand (
   IN OUT Operation  &Op
   )
 {
-  CONST SendRawCommandArgs  &Args = Op.ArgsAs<SendRawCommandArgs>();
-
-  if (AnyNull (Args.Data, Args.DataLength)) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  return (*Args.DataLength > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+  return (*Op.Pointer<UINT8>(RAW_DATA_LENGTH) > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -45,15 +37,16 @@ ExchangeRawCommand (
   IN OUT Operation  &Op
   )
 {
-  CONST SendRawCommandArgs  &Args = Op.ArgsAs<SendRawCommandArgs>();
-  EFI_STATUS                Status;
-  UINT8                     Received = mRawCommandMaxData;
+  UINT8       *Data       = Op.Pointer<UINT8>(RAW_DATA);
+  UINT8       *DataLength = Op.Pointer<UINT8>(RAW_DATA_LENGTH);
+  EFI_STATUS  Status;
+  UINT8       Received = mRawCommandMaxData;
 
   //
   // The answer lands in ScratchBuffer so the request stays intact in Data
   // while the transport works on it.
   //
-  Status = Send (Op, Args.NetFn, Args.Command, Args.Data, *Args.DataLength, Op.Scratch (), &Received);
+  Status = Send (Op, Op.Uint8 (RAW_NETFN), Op.Uint8 (RAW_COMMAND), Data, *DataLength, Op.Scratch (), &Received);
   if (Status == EFI_SUCCESS) {
     //
     // A transport that reports more than the capacity still gets no more
@@ -63,37 +56,37 @@ ExchangeRawCommand (
       Received = mRawCommandMaxData;
     }
 
-    *Args.DataLength = Received;
-    CopyMem (Args.Data, Op.Scratch (), Received);
+    *DataLength = Received;
+    CopyMem (Data, Op.Scratch (), Received);
   }
 
   return Status;
 }
 
 constexpr OperationSpec  mSendRawCommandSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .Check    = CheckRawCommand,
-  .Exchange = ExchangeRawCommand
+  .Kind      = DispatchKind::SingleBmc,
+  .Check     = CheckRawCommand,
+  .Exchange  = ExchangeRawCommand,
+  .Arguments = 4,
+  .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH)
 };
 
 constexpr OperationSpec  mGetDeviceIdSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = IPMI_NETFN_APP,
-  .Command  = IPMI_CMD_GET_DEVICE_ID,
-  .Check    = CheckCallerBuffer,
-  .Exchange = QueryIntoCallerBuffer
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = IPMI_NETFN_APP,
+  .Command   = IPMI_CMD_GET_DEVICE_ID,
+  .Exchange  = QueryIntoCallerBuffer,
+  .Arguments = 2,
+  .Required  = CALLER_BUFFER_REQUIRED
 };
 
 constexpr OperationSpec  mGetSelfTestResultsSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = IPMI_NETFN_APP,
-  .Command  = IPMI_CMD_GET_SELF_TEST_RESULTS,
-  .Check    = CheckCallerBuffer,
-  .Exchange = QueryIntoCallerBuffer
-};
-
-struct StartPostWatchdogArgs {
-  UINT16    Countdown;
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = IPMI_NETFN_APP,
+  .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
+  .Exchange  = QueryIntoCallerBuffer,
+  .Arguments = 2,
+  .Required  = CALLER_BUFFER_REQUIRED
 };
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -101,17 +94,16 @@ ArmAndStartWatchdog (
   IN OUT Operation  &Op
   )
 {
-  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+  UINT8       *Request = Op.Scratch ();
   EFI_STATUS  Status;
-  UINT8       Length;
 
-  Request.Byte (IPMI_WATCHDOG_TIMER_USE_BIOS_POST)
-         .Byte (IPMI_WATCHDOG_ACTION_HARD_RESET)
-         .Byte (IPMI_WATCHDOG_PRE_TIMEOUT_NONE)
-         .Byte (IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP)
-         .Uint16 (Op.ArgsAs<StartPostWatchdogArgs>().Countdown, ByteOrder::LittleEndian);
+  Request[0] = IPMI_WATCHDOG_TIMER_USE_BIOS_POST;
+  Request[1] = IPMI_WATCHDOG_ACTION_HARD_RESET;
+  Request[2] = IPMI_WATCHDOG_PRE_TIMEOUT_NONE;
+  Request[3] = IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP;
+  PutUint16Le (&Request[4], Op.Uint16 (0));
 
-  Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_WATCHDOG_TIMER, Request.Length (), 0, nullptr);
+  Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_WATCHDOG_TIMER, 6, 0, nullptr);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -119,13 +111,13 @@ ArmAndStartWatchdog (
   //
   // Set only loads the countdown; Reset starts it.
   //
-  Length = 0;
-  return Send (Op, IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER, nullptr, 0, Op.Scratch (), &Length);
+  return SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER, 0, 0, nullptr);
 }
 
 constexpr OperationSpec  mStartPostWatchdogSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .Exchange = ArmAndStartWatchdog
+  .Kind      = DispatchKind::Broadcast,
+  .Exchange  = ArmAndStartWatchdog,
+  .Arguments = 1
 };
 
 }  // namespace
@@ -142,39 +134,33 @@ SendRawCommand (
   IN BOOLEAN                 Force
   )
 {
-  CONST SendRawCommandArgs  Args = { NetFn, Command, Data, DataLength };
-
-  return Dispatch (mSendRawCommandSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mSendRawCommandSpec, SLOT_ARGUMENTS (PeiServices, This, NetFn, Command, Data, DataLength, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
 GetDeviceId (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Response,
-  IN UINT8 *ResponseLength,
+  OUT UINT8                  *Response,
+  IN OUT UINT8               *ResponseLength,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST CallerBufferArgs  Args = { Response, ResponseLength };
-
-  return Dispatch (mGetDeviceIdSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mGetDeviceIdSpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
 GetSelfTestResults (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
-  IN UINT8 *Response,
-  IN UINT8 *ResponseLength,
+  OUT UINT8                  *Response,
+  IN OUT UINT8               *ResponseLength,
   IN UINT8                   *BmcInstance,
   IN BOOLEAN                 Force
   )
 {
-  CONST CallerBufferArgs  Args = { Response, ResponseLength };
-
-  return Dispatch (mGetSelfTestResultsSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mGetSelfTestResultsSpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -186,7 +172,5 @@ StartPostWatchdog (
   IN BOOLEAN                 Force
   )
 {
-  CONST StartPostWatchdogArgs  Args = { Countdown };
-
-  return Dispatch (mStartPostWatchdogSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mStartPostWatchdogSpec, SLOT_ARGUMENTS (PeiServices, This, Countdown, BmcInstance, Force));
 }

@@ -318,6 +318,53 @@ constexpr OperationSpec  mSetChannelAccessModeSpec = {
 };
 
 //
+// Arguments of SetSerialMux, in slot order.
+//
+constexpr UINT8  MUX_CHANNEL = 0;
+constexpr UINT8  MUX_SETTING = 1;
+constexpr UINT8  MUX_STATUS  = 2;
+
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+CheckSetSerialMux (
+  IN OUT Operation  &Op
+  )
+{
+  return (Op.Uint8 (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+ExchangeSerialMux (
+  IN OUT Operation  &Op
+  )
+{
+  UINT8       *Request = Op.Scratch ();
+  EFI_STATUS  Status;
+  UINT8       Received;
+
+  Request[0] = Op.Uint8 (MUX_CHANNEL);
+  Request[1] = Op.Uint8 (MUX_SETTING);
+  Status     = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_MUX, 2, mMuxStatusCapacity, &Received);
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  if (Received == 0) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  *Op.Pointer<UINT8>(MUX_STATUS) = Request[0];
+  return EFI_SUCCESS;
+}
+
+constexpr OperationSpec  mSetSerialMuxSpec = {
+  .Kind      = DispatchKind::Broadcast,
+  .Check     = CheckSetSerialMux,
+  .Exchange  = ExchangeSerialMux,
+  .Arguments = 3,
+  .Required  = ArgumentBit (MUX_STATUS)
+};
+
+//
 // Runs one step on the BMC already selected, again while the transport
 // answers EFI_BMC_RETRY.
 //
@@ -341,24 +388,12 @@ RunStep (
   return Status;
 }
 
-struct ConfigureSerialConsoleArgs {
-  CONST SERIAL_CONSOLE_CONFIG    *Config;
-};
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckConfigureSerialConsole (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.ArgsAs<ConfigureSerialConsoleArgs>().Config == nullptr) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ConfigureSerialConsoleSteps (
   IN OUT Operation  &Op
   )
 {
-  CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.ArgsAs<ConfigureSerialConsoleArgs>().Config;
+  CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Pointer<CONST SERIAL_CONSOLE_CONFIG>(0);
   EFI_STATUS                   Status;
   UINT8                        Channel = 0;
   UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { 0, 0 };
@@ -408,8 +443,9 @@ ConfigureSerialConsoleSteps (
   if ((Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_PRE_BOOT) &&
       (Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_ALWAYS))
   {
+    CONST UINTN  HandOver[] = { Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
     for (UINT8 Try = 0; Try < mMuxHandOverTries; Try++) {
-      Status = Op.This->SetSerialMux (Op.PeiServices, Op.This, Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, &Data[0], Op.BmcInstance, Op.Force);
+      Status = Dispatch (mSetSerialMuxSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, HandOver);
       if ((Status == EFI_SUCCESS) && ((Data[0] & IPMI_SERIAL_MUX_HELD_BY_BMC) == 0)) {
         break;
       }
@@ -424,57 +460,11 @@ ConfigureSerialConsoleSteps (
 }
 
 constexpr OperationSpec  mConfigureSerialConsoleSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .Guarded  = FALSE,
-  .Check    = CheckConfigureSerialConsole,
-  .Exchange = ConfigureSerialConsoleSteps
-};
-
-struct SetSerialMuxArgs {
-  UINT8    Channel;
-  UINT8    MuxSetting;
-  UINT8    *MuxStatus;
-};
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckSetSerialMux (
-  IN OUT Operation  &Op
-  )
-{
-  CONST SetSerialMuxArgs  &Args = Op.ArgsAs<SetSerialMuxArgs>();
-
-  return CheckChannel (Args.Channel, Args.MuxStatus);
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-ExchangeSerialMux (
-  IN OUT Operation  &Op
-  )
-{
-  CONST SetSerialMuxArgs  &Args = Op.ArgsAs<SetSerialMuxArgs>();
-  WireWriter              Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-  EFI_STATUS              Status;
-  UINT8                   Received;
-
-  Request.Byte (Args.Channel).Byte (Args.MuxSetting);
-  Status = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_MUX, Request.Length (), mMuxStatusCapacity, &Received);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  WireReader  Response (Op.Scratch (), Received);
-  if (!Response.Has (0, 1)) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
-  *Args.MuxStatus = Response.Byte (0);
-  return EFI_SUCCESS;
-}
-
-constexpr OperationSpec  mSetSerialMuxSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .Check    = CheckSetSerialMux,
-  .Exchange = ExchangeSerialMux
+  .Kind      = DispatchKind::Broadcast,
+  .Guarded   = FALSE,
+  .Exchange  = ConfigureSerialConsoleSteps,
+  .Arguments = 1,
+  .Required  = ArgumentBit (0)
 };
 
 }  // namespace
@@ -488,9 +478,7 @@ ConfigureSerialConsole (
   IN BOOLEAN                      Force
   )
 {
-  CONST ConfigureSerialConsoleArgs  Args = { Config };
-
-  return Dispatch (mConfigureSerialConsoleSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mConfigureSerialConsoleSpec, SLOT_ARGUMENTS (PeiServices, This, Config, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -504,7 +492,5 @@ SetSerialMux (
   IN BOOLEAN                 Force
   )
 {
-  CONST SetSerialMuxArgs  Args = { Channel, MuxSetting, MuxStatus };
-
-  return Dispatch (mSetSerialMuxSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mSetSerialMuxSpec, SLOT_ARGUMENTS (PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force));
 }

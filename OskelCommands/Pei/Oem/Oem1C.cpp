@@ -34,34 +34,23 @@ constexpr UINT32  OEM_1C_STATE_MAX = 1;
 constexpr UINT8  OEM_1C_RETRY_LIMIT     = 3;
 constexpr UINT8  OEM_1C_NOT_READY_LIMIT = 15;
 
-struct WriteArgs {
-  UINT8     Request[OEM_1C_MAX_REQUEST_LENGTH];
-  UINT8     Length;
-  UINT32    State;    // SetOem1CState: as the caller gave it, checked before it is narrowed
-};
-
-struct ReadStateArgs {
-  UINT32    *State;
-};
-
 //
-// The request is rewritten on every attempt: ScratchBuffer is also the
-// response buffer of the send before.
+// Writes the request on every attempt: ScratchBuffer is also the response
+// buffer of the send before.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendRetried (
-  IN OUT Operation  &Op
+  IN OUT Operation  &Op,
+  IN CONST UINT8    *Request,
+  IN UINT8          Length
   )
 {
-  CONST WriteArgs  &Args  = Op.ArgsAs<WriteArgs>();
-  EFI_STATUS       Status = EFI_BMC_RETRY;
-  UINT8            Limit  = OEM_1C_RETRY_LIMIT;
+  EFI_STATUS  Status = EFI_BMC_RETRY;
+  UINT8       Limit  = OEM_1C_RETRY_LIMIT;
 
   for (UINT8 Attempts = 0; (Status == EFI_BMC_RETRY) && (Attempts < Limit); Attempts++) {
-    WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-
-    Request.Bytes (Args.Request, Args.Length);
-    Status = SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, Request.Length (), 0, nullptr);
+    CopyMem (Op.Scratch (), Request, Length);
+    Status = SendSpecScratch (Op, Length, 0, nullptr);
     if (Status == EFI_NOT_READY) {
       Status = EFI_BMC_RETRY;
       Limit  = OEM_1C_NOT_READY_LIMIT;
@@ -71,40 +60,49 @@ SendRetried (
   return Status;
 }
 
+//
+// Spec.Variant is the request length; Oem1CClear has no value argument.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+WriteValue (
+  IN OUT Operation  &Op
+  )
+{
+  CONST UINT8  Length  = Op.Spec->Variant;
+  UINT8        Request[OEM_1C_MAX_REQUEST_LENGTH] = {
+    OEM_1C_WRITE_VALUE,
+    (Length > OEM_1C_CLEAR_LENGTH) ? OEM_1C_VALUE_SET : OEM_1C_VALUE_CLEAR,
+    0x00,
+    0x00,
+    0x00
+  };
+
+  if (Op.Spec->Arguments != 0) {
+    PutUint16Be (&Request[2], Op.Uint16 (0));
+  }
+
+  return SendRetried (Op, Request, Length);
+}
+
+//
+// The three bytes after the state are fixed by the BMC's command format.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+WriteState (
+  IN OUT Operation  &Op
+  )
+{
+  CONST UINT8  Request[OEM_1C_MAX_REQUEST_LENGTH] = { OEM_1C_SET_STATE, Op.Uint8 (0), 0x00, 0x00, 0x01 };
+
+  return SendRetried (Op, Request, sizeof (Request));
+}
+
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckState (
   IN OUT Operation  &Op
   )
 {
-  return (Op.ArgsAs<WriteArgs>().State > OEM_1C_STATE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-//
-// The read goes through the record's own slot, so it is dispatched and
-// guarded on its own; a failed read does not stop the write.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SetStateUnlessHeld (
-  IN OUT Operation  &Op
-  )
-{
-  EFI_STATUS  Status;
-  UINT32      Held = 0;
-
-  Status = Op.This->GetOem1CState (Op.PeiServices, Op.This, &Held, Op.BmcInstance, Op.Force);
-  if ((Status == EFI_SUCCESS) && (Held == Op.ArgsAs<WriteArgs>().State)) {
-    return EFI_SUCCESS;
-  }
-
-  return RunGuarded (Op, SendRetried);
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckStatePointer (
-  IN OUT Operation  &Op
-  )
-{
-  return AnyNull (Op.ArgsAs<ReadStateArgs>().State) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (Op.Uint32 (0) > OEM_1C_STATE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -114,57 +112,82 @@ ReadState (
 {
   EFI_STATUS  Status;
   UINT8       State = 0;
-  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
 
-  Request.Byte (OEM_1C_GET_STATE);
-  Status = QueryScratchByte (Op, Request.Length (), &State);
+  Op.Scratch ()[0] = OEM_1C_GET_STATE;
+  Status           = QueryScratchByte (Op, 1, &State);
   if (Status == EFI_SUCCESS) {
-    *Op.ArgsAs<ReadStateArgs>().State = State;
+    *Op.Pointer<UINT32>(0) = State;
   }
 
   return Status;
 }
 
-constexpr OperationSpec  mWriteValueSpec = {
-  .Kind     = DispatchKind::BmcZeroOnly,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_1C,
-  .Exchange = SendRetried
+constexpr OperationSpec  mGetOem1CStateSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Exchange  = ReadState,
+  .Arguments = 1,
+  .Required  = ArgumentBit (0)
+};
+
+//
+// The read is a step dispatched and guarded on its own; a failed read does
+// not stop the write.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+SetStateUnlessHeld (
+  IN OUT Operation  &Op
+  )
+{
+  EFI_STATUS   Status;
+  UINT32       Held   = 0;
+  CONST UINTN  Read[] = { reinterpret_cast<UINTN>(&Held) };
+
+  Status = Dispatch (mGetOem1CStateSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Read);
+  if ((Status == EFI_SUCCESS) && (Held == Op.Uint32 (0))) {
+    return EFI_SUCCESS;
+  }
+
+  return RunGuarded (Op, WriteState);
+}
+
+constexpr OperationSpec  mSetWordSpec = {
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Exchange  = WriteValue,
+  .Arguments = 1,
+  .Variant   = OEM_1C_SET_WORD_LENGTH
+};
+
+constexpr OperationSpec  mClearSpec = {
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Exchange  = WriteValue,
+  .Arguments = 0,
+  .Variant   = OEM_1C_CLEAR_LENGTH
+};
+
+constexpr OperationSpec  mSetWordExSpec = {
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Exchange  = WriteValue,
+  .Arguments = 1,
+  .Variant   = OEM_1C_SET_WORD_EX_LENGTH
 };
 
 constexpr OperationSpec  mSetOem1CStateSpec = {
-  .Kind     = DispatchKind::BmcZeroOnly,
-  .Guarded  = FALSE,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_1C,
-  .Check    = CheckState,
-  .Exchange = SetStateUnlessHeld
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .Guarded   = FALSE,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Check     = CheckState,
+  .Exchange  = SetStateUnlessHeld,
+  .Arguments = 1
 };
-
-constexpr OperationSpec  mGetOem1CStateSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_1C,
-  .Check    = CheckStatePointer,
-  .Exchange = ReadState
-};
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-WriteValue (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT16                  Value,
-  IN UINT8                   Length,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  UINT8      Action = (Length > OEM_1C_CLEAR_LENGTH) ? OEM_1C_VALUE_SET : OEM_1C_VALUE_CLEAR;
-  WriteArgs  Args   = { { OEM_1C_WRITE_VALUE, Action, 0x00, 0x00, 0x00 }, Length, 0 };
-
-  WireWriter (&Args.Request[2], sizeof (Value)).Uint16 (Value, ByteOrder::BigEndian);
-  return Dispatch (mWriteValueSpec, PeiServices, This, BmcInstance, Force, &Args);
-}
 
 }  // namespace
 
@@ -177,7 +200,7 @@ Oem1CSetWord (
   IN BOOLEAN                 Force
   )
 {
-  return WriteValue (PeiServices, This, Value, OEM_1C_SET_WORD_LENGTH, BmcInstance, Force);
+  return DispatchSlot (mSetWordSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -188,7 +211,7 @@ Oem1CClear (
   IN BOOLEAN                 Force
   )
 {
-  return WriteValue (PeiServices, This, 0, OEM_1C_CLEAR_LENGTH, BmcInstance, Force);
+  return DispatchSlot (mClearSpec, SLOT_ARGUMENTS (PeiServices, This, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -200,16 +223,7 @@ SetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  //
-  // The three bytes after the state are fixed by the BMC's command format.
-  //
-  CONST WriteArgs  Args = {
-    { OEM_1C_SET_STATE, static_cast<UINT8>(State), 0x00, 0x00, 0x01 },
-    OEM_1C_MAX_REQUEST_LENGTH,
-    State
-  };
-
-  return Dispatch (mSetOem1CStateSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mSetOem1CStateSpec, SLOT_ARGUMENTS (PeiServices, This, State, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -221,9 +235,7 @@ GetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  CONST ReadStateArgs  Args = { State };
-
-  return Dispatch (mGetOem1CStateSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mGetOem1CStateSpec, SLOT_ARGUMENTS (PeiServices, This, State, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -235,5 +247,5 @@ Oem1CSetWordEx (
   IN BOOLEAN                 Force
   )
 {
-  return WriteValue (PeiServices, This, Value, OEM_1C_SET_WORD_EX_LENGTH, BmcInstance, Force);
+  return DispatchSlot (mSetWordExSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
 }

@@ -17,30 +17,25 @@ using namespace Oskel;
 
 namespace {
 
-struct RegionArgs {
-  UINT16         Offset;
-  UINT8          Selector;
-  UINT16         *Length;
-  CONST UINT8    *Data;         // the caller's buffer, in both directions
-  UINT8          *Destination;  // the same buffer for a read; NULL for a write
-};
+//
+// Arguments of both slots, in slot order; the buffer is the caller's in
+// both directions.
+//
+constexpr UINT8  REGION_OFFSET   = 0;
+constexpr UINT8  REGION_SELECTOR = 1;
+constexpr UINT8  REGION_LENGTH   = 2;
+constexpr UINT8  REGION_BUFFER   = 3;
 
 EFI_STATUS OSKEL_INTERNAL
-CheckRegionArgs (
+CheckRegionLength (
   IN OUT Operation  &Op
   )
 {
-  CONST RegionArgs  &Args = Op.ArgsAs<RegionArgs>();
-
-  if (AnyNull (Args.Length, Args.Data)) {
-    return EFI_INVALID_PARAMETER;
-  }
-
   //
   // Refused before the guard: an empty transfer never consults the BMC's
   // health.
   //
-  return (*Args.Length == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+  return (*Op.Pointer<UINT16>(REGION_LENGTH) == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
 }
 
 //
@@ -55,33 +50,35 @@ TransferRegion (
   IN OUT Operation  &Op
   )
 {
-  CONST RegionArgs  &Args   = Op.ArgsAs<RegionArgs>();
-  CONST BOOLEAN     IsRead  = (Op.Spec->Command == OEM_CMD_REGION_READ);
-  CONST UINTN       Length  = *Args.Length;
-  UINT16            Offset  = Args.Offset;
-  UINTN             Total   = 0;
-  UINTN             Position;
-  EFI_STATUS        Status;
+  CONST BOOLEAN  IsRead   = (Op.Spec->Command == OEM_CMD_REGION_READ);
+  UINT16         *Length  = Op.Pointer<UINT16>(REGION_LENGTH);
+  UINT8          *Buffer  = Op.Pointer<UINT8>(REGION_BUFFER);
+  UINT8          *Request = Op.Scratch ();
+  CONST UINTN    Wanted   = *Length;
+  UINT16         Offset   = Op.Uint16 (REGION_OFFSET);
+  UINTN          Total    = 0;
+  UINTN          Position;
+  UINT8          Count;
+  UINT8          Moved;
+  EFI_STATUS     Status;
 
-  for (Position = 0; Position < Length; Position += BMC_CHUNK_SIZE) {
-    CONST UINT8  Count = static_cast<UINT8>((Length - Position < BMC_CHUNK_SIZE) ? Length - Position : BMC_CHUNK_SIZE);
-    UINT8        Moved = 0;
-    WireWriter   Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-
-    Request.Uint16 (Offset, ByteOrder::LittleEndian).Byte (Args.Selector);
+  for (Position = 0; Position < Wanted; Position += BMC_CHUNK_SIZE) {
+    Count = static_cast<UINT8>((Wanted - Position < BMC_CHUNK_SIZE) ? Wanted - Position : BMC_CHUNK_SIZE);
+    PutUint16Le (&Request[0], Offset);
+    Request[2] = Op.Uint8 (REGION_SELECTOR);
     if (IsRead) {
-      Request.Byte (Count);
-      Status = SendScratch (Op, OEM_NETFN_CONTROLLER, OEM_CMD_REGION_READ, Request.Length (), Count, &Moved);
+      Request[3] = Count;
+      Status     = SendSpecScratch (Op, 4, Count, &Moved);
       if (Status == EFI_SUCCESS) {
-        CopyMem (Args.Destination + Position, Op.Scratch (), Moved);
+        CopyMem (Buffer + Position, Request, Moved);
       }
     } else {
       //
       // A write is acknowledged by its completion code alone and is
       // offered no response buffer.
       //
-      Request.Bytes (Args.Data + Position, Count);
-      Status = Send (Op, OEM_NETFN_CONTROLLER, OEM_CMD_REGION_WRITE, Op.Scratch (), Request.Length (), nullptr, &Moved);
+      CopyMem (&Request[3], Buffer + Position, Count);
+      Status = SendSpecScratch (Op, 3 + Count, 0, nullptr);
       Moved  = Count;
     }
 
@@ -93,24 +90,28 @@ TransferRegion (
     Offset = static_cast<UINT16>(Offset + BMC_CHUNK_SIZE);
   }
 
-  *Args.Length = static_cast<UINT16>(Total);
+  *Length = static_cast<UINT16>(Total);
   return EFI_SUCCESS;
 }
 
 constexpr OperationSpec  mRegionReadSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_REGION_READ,
-  .Check    = CheckRegionArgs,
-  .Exchange = TransferRegion
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_REGION_READ,
+  .Check     = CheckRegionLength,
+  .Exchange  = TransferRegion,
+  .Arguments = 4,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER)
 };
 
 constexpr OperationSpec  mRegionWriteSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_REGION_WRITE,
-  .Check    = CheckRegionArgs,
-  .Exchange = TransferRegion
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_REGION_WRITE,
+  .Check     = CheckRegionLength,
+  .Exchange  = TransferRegion,
+  .Arguments = 4,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER)
 };
 
 }  // namespace
@@ -127,9 +128,7 @@ RegionRead (
   IN BOOLEAN                 Force
   )
 {
-  CONST RegionArgs  Args = { Offset, Selector, Length, Buffer, Buffer };
-
-  return Dispatch (mRegionReadSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mRegionReadSpec, SLOT_ARGUMENTS (PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -144,7 +143,5 @@ RegionWrite (
   IN BOOLEAN                 Force
   )
 {
-  CONST RegionArgs  Args = { Offset, Selector, Length, Data, nullptr };
-
-  return Dispatch (mRegionWriteSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mRegionWriteSpec, SLOT_ARGUMENTS (PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force));
 }

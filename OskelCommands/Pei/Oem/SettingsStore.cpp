@@ -83,22 +83,16 @@ SettingStatusToEfiStatus (
   return mSettingStatusMap[StatusByte];
 }
 
-struct SettingArgs {
-  UINT8                           Operation;    // SETTINGS_OP_READ or SETTINGS_OP_WRITE
-  UINT8                           Selector;
-  BOOLEAN                         WriteFlag;    // write only
-  CONST VOID                      *Value;       // the caller's value, in both directions
-  CONST BMC_SETTING_DESCRIPTOR    *Descriptor;
-  VOID                            *Destination; // the same buffer for a read; NULL for a write
-};
-
-EFI_STATUS OSKEL_INTERNAL
-CheckSettingArgs (
-  IN OUT Operation  &Op
-  )
-{
-  return AnyNull (Op.ArgsAs<SettingArgs>().Value) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
+//
+// Arguments of both slots, in slot order; a write has its flag before the
+// value.
+//
+constexpr UINT8  SETTING_SELECTOR         = 0;
+constexpr UINT8  READ_SETTING_VALUE       = 1;
+constexpr UINT8  READ_SETTING_DESCRIPTOR  = 2;
+constexpr UINT8  WRITE_SETTING_FLAG       = 1;
+constexpr UINT8  WRITE_SETTING_VALUE      = 2;
+constexpr UINT8  WRITE_SETTING_DESCRIPTOR = 3;
 
 //
 // Selector and descriptor checks. They come before the length limit of a
@@ -106,14 +100,13 @@ CheckSettingArgs (
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ChooseSetting (
-  IN CONST SettingArgs  &Args,
-  IN BOOLEAN            IsWrite,
-  OUT SettingView       &Setting
+  IN UINT8                          Selector,
+  IN CONST BMC_SETTING_DESCRIPTOR   *Descriptor,
+  IN BOOLEAN                        IsWrite,
+  OUT SettingView                   &Setting
   )
 {
-  CONST BMC_SETTING_DESCRIPTOR  *Descriptor = Args.Descriptor;
-
-  if (Args.Selector == BMC_SETTING_DESCRIBED) {
+  if (Selector == BMC_SETTING_DESCRIBED) {
     if ((Descriptor == nullptr) ||
         (Descriptor->NameLength > BMC_SETTING_MAX_NAME_LENGTH) ||
         (Descriptor->ValueLength > BMC_SETTING_MAX_VALUE_LENGTH) ||
@@ -126,37 +119,43 @@ ChooseSetting (
     return EFI_SUCCESS;
   }
 
-  if ((Args.Selector >= sizeof (mBuiltInSettings) / sizeof (mBuiltInSettings[0])) ||
-      (!IsWrite && !mBuiltInSettings[Args.Selector].Readable))
+  if ((Selector >= sizeof (mBuiltInSettings) / sizeof (mBuiltInSettings[0])) ||
+      (!IsWrite && !mBuiltInSettings[Selector].Readable))
   {
     return EFI_INVALID_PARAMETER;
   }
 
-  Setting = mBuiltInSettings[Args.Selector];
+  Setting = mBuiltInSettings[Selector];
   return EFI_SUCCESS;
 }
 
 //
-// One exchange with the store, read or write. The selector and descriptor
-// are judged after phase 0, so an unusable BMC is reported as such
-// whatever they hold; their refusal, like the length limit of a write,
-// sends nothing and skips phase 1.
+// One exchange with the store, read or write by Spec.Variant. The selector
+// and descriptor are judged after phase 0, so an unusable BMC is reported
+// as such whatever they hold; their refusal, like the length limit of a
+// write, sends nothing and skips phase 1.
 //
 EFI_STATUS OSKEL_INTERNAL
 ExchangeSetting (
   IN OUT Operation  &Op
   )
 {
-  CONST SettingArgs  &Args   = Op.ArgsAs<SettingArgs>();
-  CONST BOOLEAN      IsWrite = (Args.Operation == SETTINGS_OP_WRITE);
-  SettingView        Setting;
-  EFI_STATUS         Status;
-  UINTN              RecordLength;
-  UINT8              Returned;     // value bytes the answer carries: a read's alone
-  UINT8              Received = 0;
-  WireWriter         Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+  CONST UINT8    Operation = Op.Spec->Variant;
+  CONST BOOLEAN  IsWrite   = (Operation == SETTINGS_OP_WRITE);
+  UINT8          *Value    = Op.Pointer<UINT8>(IsWrite ? WRITE_SETTING_VALUE : READ_SETTING_VALUE);
+  SettingView    Setting;
+  EFI_STATUS     Status;
+  UINTN          RecordLength;
+  UINT8          Returned;     // value bytes the answer carries: a read's alone
+  UINT8          Received;
+  WireWriter     Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
 
-  Status = ChooseSetting (Args, IsWrite, Setting);
+  Status = ChooseSetting (
+             Op.Uint8 (SETTING_SELECTOR),
+             Op.Pointer<CONST BMC_SETTING_DESCRIPTOR>(IsWrite ? WRITE_SETTING_DESCRIPTOR : READ_SETTING_DESCRIPTOR),
+             IsWrite,
+             Setting
+             );
   if (Status != EFI_SUCCESS) {
     return Refuse (Op, Status);
   }
@@ -173,26 +172,19 @@ ExchangeSetting (
     }
   }
 
-  Request.Byte (Args.Operation).Byte (0).Byte (static_cast<UINT8>(RecordLength));
+  Request.Byte (Operation).Byte (0).Byte (static_cast<UINT8>(RecordLength));
   if (IsWrite) {
-    Request.Byte ((Args.WriteFlag != 0) ? 1 : 0);
+    Request.Byte ((Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0);
   }
 
   Request.Byte (SETTINGS_NAME_BYTE | Setting.NameLength).Bytes (Setting.Name, Setting.NameLength);
   if (IsWrite) {
-    Request.Byte (Setting.ValueLength | Setting.Flag).Bytes (Args.Value, Setting.ValueLength);
+    Request.Byte (Setting.ValueLength | Setting.Flag).Bytes (Value, Setting.ValueLength);
   }
 
   Returned = IsWrite ? 0 : Setting.ValueLength;
 
-  Status = SendScratch (
-             Op,
-             OEM_NETFN_CONTROLLER,
-             OEM_CMD_SETTINGS_STORE,
-             Request.Length (),
-             SETTINGS_VALUE_OFFSET + Returned,
-             &Received
-             );
+  Status = SendSpecScratch (Op, Request.Length (), SETTINGS_VALUE_OFFSET + Returned, &Received);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -216,24 +208,28 @@ ExchangeSetting (
     return EFI_PROTOCOL_ERROR;
   }
 
-  CopyMem (Args.Destination, Response.At (SETTINGS_VALUE_OFFSET), Returned);
+  CopyMem (Value, Response.At (SETTINGS_VALUE_OFFSET), Returned);
   return EFI_SUCCESS;
 }
 
 constexpr OperationSpec  mReadBmcSettingSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_SETTINGS_STORE,
-  .Check    = CheckSettingArgs,
-  .Exchange = ExchangeSetting
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_SETTINGS_STORE,
+  .Exchange  = ExchangeSetting,
+  .Arguments = 3,
+  .Required  = ArgumentBit (READ_SETTING_VALUE),
+  .Variant   = SETTINGS_OP_READ
 };
 
 constexpr OperationSpec  mWriteBmcSettingSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_SETTINGS_STORE,
-  .Check    = CheckSettingArgs,
-  .Exchange = ExchangeSetting
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_SETTINGS_STORE,
+  .Exchange  = ExchangeSetting,
+  .Arguments = 4,
+  .Required  = ArgumentBit (WRITE_SETTING_VALUE),
+  .Variant   = SETTINGS_OP_WRITE
 };
 
 }  // namespace
@@ -249,9 +245,7 @@ ReadBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  CONST SettingArgs  Args = { SETTINGS_OP_READ, Selector, FALSE, Value, Descriptor, Value };
-
-  return Dispatch (mReadBmcSettingSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mReadBmcSettingSpec, SLOT_ARGUMENTS (PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -266,7 +260,5 @@ WriteBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  CONST SettingArgs  Args = { SETTINGS_OP_WRITE, Selector, WriteFlag, Value, Descriptor, nullptr };
-
-  return Dispatch (mWriteBmcSettingSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mWriteBmcSettingSpec, SLOT_ARGUMENTS (PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force));
 }

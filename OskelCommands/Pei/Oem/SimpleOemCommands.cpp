@@ -14,52 +14,24 @@ using namespace Oskel;
 namespace {
 
 //
-// Commands C2h and 20h carry two bytes each way in the caller's buffer.
+// Commands C2h and 20h carry two bytes each way in the caller's buffer:
+// argument 0, with the in/out count in argument 1 for command 20h alone.
 //
 constexpr UINT8  OEM_EXCHANGE_LENGTH = 2;
+constexpr UINT8  IN_PLACE_BUFFER     = 0;
+constexpr UINT8  IN_PLACE_LENGTH     = 1;
 
 //
-// Values command 10h accepts.
+// Values command 10h accepts; the value is argument 0, by pointer.
 //
 constexpr UINT8  OEM_10_VALUE_MAX = 3;
 
-//
-// Buffer in, answer out over it. Length is the caller's in/out count
-// (command 20h) or NULL when the count is not returned (command C2h).
-//
-struct InPlaceArgs {
-  UINT8    *Buffer;
-  UINT8    *Length;
-};
-
-struct ValueArgs {
-  UINT8    *Value;
-};
-
-struct FlagArgs {
-  BOOLEAN    Enable;
-};
-
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckC2Buffer (
+Check20Length (
   IN OUT Operation  &Op
   )
 {
-  return AnyNull (Op.ArgsAs<InPlaceArgs>().Buffer) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-Check20Buffer (
-  IN OUT Operation  &Op
-  )
-{
-  CONST InPlaceArgs  &Args = Op.ArgsAs<InPlaceArgs>();
-
-  if (AnyNull (Args.Buffer, Args.Length) || (*Args.Length != OEM_EXCHANGE_LENGTH)) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  return EFI_SUCCESS;
+  return (*Op.Pointer<UINT8>(IN_PLACE_LENGTH) != OEM_EXCHANGE_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -72,24 +44,16 @@ ExchangeInPlace (
   IN OUT Operation  &Op
   )
 {
-  CONST InPlaceArgs  &Args    = Op.ArgsAs<InPlaceArgs>();
-  UINT8              Received = OEM_EXCHANGE_LENGTH;
-  EFI_STATUS         Status;
+  UINT8       *Buffer  = Op.Pointer<UINT8>(IN_PLACE_BUFFER);
+  UINT8       Received = OEM_EXCHANGE_LENGTH;
+  EFI_STATUS  Status;
 
-  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Args.Buffer, OEM_EXCHANGE_LENGTH, Args.Buffer, &Received);
-  if (Args.Length != nullptr) {
-    *Args.Length = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
+  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Buffer, OEM_EXCHANGE_LENGTH, Buffer, &Received);
+  if (Op.Spec->Arguments > IN_PLACE_LENGTH) {
+    *Op.Pointer<UINT8>(IN_PLACE_LENGTH) = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
   }
 
   return Status;
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckValue (
-  IN OUT Operation  &Op
-  )
-{
-  return AnyNull (Op.ArgsAs<ValueArgs>().Value) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -97,9 +61,7 @@ CheckNewValue (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8  *Value = Op.ArgsAs<ValueArgs>().Value;
-
-  return (AnyNull (Value) || (*Value > OEM_10_VALUE_MAX)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (*Op.Pointer<UINT8>(0) > OEM_10_VALUE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -107,7 +69,7 @@ GetValue (
   IN OUT Operation  &Op
   )
 {
-  return QueryScratchByte (Op, 0, Op.ArgsAs<ValueArgs>().Value);
+  return QueryScratchByte (Op, 0, Op.Pointer<UINT8>(0));
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -116,10 +78,9 @@ SetValue (
   )
 {
   EFI_STATUS  Status;
-  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
 
-  Request.Byte (*Op.ArgsAs<ValueArgs>().Value);
-  Status = SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, Request.Length (), 0, nullptr);
+  Op.Scratch ()[0] = *Op.Pointer<UINT8>(0);
+  Status           = SendSpecScratch (Op, 1, 0, nullptr);
 
   //
   // The BMC refuses the value in its present operating mode; callers tell
@@ -133,57 +94,63 @@ SetFlag (
   IN OUT Operation  &Op
   )
 {
-  UINT8  Request  = (Op.ArgsAs<FlagArgs>().Enable != 0) ? 1 : 0;
-  UINT8  Capacity = 0;
-
-  return Send (Op, Op.Spec->NetFn, Op.Spec->Command, &Request, sizeof (Request), nullptr, &Capacity);
+  Op.Scratch ()[0] = (Op.Uint8 (0) != 0) ? 1 : 0;
+  return SendSpecScratch (Op, 1, 0, nullptr);
 }
 
 constexpr OperationSpec  mOemC1QuerySpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_QUERY_C1,
-  .Check    = CheckCallerBuffer,
-  .Exchange = QueryIntoCallerBuffer
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_QUERY_C1,
+  .Exchange  = QueryIntoCallerBuffer,
+  .Arguments = 2,
+  .Required  = CALLER_BUFFER_REQUIRED
 };
 
 constexpr OperationSpec  mOemC2ExchangeSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_EXCHANGE_C2,
-  .Check    = CheckC2Buffer,
-  .Exchange = ExchangeInPlace
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_EXCHANGE_C2,
+  .Exchange  = ExchangeInPlace,
+  .Arguments = 1,
+  .Required  = ArgumentBit (IN_PLACE_BUFFER)
 };
 
 constexpr OperationSpec  mOem20ExchangeSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_EXCHANGE_20,
-  .Check    = Check20Buffer,
-  .Exchange = ExchangeInPlace
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_EXCHANGE_20,
+  .Check     = Check20Length,
+  .Exchange  = ExchangeInPlace,
+  .Arguments = 2,
+  .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH)
 };
 
 constexpr OperationSpec  mGetOem10ValueSpec = {
-  .Kind     = DispatchKind::SingleBmc,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_VALUE_10,
-  .Check    = CheckValue,
-  .Exchange = GetValue
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_VALUE_10,
+  .Exchange  = GetValue,
+  .Arguments = 1,
+  .Required  = ArgumentBit (0)
 };
 
 constexpr OperationSpec  mSetOem10ValueSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_VALUE_10,
-  .Check    = CheckNewValue,
-  .Exchange = SetValue
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_VALUE_10,
+  .Check     = CheckNewValue,
+  .Exchange  = SetValue,
+  .Arguments = 1,
+  .Required  = ArgumentBit (0)
 };
 
 constexpr OperationSpec  mSetOem62FlagSpec = {
-  .Kind     = DispatchKind::Broadcast,
-  .NetFn    = OEM_NETFN_CONTROLLER,
-  .Command  = OEM_CMD_FLAG_62,
-  .Exchange = SetFlag
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_FLAG_62,
+  .Exchange  = SetFlag,
+  .Arguments = 1
 };
 
 }  // namespace
@@ -198,9 +165,7 @@ OemC1Query (
   IN BOOLEAN                 Force
   )
 {
-  CONST CallerBufferArgs  Args = { Response, ResponseLength };
-
-  return Dispatch (mOemC1QuerySpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mOemC1QuerySpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -212,9 +177,7 @@ OemC2Exchange (
   IN BOOLEAN                 Force
   )
 {
-  CONST InPlaceArgs  Args = { Buffer, nullptr };
-
-  return Dispatch (mOemC2ExchangeSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mOemC2ExchangeSpec, SLOT_ARGUMENTS (PeiServices, This, Buffer, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -227,9 +190,7 @@ Oem20Exchange (
   IN BOOLEAN                 Force
   )
 {
-  CONST InPlaceArgs  Args = { Buffer, Length };
-
-  return Dispatch (mOem20ExchangeSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mOem20ExchangeSpec, SLOT_ARGUMENTS (PeiServices, This, Buffer, Length, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -241,9 +202,7 @@ GetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  CONST ValueArgs  Args = { Value };
-
-  return Dispatch (mGetOem10ValueSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mGetOem10ValueSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -255,9 +214,7 @@ SetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  CONST ValueArgs  Args = { Value };
-
-  return Dispatch (mSetOem10ValueSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mSetOem10ValueSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -269,7 +226,5 @@ SetOem62Flag (
   IN BOOLEAN                 Force
   )
 {
-  CONST FlagArgs  Args = { Enable };
-
-  return Dispatch (mSetOem62FlagSpec, PeiServices, This, BmcInstance, Force, &Args);
+  return DispatchSlot (mSetOem62FlagSpec, SLOT_ARGUMENTS (PeiServices, This, Enable, BmcInstance, Force));
 }
