@@ -22,6 +22,9 @@ constexpr UINT8  FILE_READ_DATA_OFFSET   = 5;  // read data, after the 16-bit co
 constexpr UINT8  FILE_ACK_CAPACITY       = 3;  // close and delete: the echoed id alone
 constexpr UINT8  FILE_COUNT_CAPACITY     = 5;  // write: id and count
 constexpr UINT8  FILE_VALUE_CAPACITY     = 7;  // open and size: id and a 32-bit value
+constexpr UINT8  FILE_OPEN_NAME_OFFSET   = 12; // the longest fields before a name: an open's
+
+static_assert (FILE_OPEN_NAME_OFFSET + MAX_FILE_NAME_LENGTH <= BMC_SCRATCH_BUFFER_SIZE, "a file name fits in one request");
 
 //
 // Completion codes 0Ah..10h of the file service, in order. Any other
@@ -98,10 +101,13 @@ SendNamedRequest (
 {
   EFI_STATUS  Status;
   UINT8       Received;
-  WireWriter  Request (Op.Scratch () + Length, BMC_SCRATCH_BUFFER_SIZE - Length);
 
-  Request.Bytes (Name, NameLength);
-  Status = SendFileRequest (Op, Length + Request.Length (), (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY, &Received);
+  //
+  // Every caller has held NameLength to MAX_FILE_NAME_LENGTH, so the name
+  // fits behind the longest fields.
+  //
+  CopyMem (Op.Scratch () + Length, Name, NameLength);
+  Status = SendFileRequest (Op, Length + NameLength, (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY, &Received);
   if ((Status != EFI_SUCCESS) || (Value == nullptr)) {
     return Status;
   }
@@ -145,7 +151,7 @@ OpenExchange (
   PutUint32Le (&Request[6], Op.Uint32 (OPEN_FILE_SIZE));
   Request[10] = Op.Uint8 (OPEN_ACCESS_MODE);
   Request[11] = Op.Uint8 (OPEN_FILE_CLASS);
-  return SendNamedRequest (Op, 12, Op.Pointer<CONST CHAR8>(OPEN_NAME), Op.Uint8 (OPEN_NAME_LENGTH), Handle);
+  return SendNamedRequest (Op, FILE_OPEN_NAME_OFFSET, Op.Pointer<CONST CHAR8>(OPEN_NAME), Op.Uint8 (OPEN_NAME_LENGTH), Handle);
 }
 
 //

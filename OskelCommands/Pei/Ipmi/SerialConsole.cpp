@@ -39,86 +39,63 @@ constexpr UINT8  mChannelAccessCapacity     = 2;
 constexpr UINT8  mMuxStatusCapacity         = 1;
 
 //
-// Completion codes that name a condition the caller can act on, turned into
-// EFI statuses; any other code passes through unchanged.
+// Completion codes 80h..83h of Set Serial/Modem Configuration, in order,
+// as the EFI statuses a caller can act on; Get Serial/Modem Configuration
+// maps 80h alone. Channel access maps 82h and 83h, of the Get as well as
+// the Set request. Any other code passes through unchanged.
 //
-struct CompletionCodeMapping {
-  UINT8         Code;
-  EFI_STATUS    Status;
+constexpr EFI_STATUS  mSerialParameterCodes[] = {
+  EFI_UNSUPPORTED,      // 80h parameter not supported
+  EFI_ALREADY_STARTED,  // 81h set in progress
+  EFI_ACCESS_DENIED,    // 82h read-only parameter
+  EFI_ACCESS_DENIED     // 83h write-only parameter
 };
 
-constexpr CompletionCodeMapping  mGetSerialParameterMapping[] = {
-  { IPMI_CC_PARAMETER_NOT_SUPPORTED, EFI_UNSUPPORTED }
-};
-
-constexpr CompletionCodeMapping  mSetSerialParameterMapping[] = {
-  { IPMI_CC_PARAMETER_NOT_SUPPORTED, EFI_UNSUPPORTED     },
-  { IPMI_CC_SET_IN_PROGRESS,         EFI_ALREADY_STARTED },
-  { IPMI_CC_PARAMETER_READ_ONLY,     EFI_ACCESS_DENIED   },
-  { IPMI_CC_PARAMETER_WRITE_ONLY,    EFI_ACCESS_DENIED   }
-};
-
-//
-// Applies to the Get as well as the Set request, so 83h from Get Channel
-// Access maps too.
-//
-constexpr CompletionCodeMapping  mChannelAccessMapping[] = {
-  { IPMI_CC_CHANNEL_ACCESS_REFUSED,  EFI_UNSUPPORTED },
-  { IPMI_CC_ACCESS_MODE_UNSUPPORTED, EFI_UNSUPPORTED }
-};
+constexpr UINT8  mGetSerialParameterCodes = 1;
+constexpr UINT8  mSetSerialParameterCodes = sizeof (mSerialParameterCodes) / sizeof (mSerialParameterCodes[0]);
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-MapCompletionCode (
-  IN EFI_STATUS                     Status,
-  IN CONST CompletionCodeMapping    *Table,
-  IN UINTN                          Count
+MapSerialParameterCode (
+  IN EFI_STATUS  Status,
+  IN UINT8       Count
   )
 {
-  for (UINTN Index = 0; Index < Count; Index++) {
-    if (Status == Table[Index].Code) {
-      return Table[Index].Status;
-    }
+  if ((Status >= IPMI_CC_PARAMETER_NOT_SUPPORTED) && (Status - IPMI_CC_PARAMETER_NOT_SUPPORTED < Count)) {
+    return mSerialParameterCodes[Status - IPMI_CC_PARAMETER_NOT_SUPPORTED];
   }
 
   return Status;
 }
 
-template <UINTN Count>
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-MapCompletionCode (
-  IN EFI_STATUS                   Status,
-  IN CONST CompletionCodeMapping  (&Table)[Count]
-  )
-{
-  return MapCompletionCode (Status, Table, Count);
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckChannel (
-  IN UINT8       Channel,
-  IN CONST VOID  *Data
-  )
-{
-  return ((Channel > IPMI_CHANNEL_NUMBER_MAX) || (Data == nullptr)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-struct FindSerialChannelArgs {
-  UINT8    *Channel;
+//
+// The arguments of every step. The scan leaves the channel it found in
+// Data[0]; the parameter steps read or write the two data bytes.
+//
+struct StepArgs {
+  UINT8    Channel;
+  UINT8    Selector;   // the serial parameter, or the channel access selector
+  UINT8    Mode;       // the channel access mode
+  UINT8    *Data;
 };
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckFindSerialChannel (
+CheckChannel (
   IN OUT Operation  &Op
   )
 {
-  UINT8  *Channel = Op.ArgsAs<FindSerialChannelArgs>().Channel;
+  return (Op.ArgsAs<StepArgs>().Channel > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
 
-  if (Channel == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  *Channel = IPMI_CHANNEL_NONE;
-  return EFI_SUCCESS;
+//
+// Modes above 3 are no IPMI access mode, and above 7 they would spill into
+// the authentication and selector bits of Set Channel Access.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+CheckAccessMode (
+  IN OUT Operation  &Op
+  )
+{
+  return (Op.ArgsAs<StepArgs>().Mode > IPMI_CHANNEL_ACCESS_MODE_SHARED) ? EFI_INVALID_PARAMETER : CheckChannel (Op);
 }
 
 //
@@ -131,24 +108,24 @@ ScanForSerialChannel (
   IN OUT Operation  &Op
   )
 {
-  EFI_STATUS  Status = EFI_NOT_FOUND;
+  UINT8       *Answer = Op.Scratch ();
+  EFI_STATUS  Status  = EFI_NOT_FOUND;
   UINT8       Received;
 
   for (UINT8 Number = IPMI_SERIAL_CHANNEL_SCAN_FIRST; Number <= IPMI_SERIAL_CHANNEL_SCAN_LAST; Number++) {
-    WireWriter (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE).Byte (Number);
-    Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO, 1, mChannelInfoCapacity, &Received);
+    Answer[0] = Number;
+    Status    = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO, 1, mChannelInfoCapacity, &Received);
     if (Status != EFI_SUCCESS) {
       continue;
     }
 
-    WireReader  Response (Op.Scratch (), Received);
-    if (!Response.Has (0, 2)) {
+    if (Received < 2) {
       Status = EFI_PROTOCOL_ERROR;
       continue;
     }
 
-    if ((Response.Byte (1) & mMediumTypeCompareMask) == IPMI_CHANNEL_MEDIUM_ASYNC_SERIAL) {
-      *Op.ArgsAs<FindSerialChannelArgs>().Channel = Response.Byte (0);
+    if ((Answer[1] & mMediumTypeCompareMask) == IPMI_CHANNEL_MEDIUM_ASYNC_SERIAL) {
+      Op.ArgsAs<StepArgs>().Data[0] = Answer[0];
       return EFI_SUCCESS;
     }
   }
@@ -157,25 +134,8 @@ ScanForSerialChannel (
 }
 
 constexpr OperationSpec  mFindSerialChannelSpec = {
-  .Check    = CheckFindSerialChannel,
   .Exchange = ScanForSerialChannel
 };
-
-struct GetMuxSwitchControlArgs {
-  UINT8    Channel;
-  UINT8    *ParameterData;
-  UINT8    Capacity;
-};
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckGetMuxSwitchControl (
-  IN OUT Operation  &Op
-  )
-{
-  CONST GetMuxSwitchControlArgs  &Args = Op.ArgsAs<GetMuxSwitchControlArgs>();
-
-  return CheckChannel (Args.Channel, Args.ParameterData);
-}
 
 //
 // The answer is the parameter revision, then the data. Fewer than the two
@@ -187,92 +147,59 @@ ReadMuxSwitchControl (
   IN OUT Operation  &Op
   )
 {
-  CONST GetMuxSwitchControlArgs  &Args = Op.ArgsAs<GetMuxSwitchControlArgs>();
-  WireWriter                     Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-  EFI_STATUS                     Status;
-  UINT8                          Received;
-  UINTN                          Count;
+  UINT8       *Request = Op.Scratch ();
+  EFI_STATUS  Status;
+  UINT8       Received;
 
   //
   // Bit 7 of the channel byte clear: the parameter's data, not only its
   // revision. Set and block selectors 0.
   //
-  Request.Byte (Args.Channel).Byte (IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL).Byte (0).Byte (0);
-  Status = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_GET_SERIAL_MODEM_CONFIG, Request.Length (), mSerialParameterCapacity, &Received);
-  Status = MapCompletionCode (Status, mGetSerialParameterMapping);
+  Request[0] = Op.ArgsAs<StepArgs>().Channel;
+  Request[1] = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
+  Request[2] = 0;
+  Request[3] = 0;
+  Status     = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_GET_SERIAL_MODEM_CONFIG, 4, mSerialParameterCapacity, &Received);
+  Status     = MapSerialParameterCode (Status, mGetSerialParameterCodes);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
 
-  WireReader  Response (Op.Scratch (), Received);
-  if (!Response.Has (1, IPMI_SERIAL_PARAMETER_DATA_LENGTH)) {
+  if (Received < 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH) {
     return EFI_PROTOCOL_ERROR;
   }
 
-  Count = Response.Available (1);
-  CopyMem (Args.ParameterData, Response.At (1), (Count < Args.Capacity) ? Count : Args.Capacity);
+  CopyMem (Op.ArgsAs<StepArgs>().Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
   return EFI_SUCCESS;
 }
 
 constexpr OperationSpec  mGetMuxSwitchControlSpec = {
-  .Check    = CheckGetMuxSwitchControl,
+  .Check    = CheckChannel,
   .Exchange = ReadMuxSwitchControl
 };
-
-struct SetSerialModemParameterArgs {
-  UINT8          Channel;
-  UINT8          Parameter;
-  CONST UINT8    *ParameterData;  // IPMI_SERIAL_PARAMETER_DATA_LENGTH bytes
-};
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckSetSerialModemParameter (
-  IN OUT Operation  &Op
-  )
-{
-  CONST SetSerialModemParameterArgs  &Args = Op.ArgsAs<SetSerialModemParameterArgs>();
-
-  return CheckChannel (Args.Channel, Args.ParameterData);
-}
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 WriteSerialModemParameter (
   IN OUT Operation  &Op
   )
 {
-  CONST SetSerialModemParameterArgs  &Args = Op.ArgsAs<SetSerialModemParameterArgs>();
-  WireWriter                         Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
-  EFI_STATUS                         Status;
+  CONST StepArgs  &Args    = Op.ArgsAs<StepArgs>();
+  UINT8           *Request = Op.Scratch ();
 
-  Request.Byte (Args.Channel).Byte (Args.Parameter).Bytes (Args.ParameterData, IPMI_SERIAL_PARAMETER_DATA_LENGTH);
-  Status = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_CONFIG, Request.Length (), 0, nullptr);
-  return MapCompletionCode (Status, mSetSerialParameterMapping);
+  Request[0] = Args.Channel;
+  Request[1] = Args.Selector;
+  Request[2] = Args.Data[0];
+  Request[3] = Args.Data[1];
+  return MapSerialParameterCode (
+           SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_CONFIG, 4, 0, nullptr),
+           mSetSerialParameterCodes
+           );
 }
 
 constexpr OperationSpec  mSetSerialModemParameterSpec = {
-  .Check    = CheckSetSerialModemParameter,
+  .Check    = CheckChannel,
   .Exchange = WriteSerialModemParameter
 };
-
-struct SetChannelAccessModeArgs {
-  UINT8      Channel;
-  BOOLEAN    Volatile;
-  UINT8      Mode;
-};
-
-//
-// Modes above 3 are no IPMI access mode, and above 7 they would spill into
-// the authentication and selector bits of Set Channel Access.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckSetChannelAccessMode (
-  IN OUT Operation  &Op
-  )
-{
-  CONST SetChannelAccessModeArgs  &Args = Op.ArgsAs<SetChannelAccessModeArgs>();
-
-  return ((Args.Channel > IPMI_CHANNEL_NUMBER_MAX) || (Args.Mode > IPMI_CHANNEL_ACCESS_MODE_SHARED)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
 
 //
 // Reads the setting, then writes it back with the new access mode: the
@@ -284,36 +211,36 @@ WriteChannelAccessMode (
   IN OUT Operation  &Op
   )
 {
-  CONST SetChannelAccessModeArgs  &Args = Op.ArgsAs<SetChannelAccessModeArgs>();
-  UINT8                           Selector;
-  EFI_STATUS                      Status;
-  UINT8                           Received;
-  UINT8                           Access;
-  UINT8                           Privilege;
+  CONST StepArgs  &Args    = Op.ArgsAs<StepArgs>();
+  UINT8           *Request = Op.Scratch ();
+  EFI_STATUS      Status;
+  UINT8           Received;
+  UINT8           Access;
 
-  Selector = (Args.Volatile != 0) ? IPMI_CHANNEL_ACCESS_VOLATILE : IPMI_CHANNEL_ACCESS_NON_VOLATILE;
-  WireWriter (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE).Byte (Args.Channel).Byte (Selector);
-  Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS, 2, mChannelAccessCapacity, &Received);
+  Request[0] = Args.Channel;
+  Request[1] = Args.Selector;
+  Status     = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS, 2, mChannelAccessCapacity, &Received);
   if (Status == EFI_SUCCESS) {
-    WireReader  Response (Op.Scratch (), Received);
-    if (!Response.Has (0, 2)) {
+    if (Received < 2) {
       return EFI_PROTOCOL_ERROR;
     }
 
-    Access    = Response.Byte (0);
-    Privilege = Response.Byte (1);
-    WireWriter (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE)
-      .Byte (Args.Channel)
-      .Byte (static_cast<UINT8>(Selector | (Access & IPMI_CHANNEL_ACCESS_AUTH_BITS) | Args.Mode))
-      .Byte (Privilege & IPMI_CHANNEL_ACCESS_PRIVILEGE_BITS);
-    Status = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS, 3, 0, nullptr);
+    Access     = Request[0];
+    Request[2] = Request[1] & IPMI_CHANNEL_ACCESS_PRIVILEGE_BITS;
+    Request[1] = static_cast<UINT8>(Args.Selector | (Access & IPMI_CHANNEL_ACCESS_AUTH_BITS) | Args.Mode);
+    Request[0] = Args.Channel;
+    Status     = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS, 3, 0, nullptr);
   }
 
-  return MapCompletionCode (Status, mChannelAccessMapping);
+  if ((Status == IPMI_CC_CHANNEL_ACCESS_REFUSED) || (Status == IPMI_CC_ACCESS_MODE_UNSUPPORTED)) {
+    return EFI_UNSUPPORTED;
+  }
+
+  return Status;
 }
 
 constexpr OperationSpec  mSetChannelAccessModeSpec = {
-  .Check    = CheckSetChannelAccessMode,
+  .Check    = CheckAccessMode,
   .Exchange = WriteChannelAccessMode
 };
 
@@ -372,7 +299,7 @@ constexpr OperationSpec  mSetSerialMuxSpec = {
 RunStep (
   IN CONST Operation        &Op,
   IN CONST OperationSpec    &Spec,
-  IN CONST VOID             *Args
+  IN CONST StepArgs         &Args
   )
 {
   EFI_STATUS  Status;
@@ -381,7 +308,7 @@ RunStep (
   do {
     Operation  Step = Op;
 
-    Step.Args = Args;
+    Step.Args = &Args;
     Status    = RunWorker (Step, Spec);
   } while ((Status == EFI_BMC_RETRY) && (++Try < mStepTries));
 
@@ -395,21 +322,21 @@ ConfigureSerialConsoleSteps (
 {
   CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Pointer<CONST SERIAL_CONSOLE_CONFIG>(0);
   EFI_STATUS                   Status;
-  UINT8                        Channel = 0;
-  UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { 0, 0 };
+  UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { IPMI_CHANNEL_NONE, 0 };
+  StepArgs                     Step = { 0, 0, 0, Data };
 
   //
   // After three retries the channel is still FFh, which the next step
   // refuses.
   //
-  CONST FindSerialChannelArgs  Find = { &Channel };
-  Status = RunStep (Op, mFindSerialChannelSpec, &Find);
+  Status = RunStep (Op, mFindSerialChannelSpec, Step);
   if ((Status != EFI_SUCCESS) && (Status != EFI_BMC_RETRY)) {
     return Status;
   }
 
-  CONST GetMuxSwitchControlArgs  ReadMux = { Channel, Data, sizeof (Data) };
-  Status = RunStep (Op, mGetMuxSwitchControlSpec, &ReadMux);
+  Step.Channel = Data[0];
+  Data[0]      = 0;
+  Status       = RunStep (Op, mGetMuxSwitchControlSpec, Step);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -424,13 +351,14 @@ ConfigureSerialConsoleSteps (
     Data[1] &= static_cast<UINT8>(~IPMI_SERIAL_MUX_SWITCH_OPTION);
   }
 
-  CONST SetSerialModemParameterArgs  WriteMux = { Channel, IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL, Data };
-  (VOID)RunStep (Op, mSetSerialModemParameterSpec, &WriteMux);
+  Step.Selector = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
+  (VOID)RunStep (Op, mSetSerialModemParameterSpec, Step);
 
-  CONST SetChannelAccessModeArgs  VolatileAccess    = { Channel, TRUE, Config.ChannelAccessMode };
-  CONST SetChannelAccessModeArgs  NonVolatileAccess = { Channel, FALSE, Config.ChannelAccessMode };
-  (VOID)RunStep (Op, mSetChannelAccessModeSpec, &VolatileAccess);
-  Status = RunStep (Op, mSetChannelAccessModeSpec, &NonVolatileAccess);
+  Step.Mode     = Config.ChannelAccessMode;
+  Step.Selector = IPMI_CHANNEL_ACCESS_VOLATILE;
+  (VOID)RunStep (Op, mSetChannelAccessModeSpec, Step);
+  Step.Selector = IPMI_CHANNEL_ACCESS_NON_VOLATILE;
+  Status        = RunStep (Op, mSetChannelAccessModeSpec, Step);
 
   if ((Config.ConsoleEnable == 0) || (Config.MuxSwitchOption == 0) || (Config.ChannelAccessMode == 0)) {
     return Status;
@@ -443,7 +371,7 @@ ConfigureSerialConsoleSteps (
   if ((Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_PRE_BOOT) &&
       (Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_ALWAYS))
   {
-    CONST UINTN  HandOver[] = { Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
+    CONST UINTN  HandOver[] = { Step.Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
     for (UINT8 Try = 0; Try < mMuxHandOverTries; Try++) {
       Status = Dispatch (mSetSerialMuxSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, HandOver);
       if ((Status == EFI_SUCCESS) && ((Data[0] & IPMI_SERIAL_MUX_HELD_BY_BMC) == 0)) {
@@ -452,11 +380,10 @@ ConfigureSerialConsoleSteps (
     }
   }
 
-  Data[0] = (Config.FlowControl != 0) ? IPMI_SERIAL_FLOW_CONTROL_XON_XOFF : 0;
-  Data[1] = static_cast<UINT8>(Config.BitRateIndex + IPMI_SERIAL_BIT_RATE_9600);
-
-  CONST SetSerialModemParameterArgs  WriteCommSettings = { Channel, IPMI_SERIAL_PARAMETER_MESSAGING_COMM_SETTINGS, Data };
-  return RunStep (Op, mSetSerialModemParameterSpec, &WriteCommSettings);
+  Data[0]       = (Config.FlowControl != 0) ? IPMI_SERIAL_FLOW_CONTROL_XON_XOFF : 0;
+  Data[1]       = static_cast<UINT8>(Config.BitRateIndex + IPMI_SERIAL_BIT_RATE_9600);
+  Step.Selector = IPMI_SERIAL_PARAMETER_MESSAGING_COMM_SETTINGS;
+  return RunStep (Op, mSetSerialModemParameterSpec, Step);
 }
 
 constexpr OperationSpec  mConfigureSerialConsoleSpec = {
