@@ -267,4 +267,12 @@ SendSpecScratch (
   return SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, RequestLength, Capacity, Received);
 }
 
+EFI_STATUS OSKEL_INTERNAL
+StatusFromCode (
+  IN UINT8  Code
+  )
+{
+  return (Code == 0) ? EFI_SUCCESS : ENCODE_ERROR (Code);
+}
+
 }  // namespace Oskel

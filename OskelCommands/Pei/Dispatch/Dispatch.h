@@ -326,6 +326,23 @@ SendSpecScratch (
   OUT UINT8     *Received OPTIONAL
   );
 
+//
+// An EFI status in one byte, for constant tables: 0 stands for EFI_SUCCESS,
+// any other value for the error of that code.
+//
+[[nodiscard]] constexpr UINT8
+StatusCode (
+  IN EFI_STATUS  Status
+  )
+{
+  return static_cast<UINT8>(Status);
+}
+
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+StatusFromCode (
+  IN UINT8  Code
+  );
+
 template <typename... Pointers>
 [[nodiscard]] constexpr BOOLEAN
 AnyNull (

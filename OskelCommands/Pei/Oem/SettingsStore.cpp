@@ -58,30 +58,18 @@ constexpr SettingView  mBuiltInSettings[] = {
 // Indexed by the store's status byte; any later value is unknown. 9 is a
 // success of its own.
 //
-constexpr EFI_STATUS  mSettingStatusMap[] = {
-  EFI_SUCCESS,
-  EFI_NOT_READY,
-  EFI_PROTOCOL_ERROR,
-  EFI_NOT_FOUND,
-  EFI_INVALID_PARAMETER,
-  EFI_INVALID_PARAMETER,
-  EFI_ACCESS_DENIED,
-  EFI_OUT_OF_RESOURCES,
-  EFI_NOT_FOUND,
-  EFI_SUCCESS
+constexpr UINT8  mSettingStatusMap[] = {
+  StatusCode (EFI_SUCCESS),
+  StatusCode (EFI_NOT_READY),
+  StatusCode (EFI_PROTOCOL_ERROR),
+  StatusCode (EFI_NOT_FOUND),
+  StatusCode (EFI_INVALID_PARAMETER),
+  StatusCode (EFI_INVALID_PARAMETER),
+  StatusCode (EFI_ACCESS_DENIED),
+  StatusCode (EFI_OUT_OF_RESOURCES),
+  StatusCode (EFI_NOT_FOUND),
+  StatusCode (EFI_SUCCESS)
 };
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SettingStatusToEfiStatus (
-  IN UINT8  StatusByte
-  )
-{
-  if (StatusByte >= sizeof (mSettingStatusMap) / sizeof (mSettingStatusMap[0])) {
-    return EFI_BMC_UNEXPECTED_CODE;
-  }
-
-  return mSettingStatusMap[StatusByte];
-}
 
 //
 // Arguments of both slots, in slot order; a write has its flag before the
@@ -95,8 +83,9 @@ constexpr UINT8  WRITE_SETTING_VALUE      = 2;
 constexpr UINT8  WRITE_SETTING_DESCRIPTOR = 3;
 
 //
-// Selector and descriptor checks. They come before the length limit of a
-// write, so a bad type is refused as such even on an oversized record.
+// The setting a call addresses. The selector and descriptor checks come
+// before the length limit of a write, so a bad type is refused as such
+// even on an oversized record.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ChooseSetting (
@@ -115,7 +104,10 @@ ChooseSetting (
       return EFI_INVALID_PARAMETER;
     }
 
-    Setting = { Descriptor->Name, Descriptor->NameLength, Descriptor->ValueLength, mSettingTypeFlags[Descriptor->Type], TRUE };
+    Setting.Name        = Descriptor->Name;
+    Setting.NameLength  = Descriptor->NameLength;
+    Setting.ValueLength = Descriptor->ValueLength;
+    Setting.Flag        = mSettingTypeFlags[Descriptor->Type];
     return EFI_SUCCESS;
   }
 
@@ -143,12 +135,12 @@ ExchangeSetting (
   CONST UINT8    Operation = Op.Spec->Variant;
   CONST BOOLEAN  IsWrite   = (Operation == SETTINGS_OP_WRITE);
   UINT8          *Value    = Op.Pointer<UINT8>(IsWrite ? WRITE_SETTING_VALUE : READ_SETTING_VALUE);
+  UINT8          *Answer   = Op.Scratch ();
   SettingView    Setting;
   EFI_STATUS     Status;
   UINTN          RecordLength;
   UINT8          Returned;     // value bytes the answer carries: a read's alone
   UINT8          Received;
-  WireWriter     Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
 
   Status = ChooseSetting (
              Op.Uint8 (SETTING_SELECTOR),
@@ -165,26 +157,40 @@ ExchangeSetting (
   // byte and the value. A read never comes near the limit.
   //
   RecordLength = Setting.NameLength + 1;
+  Returned     = Setting.ValueLength;
   if (IsWrite) {
     RecordLength += Setting.ValueLength + 2;
     if (RecordLength > SETTINGS_MAX_WRITE_RECORD) {
       return Refuse (Op, EFI_BAD_BUFFER_SIZE);
     }
+
+    Returned = 0;
   }
 
-  Request.Byte (Operation).Byte (0).Byte (static_cast<UINT8>(RecordLength));
+  //
+  // Path and value lengths were held to 128 bytes each and a write's record
+  // to 243 bytes, so the request fits in ScratchBuffer.
+  //
+  UINT8  *Request = Answer;
+  UINT8  Length   = 3;
+
+  Request[0] = Operation;
+  Request[1] = 0;
+  Request[2] = static_cast<UINT8>(RecordLength);
   if (IsWrite) {
-    Request.Byte ((Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0);
+    Request[Length++] = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
   }
 
-  Request.Byte (SETTINGS_NAME_BYTE | Setting.NameLength).Bytes (Setting.Name, Setting.NameLength);
+  Request[Length++] = SETTINGS_NAME_BYTE | Setting.NameLength;
+  CopyMem (&Request[Length], Setting.Name, Setting.NameLength);
+  Length += Setting.NameLength;
   if (IsWrite) {
-    Request.Byte (Setting.ValueLength | Setting.Flag).Bytes (Value, Setting.ValueLength);
+    Request[Length++] = Setting.ValueLength | Setting.Flag;
+    CopyMem (&Request[Length], Value, Setting.ValueLength);
+    Length += Setting.ValueLength;
   }
 
-  Returned = IsWrite ? 0 : Setting.ValueLength;
-
-  Status = SendSpecScratch (Op, Request.Length (), SETTINGS_VALUE_OFFSET + Returned, &Received);
+  Status = SendSpecScratch (Op, Length, SETTINGS_VALUE_OFFSET + Returned, &Received);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -193,22 +199,24 @@ ExchangeSetting (
   // An answer without the status byte, or a read whose value is cut short,
   // is not passed off as the setting: Value stays as it was.
   //
-  WireReader  Response (Op.Scratch (), Received);
-
-  if (!Response.Has (0, 1)) {
+  if (Received == 0) {
     return EFI_PROTOCOL_ERROR;
   }
 
-  Status = SettingStatusToEfiStatus (Response.Byte (0));
+  if (Answer[0] >= sizeof (mSettingStatusMap)) {
+    return EFI_BMC_UNEXPECTED_CODE;
+  }
+
+  Status = StatusFromCode (mSettingStatusMap[Answer[0]]);
   if ((Status != EFI_SUCCESS) || (Returned == 0)) {
     return Status;
   }
 
-  if (!Response.Has (SETTINGS_VALUE_OFFSET, Returned)) {
+  if (Received < SETTINGS_VALUE_OFFSET + Returned) {
     return EFI_PROTOCOL_ERROR;
   }
 
-  CopyMem (Value, Response.At (SETTINGS_VALUE_OFFSET), Returned);
+  CopyMem (Value, &Answer[SETTINGS_VALUE_OFFSET], Returned);
   return EFI_SUCCESS;
 }
 
