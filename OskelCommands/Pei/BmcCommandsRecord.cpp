@@ -37,6 +37,124 @@ static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) =
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 24, "descriptor size");
 #endif
 
+namespace {
+
+//
+// The slots, laid out as they follow PeiServices in the record, so that the
+// record takes them in one copy. Every member carries the record's own name
+// and type, and sits at the record's own offset.
+//
+struct SlotTable {
+  BMC_COMMANDS_OEM_C1_QUERY                OemC1Query;
+  BMC_COMMANDS_OEM_C2_EXCHANGE             OemC2Exchange;
+  BMC_COMMANDS_OEM_20_EXCHANGE             Oem20Exchange;
+  BMC_COMMANDS_REGION_READ                 RegionRead;
+  BMC_COMMANDS_REGION_WRITE                RegionWrite;
+  BMC_COMMANDS_SEND_RAW_COMMAND            SendRawCommand;
+  BMC_COMMANDS_GET_DEVICE_ID               GetDeviceId;
+  BMC_COMMANDS_GET_SELF_TEST_RESULTS       GetSelfTestResults;
+  BMC_COMMANDS_REPORT_BOOT_STAGE           ReportBootStage;
+  BMC_COMMANDS_GET_OEM_10_VALUE            GetOem10Value;
+  BMC_COMMANDS_SET_OEM_10_VALUE            SetOem10Value;
+  BMC_COMMANDS_SET_OEM_62_FLAG             SetOem62Flag;
+  BMC_COMMANDS_FILE_OPEN                   FileOpen;
+  BMC_COMMANDS_FILE_READ                   FileRead;
+  BMC_COMMANDS_FILE_WRITE                  FileWrite;
+  BMC_COMMANDS_FILE_CLOSE                  FileClose;
+  BMC_COMMANDS_READ_KNOWN_FILE             ReadKnownFile;
+  BMC_COMMANDS_WRITE_KNOWN_FILE            WriteKnownFile;
+  BMC_COMMANDS_FILE_DELETE                 FileDelete;
+  BMC_COMMANDS_GET_FILE_SIZE               GetFileSize;
+  BMC_COMMANDS_UPLOAD_BLOCKS               UploadBlocks;
+  BMC_COMMANDS_UPLOAD_BLOCKS_OP1           UploadBlocksOp1;
+  BMC_COMMANDS_START_POST_WATCHDOG         StartPostWatchdog;
+  BMC_COMMANDS_OEM_1C_SET_WORD             Oem1CSetWord;
+  BMC_COMMANDS_OEM_1C_CLEAR                Oem1CClear;
+  BMC_COMMANDS_CONFIGURE_SERIAL_CONSOLE    ConfigureSerialConsole;
+  BMC_COMMANDS_SET_SERIAL_MUX              SetSerialMux;
+  BMC_COMMANDS_SET_OEM_1C_STATE            SetOem1CState;
+  BMC_COMMANDS_GET_OEM_1C_STATE            GetOem1CState;
+  BMC_COMMANDS_READ_BMC_SETTING            ReadBmcSetting;
+  BMC_COMMANDS_WRITE_BMC_SETTING           WriteBmcSetting;
+  BMC_COMMANDS_OEM_1C_SET_WORD_EX          Oem1CSetWordEx;
+  BMC_COMMANDS_REPORT_BOOT_STAGE_SECONDARY ReportBootStageSecondary;
+};
+
+constexpr UINTN  SLOTS_OFFSET = __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query);
+
+static_assert (sizeof (SlotTable) == sizeof (BMC_COMMANDS_PPI) - SLOTS_OFFSET, "every slot, and nothing after them");
+static_assert (__builtin_offsetof (SlotTable, OemC1Query) == __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) - SLOTS_OFFSET, "slot 0");
+static_assert (__builtin_offsetof (SlotTable, OemC2Exchange) == __builtin_offsetof (BMC_COMMANDS_PPI, OemC2Exchange) - SLOTS_OFFSET, "slot 1");
+static_assert (__builtin_offsetof (SlotTable, Oem20Exchange) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem20Exchange) - SLOTS_OFFSET, "slot 2");
+static_assert (__builtin_offsetof (SlotTable, RegionRead) == __builtin_offsetof (BMC_COMMANDS_PPI, RegionRead) - SLOTS_OFFSET, "slot 3");
+static_assert (__builtin_offsetof (SlotTable, RegionWrite) == __builtin_offsetof (BMC_COMMANDS_PPI, RegionWrite) - SLOTS_OFFSET, "slot 4");
+static_assert (__builtin_offsetof (SlotTable, SendRawCommand) == __builtin_offsetof (BMC_COMMANDS_PPI, SendRawCommand) - SLOTS_OFFSET, "slot 5");
+static_assert (__builtin_offsetof (SlotTable, GetDeviceId) == __builtin_offsetof (BMC_COMMANDS_PPI, GetDeviceId) - SLOTS_OFFSET, "slot 6");
+static_assert (__builtin_offsetof (SlotTable, GetSelfTestResults) == __builtin_offsetof (BMC_COMMANDS_PPI, GetSelfTestResults) - SLOTS_OFFSET, "slot 7");
+static_assert (__builtin_offsetof (SlotTable, ReportBootStage) == __builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStage) - SLOTS_OFFSET, "slot 8");
+static_assert (__builtin_offsetof (SlotTable, GetOem10Value) == __builtin_offsetof (BMC_COMMANDS_PPI, GetOem10Value) - SLOTS_OFFSET, "slot 9");
+static_assert (__builtin_offsetof (SlotTable, SetOem10Value) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem10Value) - SLOTS_OFFSET, "slot 10");
+static_assert (__builtin_offsetof (SlotTable, SetOem62Flag) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem62Flag) - SLOTS_OFFSET, "slot 11");
+static_assert (__builtin_offsetof (SlotTable, FileOpen) == __builtin_offsetof (BMC_COMMANDS_PPI, FileOpen) - SLOTS_OFFSET, "slot 12");
+static_assert (__builtin_offsetof (SlotTable, FileRead) == __builtin_offsetof (BMC_COMMANDS_PPI, FileRead) - SLOTS_OFFSET, "slot 13");
+static_assert (__builtin_offsetof (SlotTable, FileWrite) == __builtin_offsetof (BMC_COMMANDS_PPI, FileWrite) - SLOTS_OFFSET, "slot 14");
+static_assert (__builtin_offsetof (SlotTable, FileClose) == __builtin_offsetof (BMC_COMMANDS_PPI, FileClose) - SLOTS_OFFSET, "slot 15");
+static_assert (__builtin_offsetof (SlotTable, ReadKnownFile) == __builtin_offsetof (BMC_COMMANDS_PPI, ReadKnownFile) - SLOTS_OFFSET, "slot 16");
+static_assert (__builtin_offsetof (SlotTable, WriteKnownFile) == __builtin_offsetof (BMC_COMMANDS_PPI, WriteKnownFile) - SLOTS_OFFSET, "slot 17");
+static_assert (__builtin_offsetof (SlotTable, FileDelete) == __builtin_offsetof (BMC_COMMANDS_PPI, FileDelete) - SLOTS_OFFSET, "slot 18");
+static_assert (__builtin_offsetof (SlotTable, GetFileSize) == __builtin_offsetof (BMC_COMMANDS_PPI, GetFileSize) - SLOTS_OFFSET, "slot 19");
+static_assert (__builtin_offsetof (SlotTable, UploadBlocks) == __builtin_offsetof (BMC_COMMANDS_PPI, UploadBlocks) - SLOTS_OFFSET, "slot 20");
+static_assert (__builtin_offsetof (SlotTable, UploadBlocksOp1) == __builtin_offsetof (BMC_COMMANDS_PPI, UploadBlocksOp1) - SLOTS_OFFSET, "slot 21");
+static_assert (__builtin_offsetof (SlotTable, StartPostWatchdog) == __builtin_offsetof (BMC_COMMANDS_PPI, StartPostWatchdog) - SLOTS_OFFSET, "slot 22");
+static_assert (__builtin_offsetof (SlotTable, Oem1CSetWord) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CSetWord) - SLOTS_OFFSET, "slot 23");
+static_assert (__builtin_offsetof (SlotTable, Oem1CClear) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CClear) - SLOTS_OFFSET, "slot 24");
+static_assert (__builtin_offsetof (SlotTable, ConfigureSerialConsole) == __builtin_offsetof (BMC_COMMANDS_PPI, ConfigureSerialConsole) - SLOTS_OFFSET, "slot 25");
+static_assert (__builtin_offsetof (SlotTable, SetSerialMux) == __builtin_offsetof (BMC_COMMANDS_PPI, SetSerialMux) - SLOTS_OFFSET, "slot 26");
+static_assert (__builtin_offsetof (SlotTable, SetOem1CState) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem1CState) - SLOTS_OFFSET, "slot 27");
+static_assert (__builtin_offsetof (SlotTable, GetOem1CState) == __builtin_offsetof (BMC_COMMANDS_PPI, GetOem1CState) - SLOTS_OFFSET, "slot 28");
+static_assert (__builtin_offsetof (SlotTable, ReadBmcSetting) == __builtin_offsetof (BMC_COMMANDS_PPI, ReadBmcSetting) - SLOTS_OFFSET, "slot 29");
+static_assert (__builtin_offsetof (SlotTable, WriteBmcSetting) == __builtin_offsetof (BMC_COMMANDS_PPI, WriteBmcSetting) - SLOTS_OFFSET, "slot 30");
+static_assert (__builtin_offsetof (SlotTable, Oem1CSetWordEx) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CSetWordEx) - SLOTS_OFFSET, "slot 31");
+static_assert (__builtin_offsetof (SlotTable, ReportBootStageSecondary) == __builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) - SLOTS_OFFSET, "slot 32");
+
+constexpr SlotTable  mSlots = {
+  .OemC1Query               = ::OemC1Query,
+  .OemC2Exchange            = ::OemC2Exchange,
+  .Oem20Exchange            = ::Oem20Exchange,
+  .RegionRead               = ::RegionRead,
+  .RegionWrite              = ::RegionWrite,
+  .SendRawCommand           = ::SendRawCommand,
+  .GetDeviceId              = ::GetDeviceId,
+  .GetSelfTestResults       = ::GetSelfTestResults,
+  .ReportBootStage          = ::ReportBootStage,
+  .GetOem10Value            = ::GetOem10Value,
+  .SetOem10Value            = ::SetOem10Value,
+  .SetOem62Flag             = ::SetOem62Flag,
+  .FileOpen                 = ::FileOpen,
+  .FileRead                 = ::FileRead,
+  .FileWrite                = ::FileWrite,
+  .FileClose                = ::FileClose,
+  .ReadKnownFile            = ::ReadKnownFile,
+  .WriteKnownFile           = ::WriteKnownFile,
+  .FileDelete               = ::FileDelete,
+  .GetFileSize              = ::GetFileSize,
+  .UploadBlocks             = ::UploadBlocks,
+  .UploadBlocksOp1          = ::UploadBlocksOp1,
+  .StartPostWatchdog        = ::StartPostWatchdog,
+  .Oem1CSetWord             = ::Oem1CSetWord,
+  .Oem1CClear               = ::Oem1CClear,
+  .ConfigureSerialConsole   = ::ConfigureSerialConsole,
+  .SetSerialMux             = ::SetSerialMux,
+  .SetOem1CState            = ::SetOem1CState,
+  .GetOem1CState            = ::GetOem1CState,
+  .ReadBmcSetting           = ::ReadBmcSetting,
+  .WriteBmcSetting          = ::WriteBmcSetting,
+  .Oem1CSetWordEx           = ::Oem1CSetWordEx,
+  .ReportBootStageSecondary = ::ReportBootStageSecondary,
+};
+
+}  // namespace
+
 VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (
   OUT BMC_COMMANDS_PRIVATE       *Private,
@@ -52,40 +170,7 @@ BuildBmcCommandsRecord (
   Ppi->Self          = Private;
   Ppi->Transport     = Transport;
   Ppi->PeiServices   = PeiServices;
-
-  Ppi->OemC1Query               = ::OemC1Query;
-  Ppi->OemC2Exchange            = ::OemC2Exchange;
-  Ppi->Oem20Exchange            = ::Oem20Exchange;
-  Ppi->RegionRead               = ::RegionRead;
-  Ppi->RegionWrite              = ::RegionWrite;
-  Ppi->SendRawCommand           = ::SendRawCommand;
-  Ppi->GetDeviceId              = ::GetDeviceId;
-  Ppi->GetSelfTestResults       = ::GetSelfTestResults;
-  Ppi->ReportBootStage          = ::ReportBootStage;
-  Ppi->GetOem10Value            = ::GetOem10Value;
-  Ppi->SetOem10Value            = ::SetOem10Value;
-  Ppi->SetOem62Flag             = ::SetOem62Flag;
-  Ppi->FileOpen                 = ::FileOpen;
-  Ppi->FileRead                 = ::FileRead;
-  Ppi->FileWrite                = ::FileWrite;
-  Ppi->FileClose                = ::FileClose;
-  Ppi->ReadKnownFile            = ::ReadKnownFile;
-  Ppi->WriteKnownFile           = ::WriteKnownFile;
-  Ppi->FileDelete               = ::FileDelete;
-  Ppi->GetFileSize              = ::GetFileSize;
-  Ppi->UploadBlocks             = ::UploadBlocks;
-  Ppi->UploadBlocksOp1          = ::UploadBlocksOp1;
-  Ppi->StartPostWatchdog        = ::StartPostWatchdog;
-  Ppi->Oem1CSetWord             = ::Oem1CSetWord;
-  Ppi->Oem1CClear               = ::Oem1CClear;
-  Ppi->ConfigureSerialConsole   = ::ConfigureSerialConsole;
-  Ppi->SetSerialMux             = ::SetSerialMux;
-  Ppi->SetOem1CState            = ::SetOem1CState;
-  Ppi->GetOem1CState            = ::GetOem1CState;
-  Ppi->ReadBmcSetting           = ::ReadBmcSetting;
-  Ppi->WriteBmcSetting          = ::WriteBmcSetting;
-  Ppi->Oem1CSetWordEx           = ::Oem1CSetWordEx;
-  Ppi->ReportBootStageSecondary = ::ReportBootStageSecondary;
+  CopyMem (&Ppi->OemC1Query, &mSlots, sizeof (mSlots));
 }
 
 }  // namespace Oskel

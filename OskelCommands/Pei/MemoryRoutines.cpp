@@ -9,14 +9,6 @@
 
 namespace Oskel {
 
-namespace {
-
-// Word access that tolerates any alignment and any aliasing; IA32 handles
-// unaligned loads in hardware.
-typedef UINT32 __attribute__ ((may_alias, aligned (1))) UNALIGNED_UINT32;
-
-}  // namespace
-
 VOID OSKEL_INTERNAL
 ZeroMem (
   OUT VOID  *Buffer,
@@ -54,10 +46,6 @@ CopyMem (
   UINT8        *To   = static_cast<UINT8 *>(Destination);
   CONST UINT8  *From = static_cast<CONST UINT8 *>(Source);
 
-  if ((To == From) || (Length == 0)) {
-    return;
-  }
-
   if ((From < To) && (From + Length > To)) {
     while (Length-- != 0) {
       To[Length] = From[Length];
@@ -66,14 +54,8 @@ CopyMem (
     return;
   }
 
-  for ( ; Length >= sizeof (UINT32); Length -= sizeof (UINT32)) {
-    *reinterpret_cast<UNALIGNED_UINT32 *>(To) = *reinterpret_cast<CONST UNALIGNED_UINT32 *>(From);
-    To   += sizeof (UINT32);
-    From += sizeof (UINT32);
-  }
-
-  while (Length-- != 0) {
-    *To++ = *From++;
+  for (UINTN Index = 0; Index < Length; Index++) {
+    To[Index] = From[Index];
   }
 }
 

@@ -35,23 +35,13 @@ struct BmcSetupSettings {
   UINT8                    WatchdogTimeout;     // minutes
 };
 
-struct SetupByte {
-  UINT8 SERIAL_CONSOLE_CONFIG::*Field;
-  UINT16                        Offset;
-};
-
 //
+// Where Setup keeps each byte of SERIAL_CONSOLE_CONFIG, in field order;
 // Spare4 and Spare5 sit in the variable in the opposite order.
 //
-constexpr SetupByte  mSerialConsoleSetupBytes[] = {
-  { &SERIAL_CONSOLE_CONFIG::ConsoleEnable,     2610 },
-  { &SERIAL_CONSOLE_CONFIG::MuxSwitchOption,   2612 },
-  { &SERIAL_CONSOLE_CONFIG::ChannelAccessMode, 2613 },
-  { &SERIAL_CONSOLE_CONFIG::BitRateIndex,      2616 },
-  { &SERIAL_CONSOLE_CONFIG::Spare4,            2619 },
-  { &SERIAL_CONSOLE_CONFIG::Spare5,            2618 },
-  { &SERIAL_CONSOLE_CONFIG::FlowControl,       2622 }
-};
+constexpr UINT16  mSerialConsoleSetupOffsets[] = { 2610, 2612, 2613, 2616, 2619, 2618, 2622 };
+
+static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffsets) / sizeof (UINT16), "one Setup byte per field");
 
 constexpr UINT16  mWatchdogEnableOffset  = 2323;  // two bytes, little-endian
 constexpr UINT16  mWatchdogTimeoutOffset = 2325;
@@ -96,8 +86,9 @@ ReadBmcSetupSettings (
   }
 
   WireReader  Setup (Buffer, sizeof (Buffer));
-  for (CONST SetupByte &Entry : mSerialConsoleSetupBytes) {
-    Settings->SerialConsoleConfig.*Entry.Field = Setup.Byte (Entry.Offset);
+  UINT8  *Config = reinterpret_cast<UINT8 *>(&Settings->SerialConsoleConfig);
+  for (UINTN Index = 0; Index < sizeof (SERIAL_CONSOLE_CONFIG); Index++) {
+    Config[Index] = Setup.Byte (mSerialConsoleSetupOffsets[Index]);
   }
 
   Settings->Spare7          = Setup.Byte (mSpare7Offset);
