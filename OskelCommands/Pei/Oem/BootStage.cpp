@@ -80,10 +80,11 @@ SendStage (
   IN OUT Operation  &Op
   )
 {
-  WireWriter  Request (Op.Scratch (), BMC_SCRATCH_BUFFER_SIZE);
+  UINT8  *Request = Op.Scratch ();
 
-  Request.Byte (OEM_BOOT_STAGE_REPORT).Byte (Op.ArgsAs<UINT8>());
-  return SendScratch (Op, OEM_NETFN_CONTROLLER, OEM_CMD_BOOT_STAGE, Request.Length (), 0, nullptr);
+  Request[0] = OEM_BOOT_STAGE_REPORT;
+  Request[1] = Op.ArgsAs<UINT8>();
+  return SendScratch (Op, OEM_NETFN_CONTROLLER, OEM_CMD_BOOT_STAGE, 2, 0, nullptr);
 }
 
 //
