@@ -49,8 +49,10 @@ SLOTS = [
 ]
 ENTRY = "OskelCommandsPeiEntryPoint"
 SETUP_MARK = "ApplySetupConfiguration"
-# The dispatcher's functions that call a OperationSpec's Check and Exchange.
-STEP_CALLERS = {"Dispatch", "RunWorker", "RunGuarded"}
+# The functions that call through a pointer handed to them: the dispatcher's,
+# which call an OperationSpec's Check and Exchange, and the chunk loop,
+# which calls the chunk step of the transfer that runs it.
+STEP_CALLERS = {"Dispatch", "RunWorker", "RunGuarded", "TransferInChunks"}
 SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
 

@@ -65,11 +65,9 @@ Dispatch (
   IN CONST VOID                *Args
   )
 {
-  IPMI_TRANSPORT_PPI  *Transport;
-  EFI_STATUS          Status;
-  UINT8               BroadcastCount = 0;
-  UINT8               Index;
-  UINT16              Last;
+  EFI_STATUS  Status;
+  UINT8       Count = 0;
+  UINT8       Index;
 
   //
   // Every later step reads the record, so a NULL This is refused here
@@ -89,10 +87,8 @@ Dispatch (
     &Spec
   };
 
-  Transport = This->Transport;
-
   if (Spec.Kind == DispatchKind::Broadcast) {
-    BroadcastCount = GetBmcCount (Op.PeiServices, This);
+    Count = GetBmcCount (Op.PeiServices, This);
   }
 
   Status = CheckBmcInstance (Op.PeiServices, This, BmcInstance);
@@ -100,12 +96,17 @@ Dispatch (
     return Status;
   }
 
+  //
+  // One BMC, or every BMC in turn for a broadcast. An index below the BMC
+  // count is at most FEh, so the end of the loop fits in a byte.
+  //
   Index = *BmcInstance;
-  Last  = Index + 1;
   if (Spec.Kind == DispatchKind::BmcZeroOnly) {
     if (Index != 0) {
       return EFI_UNSUPPORTED;
     }
+
+    Count = 1;
   } else if (Index == ALL_BMCS) {
     if (Spec.Kind == DispatchKind::SingleBmc) {
       return EFI_UNSUPPORTED;
@@ -117,14 +118,12 @@ Dispatch (
     //
     Op.BmcInstance = &Index;
     Index          = 0;
-    Last           = BroadcastCount;
+  } else {
+    Count = Index + 1;
   }
 
-  //
-  // One BMC, or every BMC in turn for a broadcast.
-  //
-  for ( ; Index < Last; Index++) {
-    Status = Transport->SelectBmc (Op.PeiServices, Transport, Index);
+  for ( ; Index < Count; Index++) {
+    Status = This->Transport->SelectBmc (Op.PeiServices, This->Transport, Index);
     if (Status == EFI_SUCCESS) {
       Status = RunWorker (Op, Spec);
     }
@@ -171,18 +170,38 @@ RunWorker (
   return RunGuarded (Op, Spec.Exchange);
 }
 
+namespace {
+
+//
+// One TrackBmcStatus call. Kept out of the guard so that its arguments are
+// not on the stack while the exchange runs.
+//
+[[gnu::noinline]] EFI_STATUS OSKEL_INTERNAL
+TrackBmcStatus (
+  IN Operation  &Op,
+  IN UINT8      *State,
+  IN UINT8      Phase,
+  IN BOOLEAN    DeviceError
+  )
+{
+  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
+
+  return Transport->TrackBmcStatus (Op.PeiServices, Transport, State, Phase, DeviceError);
+}
+
+}  // namespace
+
 EFI_STATUS OSKEL_INTERNAL
 RunGuarded (
   IN OUT Operation     &Op,
   IN OPERATION_STEP    Exchange
   )
 {
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-  EFI_STATUS          Status;
-  UINT8               State;
+  EFI_STATUS  Status;
+  UINT8       State;
 
   State  = 0xFF;
-  Status = Transport->TrackBmcStatus (Op.PeiServices, Transport, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
+  Status = TrackBmcStatus (Op, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
   if ((Op.Force == 0) && ((Status == EFI_INVALID_PARAMETER) || (State == IPMI_BMC_STATE_UNUSABLE))) {
     return (State == IPMI_BMC_STATE_UNUSABLE) ? EFI_DEVICE_ERROR : Status;
   }
@@ -194,13 +213,7 @@ RunGuarded (
     return Status;
   }
 
-  (VOID)Transport->TrackBmcStatus (
-                     Op.PeiServices,
-                     Transport,
-                     &State,
-                     IPMI_TRACK_PHASE_AFTER_COMMAND,
-                     (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE
-                     );
+  (VOID)TrackBmcStatus (Op, &State, IPMI_TRACK_PHASE_AFTER_COMMAND, (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE);
   return Status;
 }
 

@@ -46,6 +46,26 @@ PutUint16Be (
   At[1] = static_cast<UINT8>(Value);
 }
 
+//
+// Multi-byte fields of an answer, read byte by byte; the caller has checked
+// that the answer holds them.
+//
+[[nodiscard]] inline UINT16
+GetUint16Le (
+  IN CONST UINT8  *At
+  )
+{
+  return static_cast<UINT16>(At[0] | (At[1] << 8));
+}
+
+[[nodiscard]] inline UINT32
+GetUint32Le (
+  IN CONST UINT8  *At
+  )
+{
+  return GetUint16Le (At) | (static_cast<UINT32>(GetUint16Le (At + 2)) << 16);
+}
+
 VOID OSKEL_INTERNAL
 PutUint32Le (
   OUT UINT8  *At,

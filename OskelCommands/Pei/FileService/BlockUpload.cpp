@@ -10,6 +10,7 @@
 **/
 
 #include "../BmcCommandsPei.h"
+#include "../Dispatch/ChunkTransfer.h"
 #include "FileService.h"
 
 using namespace Oskel;
@@ -51,12 +52,10 @@ CheckUpload (
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendUploadPiece (
   IN Operation     &Op,
-  IN CONST UINT8   *Piece OPTIONAL,
-  IN UINT8         PieceLength,
-  IN OUT UINT16    *Handle,
-  IN BOOLEAN       MoreData
+  IN OUT Chunk     &Piece
   )
 {
+  CONST UINT8  *Data   = Op.Pointer<CONST UINT8>(UPLOAD_DATA);
   UINT8       *Request = Op.Scratch ();
   UINT8       Length   = 9;
   EFI_STATUS  Status;
@@ -74,24 +73,23 @@ SendUploadPiece (
   }
 
   Request[8] = Op.Uint8 (UPLOAD_VALUE);
-  if (Piece != nullptr) {
-    PutUint16Le (&Request[9], *Handle);
-    Request[11] = MoreData ? UPLOAD_MORE_DATA : 0;
-    CopyMem (&Request[12], Piece, PieceLength);
-    Length = 12 + PieceLength;
+  if (Data != nullptr) {
+    PutUint16Le (&Request[9], Piece.Handle);
+    Request[11] = Piece.Last ? 0 : UPLOAD_MORE_DATA;
+    CopyMem (&Request[12], Data + Piece.Done, Piece.Length);
+    Length = 12 + Piece.Length;
   }
 
   Status = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Length, UPLOAD_RESPONSE_CAPACITY, &Received);
-  if ((Status != EFI_SUCCESS) || !MoreData) {
+  if ((Status != EFI_SUCCESS) || Piece.Last) {
     return Status;
   }
 
-  WireReader  Response (Op.Scratch (), Received);
-  if (!Response.Has (UPLOAD_HANDLE_OFFSET, 1)) {
+  if (Received <= UPLOAD_HANDLE_OFFSET) {
     return EFI_PROTOCOL_ERROR;
   }
 
-  *Handle = Response.Byte (UPLOAD_HANDLE_OFFSET);
+  Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
   return EFI_SUCCESS;
 }
 
@@ -104,34 +102,19 @@ UploadExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8       *Piece     = Op.Pointer<CONST UINT8>(UPLOAD_DATA);
-  UINT32            Remaining;
-  UINT32            PieceLength;
-  UINT16            Handle = 0;
-  EFI_STATUS        Status;
+  CONST UINT32  *Length = Op.Pointer<CONST UINT32>(UPLOAD_LENGTH);
+  UINT32        Total;
 
-  if (Piece == nullptr) {
-    return SendUploadPiece (Op, nullptr, 0, &Handle, FALSE);
+  if (Length == nullptr) {
+    Chunk  Bare = { 0, 0, TRUE, 0, 0 };
+    return SendUploadPiece (Op, Bare);
   }
 
-  Remaining = *Op.Pointer<CONST UINT32>(UPLOAD_LENGTH);
-  if (Remaining == 0) {
+  if (*Length == 0) {
     return Refuse (Op, EFI_INVALID_PARAMETER);
   }
 
-  PieceLength = (Remaining < UPLOAD_FIRST_PIECE_SIZE) ? Remaining : UPLOAD_FIRST_PIECE_SIZE;
-  do {
-    Remaining -= PieceLength;
-    Status     = SendUploadPiece (Op, Piece, static_cast<UINT8>(PieceLength), &Handle, Remaining != 0);
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-
-    Piece      += PieceLength;
-    PieceLength = (Remaining < BMC_CHUNK_SIZE) ? Remaining : BMC_CHUNK_SIZE;
-  } while (Remaining != 0);
-
-  return EFI_SUCCESS;
+  return TransferInChunks (Op, *Length, UPLOAD_FIRST_PIECE_SIZE, SendUploadPiece, &Total);
 }
 
 constexpr OperationSpec  mUploadBlocksSpec = {

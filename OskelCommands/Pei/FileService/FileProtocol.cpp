@@ -9,6 +9,7 @@
 **/
 
 #include "../BmcCommandsPei.h"
+#include "../Dispatch/ChunkTransfer.h"
 #include "FileService.h"
 
 using namespace Oskel;
@@ -112,12 +113,11 @@ SendNamedRequest (
     return Status;
   }
 
-  WireReader  Response (Op.Scratch (), Received);
-  if (!Response.Has (FILE_RESULT_OFFSET, sizeof (UINT32))) {
+  if (Received < FILE_RESULT_OFFSET + sizeof (UINT32)) {
     return EFI_PROTOCOL_ERROR;
   }
 
-  *Value = Response.Uint32Le (FILE_RESULT_OFFSET);
+  *Value = GetUint32Le (Op.Scratch () + FILE_RESULT_OFFSET);
   return EFI_SUCCESS;
 }
 
@@ -168,71 +168,66 @@ CheckRead (
 }
 
 //
-// A chunked read or write, Spec.Variant telling which. *Total receives
-// the bytes the BMC reported, and only when every chunk succeeded.
+// One chunk of a read or a write, Spec.Variant telling which. A chunk
+// counts no more than it asked for, and a read takes no more than the
+// answer actually carries after its count.
 //
 EFI_STATUS OSKEL_INTERNAL
-TransferChunks (
+TransferFileChunk (
+  IN OUT Operation  &Op,
+  IN OUT Chunk      &Piece
+  )
+{
+  CONST BOOLEAN  Reading  = (Op.Spec->Variant == OEM_FILE_READ);
+  UINT8          *Data    = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
+  UINT8          *Request = FileRequest (Op, Op.Spec->Variant);
+  UINT8          Received;
+  UINTN          Taken;
+  EFI_STATUS     Status;
+
+  PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
+  PutUint32Le (&Request[8], Op.Uint32 (TRANSFER_OFFSET) + Piece.Done);
+  if (Reading) {
+    PutUint16Le (&Request[12], Piece.Length);
+    Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Piece.Length, &Received);
+  } else {
+    CopyMem (&Request[12], Data, Piece.Length);
+    Status = SendFileRequest (Op, 12 + Piece.Length, FILE_COUNT_CAPACITY, &Received);
+  }
+
+  if (Status != EFI_SUCCESS) {
+    return Status;
+  }
+
+  if (Received < FILE_READ_DATA_OFFSET) {
+    return EFI_PROTOCOL_ERROR;
+  }
+
+  Taken = GetUint16Le (&Request[FILE_RESULT_OFFSET]);
+  Taken = (Taken < Piece.Length) ? Taken : Piece.Length;
+  if (Reading) {
+    Received -= FILE_READ_DATA_OFFSET;
+    Taken     = (Taken < Received) ? Taken : Received;
+    CopyMem (Data, &Request[FILE_READ_DATA_OFFSET], Taken);
+  }
+
+  Piece.Moved = static_cast<UINT8>(Taken);
+  return EFI_SUCCESS;
+}
+
+//
+// *Total receives the bytes the BMC reported, and only when every chunk
+// succeeded; a write's count is read before the first chunk.
+//
+EFI_STATUS OSKEL_INTERNAL
+TransferFile (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8  SubCommand = Op.Spec->Variant;
-  CONST BOOLEAN Reading   = (SubCommand == OEM_FILE_READ);
-  UINT8        *Data      = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER);
-  UINT32       *Total     = Op.Pointer<UINT32>(Reading ? READ_BYTES_READ : WRITE_COUNT);
-  UINT32       Count      = Reading ? Op.Uint32 (READ_COUNT) : *Total;
-  UINT32       Moved      = 0;
-  UINT32       Done;
-  UINTN        Taken;
-  UINT8        Asked;
-  UINT8        Received;
-  UINT8        *Request;
-  EFI_STATUS   Status;
+  CONST BOOLEAN  Reading = (Op.Spec->Variant == OEM_FILE_READ);
+  UINT32         *Total  = Op.Pointer<UINT32>(Reading ? READ_BYTES_READ : WRITE_COUNT);
 
-  //
-  // Chunk i always covers file offset Offset + 224 i and buffer bytes from
-  // 224 i on, whatever earlier chunks returned: a short chunk leaves the
-  // rest of its stretch of the buffer untouched.
-  //
-  for (Done = 0; Done < Count; Done += Asked) {
-    Asked = (Count - Done < BMC_CHUNK_SIZE) ? static_cast<UINT8>(Count - Done) : BMC_CHUNK_SIZE;
-
-    Request = FileRequest (Op, SubCommand);
-    PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
-    PutUint32Le (&Request[8], Op.Uint32 (TRANSFER_OFFSET) + Done);
-    if (Reading) {
-      PutUint16Le (&Request[12], Asked);
-      Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Asked, &Received);
-    } else {
-      CopyMem (&Request[12], Data + Done, Asked);
-      Status = SendFileRequest (Op, 12 + Asked, FILE_COUNT_CAPACITY, &Received);
-    }
-
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-
-    WireReader  Response (Op.Scratch (), Received);
-    if (!Response.Has (FILE_RESULT_OFFSET, sizeof (UINT16))) {
-      return EFI_PROTOCOL_ERROR;
-    }
-
-    //
-    // A chunk counts no more than it asked for, and a read takes no more
-    // than the answer actually carries after its count.
-    //
-    Taken = Response.Uint16Le (FILE_RESULT_OFFSET);
-    Taken = (Taken < Asked) ? Taken : Asked;
-    if (Reading) {
-      Taken = (Taken < Response.Available (FILE_READ_DATA_OFFSET)) ? Taken : Response.Available (FILE_READ_DATA_OFFSET);
-      CopyMem (Data + Done, Response.At (FILE_READ_DATA_OFFSET), Taken);
-    }
-
-    Moved += static_cast<UINT32>(Taken);
-  }
-
-  *Total = Moved;
-  return EFI_SUCCESS;
+  return TransferInChunks (Op, Reading ? Op.Uint32 (READ_COUNT) : *Total, BMC_CHUNK_SIZE, TransferFileChunk, Total);
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -341,7 +336,7 @@ constexpr OperationSpec  Oskel::mFileOpenSpec = {
 constexpr OperationSpec  Oskel::mFileReadSpec = {
   .Kind      = DispatchKind::SingleBmc,
   .Check     = CheckRead,
-  .Exchange  = TransferChunks,
+  .Exchange  = TransferFile,
   .Arguments = READ_ARGUMENTS,
   .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
   .Variant   = OEM_FILE_READ
@@ -349,7 +344,7 @@ constexpr OperationSpec  Oskel::mFileReadSpec = {
 
 constexpr OperationSpec  Oskel::mFileWriteSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = TransferChunks,
+  .Exchange  = TransferFile,
   .Arguments = WRITE_ARGUMENTS,
   .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
   .Variant   = OEM_FILE_WRITE

@@ -11,7 +11,7 @@
 **/
 
 #include "../BmcCommandsPei.h"
-#include "../Dispatch/Dispatch.h"
+#include "../Dispatch/ChunkTransfer.h"
 
 using namespace Oskel;
 
@@ -39,59 +39,60 @@ CheckRegionLength (
 }
 
 //
-// The chunk loop of both directions; Spec.Command tells them apart. A read
-// chunk asks for its own count and copies at most that many bytes into its
-// stretch of the caller's buffer, even when the transport reports more, so
-// a short chunk leaves the tail of its stretch untouched. *Length is
-// written only when every chunk succeeded.
+// One chunk of either direction; Spec.Command tells them apart. A chunk
+// addresses the region at Offset + Done, wrapping at 64 KiB. A read chunk
+// asks for its own count and copies at most that many bytes into its
+// stretch of the caller's buffer, even when the transport reports more.
+//
+EFI_STATUS OSKEL_INTERNAL
+TransferRegionChunk (
+  IN OUT Operation  &Op,
+  IN OUT Chunk      &Piece
+  )
+{
+  UINT8       *Buffer  = Op.Pointer<UINT8>(REGION_BUFFER) + Piece.Done;
+  UINT8       *Request = Op.Scratch ();
+  EFI_STATUS  Status;
+
+  PutUint16Le (&Request[0], static_cast<UINT16>(Op.Uint16 (REGION_OFFSET) + Piece.Done));
+  Request[2] = Op.Uint8 (REGION_SELECTOR);
+  if (Op.Spec->Command == OEM_CMD_REGION_READ) {
+    Request[3] = Piece.Length;
+    Status     = SendSpecScratch (Op, 4, Piece.Length, &Piece.Moved);
+    if (Status == EFI_SUCCESS) {
+      CopyMem (Buffer, Request, Piece.Moved);
+    }
+
+    return Status;
+  }
+
+  //
+  // A write is acknowledged by its completion code alone and is offered no
+  // response buffer.
+  //
+  CopyMem (&Request[3], Buffer, Piece.Length);
+  Piece.Moved = Piece.Length;
+  return SendSpecScratch (Op, 3 + Piece.Length, 0, nullptr);
+}
+
+//
+// *Length is written only when every chunk succeeded.
 //
 EFI_STATUS OSKEL_INTERNAL
 TransferRegion (
   IN OUT Operation  &Op
   )
 {
-  CONST BOOLEAN  IsRead   = (Op.Spec->Command == OEM_CMD_REGION_READ);
-  UINT16         *Length  = Op.Pointer<UINT16>(REGION_LENGTH);
-  UINT8          *Buffer  = Op.Pointer<UINT8>(REGION_BUFFER);
-  UINT8          *Request = Op.Scratch ();
-  CONST UINTN    Wanted   = *Length;
-  UINT16         Offset   = Op.Uint16 (REGION_OFFSET);
-  UINTN          Total    = 0;
-  UINTN          Position;
-  UINT8          Count;
-  UINT8          Moved;
-  EFI_STATUS     Status;
+  UINT16      *Length = Op.Pointer<UINT16>(REGION_LENGTH);
+  UINT32      Total;
+  EFI_STATUS  Status;
 
-  for (Position = 0; Position < Wanted; Position += BMC_CHUNK_SIZE) {
-    Count = static_cast<UINT8>((Wanted - Position < BMC_CHUNK_SIZE) ? Wanted - Position : BMC_CHUNK_SIZE);
-    PutUint16Le (&Request[0], Offset);
-    Request[2] = Op.Uint8 (REGION_SELECTOR);
-    if (IsRead) {
-      Request[3] = Count;
-      Status     = SendSpecScratch (Op, 4, Count, &Moved);
-      if (Status == EFI_SUCCESS) {
-        CopyMem (Buffer + Position, Request, Moved);
-      }
-    } else {
-      //
-      // A write is acknowledged by its completion code alone and is
-      // offered no response buffer.
-      //
-      CopyMem (&Request[3], Buffer + Position, Count);
-      Status = SendSpecScratch (Op, 3 + Count, 0, nullptr);
-      Moved  = Count;
-    }
-
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-
-    Total += Moved;
-    Offset = static_cast<UINT16>(Offset + BMC_CHUNK_SIZE);
+  Status = TransferInChunks (Op, *Length, BMC_CHUNK_SIZE, TransferRegionChunk, &Total);
+  if (Status == EFI_SUCCESS) {
+    *Length = static_cast<UINT16>(Total);
   }
 
-  *Length = static_cast<UINT16>(Total);
-  return EFI_SUCCESS;
+  return Status;
 }
 
 constexpr OperationSpec  mRegionReadSpec = {
