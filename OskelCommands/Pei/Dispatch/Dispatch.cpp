@@ -87,7 +87,7 @@ Dispatch (
     &Spec
   };
 
-  if (Spec.Kind == DispatchKind::Broadcast) {
+  if ((Spec.Kind != DispatchKind::SingleBmc) && (Spec.Kind != DispatchKind::BmcZeroOnly)) {
     Count = GetBmcCount (Op.PeiServices, This);
   }
 
@@ -101,7 +101,16 @@ Dispatch (
   // count is at most FEh, so the end of the loop fits in a byte.
   //
   Index = *BmcInstance;
-  if (Spec.Kind == DispatchKind::BmcZeroOnly) {
+  if (Spec.Kind >= DispatchKind::EveryBmc) {
+    //
+    // The index was only checked; the worker on BMC i sees one holding i.
+    //
+    Op.BmcInstance = &Index;
+    Index          = 0;
+    if (Spec.Kind == DispatchKind::FirstBmc) {
+      Count = 1;
+    }
+  } else if (Spec.Kind == DispatchKind::BmcZeroOnly) {
     if (Index != 0) {
       return EFI_UNSUPPORTED;
     }

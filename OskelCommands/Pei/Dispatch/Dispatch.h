@@ -26,7 +26,9 @@ namespace Oskel {
 enum class DispatchKind : UINT8 {
   SingleBmc,    // one BMC; ALL_BMCS is refused
   Broadcast,    // one BMC, or every BMC in turn for ALL_BMCS
-  BmcZeroOnly   // BMC 0 alone; any other index is refused
+  BmcZeroOnly,  // BMC 0 alone; any other index is refused
+  EveryBmc,     // every BMC in turn, whichever valid index the caller names
+  FirstBmc      // BMC 0, whichever valid index the caller names
 };
 
 struct Operation;

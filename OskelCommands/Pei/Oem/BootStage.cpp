@@ -83,7 +83,7 @@ SendStage (
   UINT8  *Request = Op.Scratch ();
 
   Request[0] = OEM_BOOT_STAGE_REPORT;
-  Request[1] = Op.ArgsAs<UINT8>();
+  Request[1] = Op.Uint8 (0);
   return SendScratch (Op, OEM_NETFN_CONTROLLER, OEM_CMD_BOOT_STAGE, 2, 0, nullptr);
 }
 
@@ -95,14 +95,6 @@ SendStage (
 // the top of the 64 KiB I/O space is no base either: the writes would wrap
 // onto unrelated low ports.
 //
-[[nodiscard]] UINT16 OSKEL_INTERNAL
-ReadUint16Le (
-  IN CONST UINT8  *Bytes
-  )
-{
-  return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
-}
-
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 GetBmcIoBase (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
@@ -122,8 +114,8 @@ GetBmcIoBase (
   }
 
   for (Hob = static_cast<CONST UINT8 *>(HobList); ; Hob += Length) {
-    Type   = ReadUint16Le (Hob + HOB_TYPE_OFFSET);
-    Length = ReadUint16Le (Hob + HOB_LENGTH_OFFSET);
+    Type   = GetUint16Le (Hob + HOB_TYPE_OFFSET);
+    Length = GetUint16Le (Hob + HOB_LENGTH_OFFSET);
     if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
       return EFI_NOT_FOUND;
     }
@@ -140,7 +132,7 @@ GetBmcIoBase (
     return EFI_NOT_FOUND;
   }
 
-  Base = ReadUint16Le (Hob + Offset);
+  Base = GetUint16Le (Hob + Offset);
   if (Base > 0xFFFF - MailboxSpan ()) {
     return EFI_NOT_FOUND;
   }
@@ -150,36 +142,27 @@ GetBmcIoBase (
 }
 
 //
-// Reports Stage to the BMC already selected, whose index *BmcIndex holds.
-// The command's outcome reaches only the transport's health bookkeeping;
-// the result is that of the last mailbox write.
+// Reports the stage, argument 0, to the BMC already selected, whose index
+// *BmcInstance holds. The command's outcome reaches only the transport's
+// health bookkeeping; the result is that of the last mailbox write.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-ReportStageToBmc (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   Stage,
-  IN UINT8                   *BmcIndex,
-  IN UINT8                   Force
+ReportStage (
+  IN OUT Operation  &Op
   )
 {
-  EFI_STATUS  Status;
-  UINT16      IoBase;
-
-  if (Force > 1) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  Operation  Op = { PeiServices, This, BmcIndex, Force, FALSE, &Stage, nullptr };
+  CONST UINT8  Stage = Op.Uint8 (0);
+  EFI_STATUS   Status;
+  UINT16       IoBase;
 
   (VOID)RunGuarded (Op, SendStage);
 
   //
   // BMC 0 has a fixed mailbox at base 0 on boards without the HOB.
   //
-  Status = GetBmcIoBase (PeiServices, *BmcIndex, &IoBase);
+  Status = GetBmcIoBase (Op.PeiServices, *Op.BmcInstance, &IoBase);
   if (EFI_ERROR (Status)) {
-    if (*BmcIndex != 0) {
+    if (*Op.BmcInstance != 0) {
       return Status;
     }
 
@@ -187,37 +170,40 @@ ReportStageToBmc (
   }
 
   for (CONST MailboxWrite &Write : mMailbox) {
-    Status = WriteIoPort8 (PeiServices, static_cast<UINT16>(IoBase + Write.Offset), Write.IsStage ? Stage : Write.Value);
+    Status = WriteIoPort8 (Op.PeiServices, static_cast<UINT16>(IoBase + Write.Offset), Write.IsStage ? Stage : Write.Value);
   }
 
   return Status;
 }
 
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SelectAndReport (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   Stage,
-  IN UINT8                   Index,
-  IN UINT8                   Force
-  )
-{
-  EFI_STATUS  Status;
+//
+// The index is checked like every operation's, but the report goes to
+// every BMC whatever its value, or to BMC 0 alone for the stages that
+// concern it alone.
+//
+constexpr OperationSpec  mReportToEveryBmcSpec = {
+  .Kind      = DispatchKind::EveryBmc,
+  .Guarded   = FALSE,
+  .Exchange  = ReportStage,
+  .Arguments = 1
+};
 
-  Status = This->Transport->SelectBmc (PeiServices, This->Transport, Index);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
+constexpr OperationSpec  mReportToFirstBmcSpec = {
+  .Kind      = DispatchKind::FirstBmc,
+  .Guarded   = FALSE,
+  .Exchange  = ReportStage,
+  .Arguments = 1
+};
 
-  return ReportStageToBmc (PeiServices, This, Stage, &Index, Force);
-}
+constexpr OperationSpec  mReportToSecondaryBmcSpec = {
+  .Kind      = DispatchKind::SingleBmc,
+  .Guarded   = FALSE,
+  .Exchange  = ReportStage,
+  .Arguments = 1
+};
 
 }  // namespace
 
-//
-// BmcInstance is validated like every operation's, but the report goes to
-// every BMC regardless of its value.
-//
 extern "C" EFI_STATUS EFIAPI
 ReportBootStage (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
@@ -227,38 +213,15 @@ ReportBootStage (
   IN BOOLEAN                 Force
   )
 {
-  EFI_STATUS  Status;
-  UINT8       Count;
-  UINT8       Index;
-
-  if (This == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  if (PeiServices == nullptr) {
-    PeiServices = This->PeiServices;
-  }
-
-  Count  = GetBmcCount (PeiServices, This);
-  Status = CheckBmcInstance (PeiServices, This, BmcInstance);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
+  CONST OperationSpec  *Spec = &mReportToEveryBmcSpec;
 
   for (UINT8 ZeroOnly : mBmcZeroOnlyStages) {
     if (Stage == ZeroOnly) {
-      Count = 1;
+      Spec = &mReportToFirstBmcSpec;
     }
   }
 
-  for (Index = 0; Index < Count; Index++) {
-    Status = SelectAndReport (PeiServices, This, Stage, Index, Force);
-    if (Status != EFI_SUCCESS) {
-      return Status;
-    }
-  }
-
-  return EFI_SUCCESS;
+  return DispatchSlot (*Spec, SLOT_ARGUMENTS (PeiServices, This, Stage, BmcInstance, Force));
 }
 
 //
@@ -271,9 +234,10 @@ ReportBootStageSecondary (
   IN BMC_COMMANDS_PPI        *This
   )
 {
-  EFI_STATUS  Status;
-  VOID        *Installed = nullptr;
-  UINT8       Secondary  = SECONDARY_BMC_INDEX;
+  EFI_STATUS   Status;
+  VOID         *Installed  = nullptr;
+  UINT8        Secondary   = SECONDARY_BMC_INDEX;
+  CONST UINTN  Arguments[] = { BOOT_STAGE_PEI_BMC_COMMANDS };
 
   if (This == nullptr) {
     return EFI_INVALID_PARAMETER;
@@ -292,10 +256,5 @@ ReportBootStageSecondary (
     return EFI_NOT_FOUND;
   }
 
-  Status = CheckBmcInstance (PeiServices, This, &Secondary);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  return SelectAndReport (PeiServices, This, BOOT_STAGE_PEI_BMC_COMMANDS, Secondary, FALSE);
+  return Dispatch (mReportToSecondaryBmcSpec, PeiServices, This, &Secondary, FALSE, Arguments);
 }
