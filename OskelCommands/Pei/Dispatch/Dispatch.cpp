@@ -262,15 +262,10 @@ SendScratch (
   OUT UINT8     *Received OPTIONAL
   )
 {
-  IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
-  EFI_STATUS          Status;
-  UINT8               Length = Capacity;
+  EFI_STATUS  Status;
+  UINT8       Length = Capacity;
 
-  //
-  // The transport is called here directly rather than through Send: this
-  // sits under every chunk of the deepest transfers.
-  //
-  Status = Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Op.Scratch (), RequestLength, Op.Scratch (), &Length);
+  Status = Send (Op, NetFn, Command, Op.Scratch (), RequestLength, Op.Scratch (), &Length);
   if (Received != nullptr) {
     *Received = (Length < Capacity) ? Length : Capacity;
   }
