@@ -158,10 +158,13 @@ struct Operation {
 //
 // Where a slot's arguments lie, PeiServices first, one UINTN each. On IA32
 // the caller of an EFIAPI (cdecl) function has pushed every argument as one
-// 32-bit word, so they already lie in memory in declaration order from the
-// first one up; elsewhere the first arguments come in registers and the
-// slot stores them in a block of its own, which lives until the dispatch
-// returns. No argument of a slot is wider than UINTN.
+// 32-bit word, last first, so they already lie in memory in declaration
+// order, two words above the slot's frame address (the saved frame pointer,
+// then the return address); they belong to the caller's frame, so they stay
+// in place even when the slot hands over by a jump. Elsewhere the first
+// arguments come in registers and the slot stores them all in a block of
+// its own, which lives until the dispatch returns. No argument of a slot is
+// wider than UINTN.
 //
 template <UINTN Count>
 struct SlotArgumentBlock {
@@ -195,20 +198,20 @@ SlotArguments (
 }
 
 //
-// The other arguments are named only so that the two forms read alike.
+// The arguments are named only so that the two forms read alike.
 //
 template <typename... T>
 [[nodiscard]] inline CONST UINTN *
 SlotArgumentsInPlace (
-  IN CONST EFI_PEI_SERVICES  ***First,
+  IN VOID  *FrameAddress,
   IN T...
   )
 {
-  return reinterpret_cast<CONST UINTN *>(First);
+  return static_cast<CONST UINTN *>(FrameAddress) + 2;
 }
 
 #if defined (__i386__)
-#define SLOT_ARGUMENTS(PeiServices, ...)  (Oskel::SlotArgumentsInPlace (&(PeiServices), __VA_ARGS__))
+#define SLOT_ARGUMENTS(...)  (Oskel::SlotArgumentsInPlace (__builtin_frame_address (0), __VA_ARGS__))
 #else
 #define SLOT_ARGUMENTS(...)  (Oskel::SlotArguments (__VA_ARGS__).Words)
 #endif
