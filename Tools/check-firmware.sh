@@ -35,5 +35,11 @@ fi
 text=$(size -A "$obj" | awk '$1 ~ /^\.text/ {s += $2} END {print s + 0}')
 rodata=$(size -A "$obj" | awk '$1 ~ /^\.rodata/ {s += $2} END {print s + 0}')
 echo "firmware object: .text $text bytes, .rodata $rodata bytes"
+# The module runs in place from flash; a change that grows it past the
+# ceiling fails here. The KCS transport's object has its own.
+ceiling=${FLASH_CEILING:-0}
+if [ "$ceiling" -gt 0 ] && [ $((text + rodata)) -gt "$ceiling" ]; then
+  echo "FAIL .text + .rodata $((text + rodata)) bytes, ceiling $ceiling"; fail=1
+fi
 [ "$fail" -eq 0 ] && echo "PASS firmware object check"
 exit "$fail"
