@@ -36,20 +36,13 @@ QueryScratchByte (
   OUT UINT8         *Value
   )
 {
-  EFI_STATUS  Status;
-  UINT8       Received;
+  EFI_STATUS  Status = SpecExchange (Op, RequestLength, 1, 1);
 
-  Status = SendSpecScratch (Op, RequestLength, 1, &Received);
-  if (Status != EFI_SUCCESS) {
-    return Status;
+  if (Status == EFI_SUCCESS) {
+    *Value = Op.Scratch ()[0];
   }
 
-  if (Received == 0) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
-  *Value = Op.Scratch ()[0];
-  return EFI_SUCCESS;
+  return Status;
 }
 
 }  // namespace Oskel

@@ -94,6 +94,7 @@ struct Operation {
   BOOLEAN                   Refused;        // refused after phase 0: phase 1 is not called
   CONST VOID                *Args;          // a slot's: its arguments after This, one UINTN each
   CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
+  UINT8                     Received = 0;   // bytes of the last answer in ScratchBuffer, at most its capacity
 
   template <typename T>
   [[nodiscard]] CONST T &
@@ -227,7 +228,9 @@ DispatchSlot (
 
 //
 // Replaces a NULL PeiServices by the record's, checks the BMC index, picks
-// the BMC or BMCs by Spec.Kind and runs the worker on each.
+// the BMC or BMCs by Spec.Kind and runs the worker on each: the Force
+// check, the Required pointers, the operation's Check, then its Exchange
+// under the guard (or alone for an operation that is not guarded).
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Dispatch (
@@ -240,15 +243,14 @@ Dispatch (
   );
 
 //
-// The worker on the BMC already selected: Force check, the Required
-// pointers, the operation's Check, then its Exchange under the guard (or
-// alone for an operation that is not guarded).
-// Also runs the internal steps of composite operations.
+// A step of a composite operation, dispatched afresh with the PeiServices,
+// This, BmcInstance and Force of the operation in progress.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-RunWorker (
-  IN OUT Operation          &Op,
-  IN CONST OperationSpec    &Spec
+DispatchStep (
+  IN CONST Operation        &Op,
+  IN CONST OperationSpec    &Spec,
+  IN CONST VOID             *Args
   );
 
 //
@@ -307,28 +309,43 @@ Send (
 //
 // One SendCommand whose request is the first RequestLength bytes of
 // ScratchBuffer and whose response lands there too, Capacity bytes at most.
-// *Received is the count the transport reported, clamped to Capacity, so a
-// reader built on it never looks past what this exchange may have written.
+// Op.Received is the count the transport reported, clamped to Capacity, so
+// a reader built on it never looks past what this exchange may have
+// written. A successful answer shorter than Minimum is EFI_PROTOCOL_ERROR:
+// the fields the caller reads next were not sent.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendScratch (
-  IN Operation  &Op,
-  IN UINT8      NetFn,
-  IN UINT8      Command,
-  IN UINT8      RequestLength,
-  IN UINT8      Capacity,
-  OUT UINT8     *Received OPTIONAL
+ScratchExchange (
+  IN OUT Operation  &Op,
+  IN UINT8          NetFn,
+  IN UINT8          Command,
+  IN UINT8          RequestLength,
+  IN UINT8          Capacity,
+  IN UINT8          Minimum
   );
 
 //
-// SendScratch with the operation's own NetFn and Command.
+// ScratchExchange with the operation's own NetFn and Command.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendSpecScratch (
-  IN Operation  &Op,
-  IN UINT8      RequestLength,
-  IN UINT8      Capacity,
-  OUT UINT8     *Received OPTIONAL
+SpecExchange (
+  IN OUT Operation  &Op,
+  IN UINT8          RequestLength,
+  IN UINT8          Capacity,
+  IN UINT8          Minimum
+  );
+
+//
+// ScratchExchange without a minimum; *Received, when given, is Op.Received.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+SendScratch (
+  IN OUT Operation  &Op,
+  IN UINT8          NetFn,
+  IN UINT8          Command,
+  IN UINT8          RequestLength,
+  IN UINT8          Capacity,
+  OUT UINT8         *Received OPTIONAL
   );
 
 //

@@ -59,7 +59,6 @@ SendUploadPiece (
   UINT8       *Request = Op.Scratch ();
   UINT8       Length   = 9;
   EFI_STATUS  Status;
-  UINT8       Received;
 
   //
   // UploadBlocks picks operation 00h or 80h by its last argument; the
@@ -80,17 +79,12 @@ SendUploadPiece (
     Length = 12 + Piece.Length;
   }
 
-  Status = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Length, UPLOAD_RESPONSE_CAPACITY, &Received);
-  if ((Status != EFI_SUCCESS) || Piece.Last) {
-    return Status;
+  Status = ScratchExchange (Op, OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD, Length, UPLOAD_RESPONSE_CAPACITY, Piece.Last ? 0 : UPLOAD_HANDLE_OFFSET + 1);
+  if ((Status == EFI_SUCCESS) && !Piece.Last) {
+    Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
   }
 
-  if (Received <= UPLOAD_HANDLE_OFFSET) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
-  Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
-  return EFI_SUCCESS;
+  return Status;
 }
 
 //

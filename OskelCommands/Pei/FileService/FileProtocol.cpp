@@ -31,15 +31,15 @@ static_assert (FILE_OPEN_NAME_OFFSET + MAX_FILE_NAME_LENGTH <= BMC_SCRATCH_BUFFE
 // Completion codes 0Ah..10h of the file service, in order. Any other
 // completion code is one this module does not know.
 //
-constexpr UINT8       FILE_FIRST_MAPPED_CODE = 0x0A;
-constexpr EFI_STATUS  mFileCodeStatus[]      = {
-  EFI_NOT_FOUND,          // 0Ah
-  EFI_VOLUME_CORRUPTED,   // 0Bh
-  EFI_VOLUME_CORRUPTED,   // 0Ch
-  EFI_BAD_BUFFER_SIZE,    // 0Dh
-  EFI_INVALID_PARAMETER,  // 0Eh
-  EFI_ACCESS_DENIED,      // 0Fh
-  EFI_INVALID_PARAMETER   // 10h
+constexpr UINT8  FILE_FIRST_MAPPED_CODE = 0x0A;
+constexpr UINT8  mFileCodeStatus[]      = {
+  StatusCode (EFI_NOT_FOUND),          // 0Ah
+  StatusCode (EFI_VOLUME_CORRUPTED),   // 0Bh
+  StatusCode (EFI_VOLUME_CORRUPTED),   // 0Ch
+  StatusCode (EFI_BAD_BUFFER_SIZE),    // 0Dh
+  StatusCode (EFI_INVALID_PARAMETER),  // 0Eh
+  StatusCode (EFI_ACCESS_DENIED),      // 0Fh
+  StatusCode (EFI_INVALID_PARAMETER)   // 10h
 };
 
 //
@@ -60,26 +60,27 @@ FileRequest (
 }
 
 //
-// One exchange of the file service over ScratchBuffer. Success and
-// transport errors pass unchanged; a completion code becomes an EFI error,
-// so the result is EFI_SUCCESS exactly when the BMC answered with success.
+// One exchange of the file service over ScratchBuffer, as ScratchExchange
+// makes it. Success and transport errors pass unchanged; a completion code
+// becomes an EFI error, so the result is EFI_SUCCESS exactly when the BMC
+// answered with success and at least Minimum bytes.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 SendFileRequest (
   IN Operation  &Op,
   IN UINT8      RequestLength,
   IN UINT8      Capacity,
-  OUT UINT8     *Received OPTIONAL
+  IN UINT8      Minimum
   )
 {
-  EFI_STATUS  Result = SendScratch (Op, OEM_NETFN_GROUP, OEM_CMD_FILE_SERVICE, RequestLength, Capacity, Received);
+  EFI_STATUS  Result = ScratchExchange (Op, OEM_NETFN_GROUP, OEM_CMD_FILE_SERVICE, RequestLength, Capacity, Minimum);
 
   if ((Result == EFI_SUCCESS) || EFI_ERROR (Result)) {
     return Result;
   }
 
-  if ((Result >= FILE_FIRST_MAPPED_CODE) && (Result - FILE_FIRST_MAPPED_CODE < sizeof (mFileCodeStatus) / sizeof (mFileCodeStatus[0]))) {
-    return mFileCodeStatus[Result - FILE_FIRST_MAPPED_CODE];
+  if ((Result >= FILE_FIRST_MAPPED_CODE) && (Result - FILE_FIRST_MAPPED_CODE < sizeof (mFileCodeStatus))) {
+    return StatusFromCode (mFileCodeStatus[Result - FILE_FIRST_MAPPED_CODE]);
   }
 
   return EFI_BMC_UNEXPECTED_CODE;
@@ -100,25 +101,21 @@ SendNamedRequest (
   OUT UINT32      *Value OPTIONAL
   )
 {
-  EFI_STATUS  Status;
-  UINT8       Received;
+  CONST UINT8  Capacity = (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY;
+  EFI_STATUS   Status;
 
   //
   // Every caller has held NameLength to MAX_FILE_NAME_LENGTH, so the name
-  // fits behind the longest fields.
+  // fits behind the longest fields. An answer must carry the value it is
+  // asked for, so the capacity is also the minimum.
   //
   CopyMem (Op.Scratch () + Length, Name, NameLength);
-  Status = SendFileRequest (Op, Length + NameLength, (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY, &Received);
-  if ((Status != EFI_SUCCESS) || (Value == nullptr)) {
-    return Status;
+  Status = SendFileRequest (Op, Length + NameLength, Capacity, (Value != nullptr) ? Capacity : 0);
+  if ((Status == EFI_SUCCESS) && (Value != nullptr)) {
+    *Value = GetUint32Le (Op.Scratch () + FILE_RESULT_OFFSET);
   }
 
-  if (Received < FILE_RESULT_OFFSET + sizeof (UINT32)) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
-  *Value = GetUint32Le (Op.Scratch () + FILE_RESULT_OFFSET);
-  return EFI_SUCCESS;
+  return Status;
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -181,7 +178,6 @@ TransferFileChunk (
   CONST BOOLEAN  Reading  = (Op.Spec->Variant == OEM_FILE_READ);
   UINT8          *Data    = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
   UINT8          *Request = FileRequest (Op, Op.Spec->Variant);
-  UINT8          Received;
   UINTN          Taken;
   EFI_STATUS     Status;
 
@@ -189,25 +185,22 @@ TransferFileChunk (
   PutUint32Le (&Request[8], Op.Uint32 (TRANSFER_OFFSET) + Piece.Done);
   if (Reading) {
     PutUint16Le (&Request[12], Piece.Length);
-    Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Piece.Length, &Received);
+    Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Piece.Length, FILE_READ_DATA_OFFSET);
   } else {
     CopyMem (&Request[12], Data, Piece.Length);
-    Status = SendFileRequest (Op, 12 + Piece.Length, FILE_COUNT_CAPACITY, &Received);
+    Status = SendFileRequest (Op, 12 + Piece.Length, FILE_COUNT_CAPACITY, FILE_COUNT_CAPACITY);
   }
 
   if (Status != EFI_SUCCESS) {
     return Status;
   }
 
-  if (Received < FILE_READ_DATA_OFFSET) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
   Taken = GetUint16Le (&Request[FILE_RESULT_OFFSET]);
   Taken = (Taken < Piece.Length) ? Taken : Piece.Length;
   if (Reading) {
-    Received -= FILE_READ_DATA_OFFSET;
-    Taken     = (Taken < Received) ? Taken : Received;
+    UINTN  Carried = Op.Received - FILE_READ_DATA_OFFSET;
+
+    Taken = (Taken < Carried) ? Taken : Carried;
     CopyMem (Data, &Request[FILE_READ_DATA_OFFSET], Taken);
   }
 
@@ -246,7 +239,7 @@ CloseExchange (
   UINT8  *Request = FileRequest (Op, OEM_FILE_CLOSE);
 
   PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
-  return SendFileRequest (Op, 8, FILE_ACK_CAPACITY, nullptr);
+  return SendFileRequest (Op, 8, FILE_ACK_CAPACITY, 0);
 }
 
 //
@@ -291,12 +284,11 @@ NamedExchange (
 
     NameLength = *NameBytes;
   } else {
-    File = FindKnownFile (Id);
+    File = FindKnownFile (Id, &Name);
     if (File == nullptr) {
       return Refuse (Op, EFI_INVALID_PARAMETER);
     }
 
-    Name       = File->Name;
     NameLength = File->NameLength;
   }
 

@@ -52,25 +52,28 @@ extern CONST OperationSpec  mFileCloseSpec;
 //
 // A well-known BMC file: the name that the file commands carry and the
 // parameters that a whole-file transfer opens it with. The BMC interprets
-// the open bytes; this module only carries them.
+// the open bytes; this module only carries them. The rows are constants in
+// flash, so every field is a byte: the default size is stored little-endian
+// and read with GetUint32Le, and the names lie back to back in one string.
 //
 struct KnownFile {
-  CONST CHAR8  *Name;         // sent without terminator
-  UINT32       DefaultSize;   // FileSize of the open when the caller gives none
-  UINT8        Id;
-  UINT8        NameLength;
-  UINT8        OpenFlag;
-  UINT8        OpenMode[2];   // by AccessMode: reading, writing
-  UINT8        FileClass;
+  UINT8    Id;
+  UINT8    NameLength;      // sent without terminator
+  UINT8    OpenFlag;
+  UINT8    OpenMode[2];     // by AccessMode: reading, writing
+  UINT8    FileClass;
+  UINT8    DefaultSize[4];  // FileSize of the open when the caller gives none
 };
 
 //
-// The row of a well-known file id; NULL for an id without one (the
-// caller-named id KNOWN_FILE_CALLER_NAMED included).
+// The row of a well-known file id and, in *Name, where its name starts;
+// NULL for an id without one (the caller-named id KNOWN_FILE_CALLER_NAMED
+// included).
 //
 [[nodiscard]] CONST KnownFile * OSKEL_INTERNAL
 FindKnownFile (
-  IN UINT8  Id
+  IN UINT8          Id,
+  OUT CONST CHAR8   **Name
   );
 
 //

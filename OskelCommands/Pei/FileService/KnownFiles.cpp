@@ -12,40 +12,121 @@ using namespace Oskel;
 
 namespace {
 
-template <UINTN N>
-constexpr KnownFile
-KnownFileRow (
-  IN UINT8        Id,
-  IN CONST CHAR8  (&Name)[N],
-  IN UINT32       DefaultSize,
-  IN UINT8        OpenFlag,
-  IN UINT8        ReadOpenMode,
-  IN UINT8        WriteOpenMode,
-  IN UINT8        FileClass
+//
+// The table as written: id, name, default FileSize, OpenFlag, OpenMode when
+// reading and when writing, FileClass. Only the packed form below is
+// stored in the module.
+//
+struct KnownFileSource {
+  UINT8        Id;
+  CONST CHAR8  *Name;
+  UINT32       DefaultSize;
+  UINT8        OpenFlag;
+  UINT8        ReadOpenMode;
+  UINT8        WriteOpenMode;
+  UINT8        FileClass;
+};
+
+constexpr KnownFileSource  mKnownFileSource[] = {
+  { KNOWN_FILE_SMBIOS_TABLE,           "smbios-table",           0x19000, 0, 3, 3, 0x14 },
+  { KNOWN_FILE_PAP_PASSWORD,           "pap-password",           0x40,    0, 3, 3, 0x14 },
+  { KNOWN_FILE_WHEA_DATA,              "whea-data",              0x2000,  0, 3, 3, 0x14 },
+  { KNOWN_FILE_SLP2_DATA,              "slp2-data",              0x400,   0, 3, 3, 0x14 },
+  { KNOWN_FILE_BIOS_CONFIG_RAW,        "bios-config-raw",        0x32,    0, 3, 1, 0x0B },
+  { KNOWN_FILE_CONFIG_LOG,             "config_log",             0x2000,  1, 3, 3, 0x0B },
+  { KNOWN_FILE_CONFIG,                 "config",                 0x4000,  1, 3, 3, 0x0B },
+  { KNOWN_FILE_CATERR_MSR_DUMP,        "caterr-msr-dump",        0x80,    1, 3, 3, 0x14 },
+  { KNOWN_FILE_UEFI_THERMAL_TABLE,     "uefi-thermal-table",     0x320,   0, 3, 3, 0x14 },
+  { KNOWN_FILE_UEFI_CHIPSET_REGISTERS, "uefi-chipset-registers", 0x3000,  0, 3, 3, 0x14 },
+  { KNOWN_FILE_UEFI_TCL_IN,            "uefi-tcl.in",            0x1000,  0, 3, 3, 0x14 },
+  { KNOWN_FILE_UEFI_ERR_LOG,           "uefi-err.log",           0x3000,  0, 3, 3, 0x14 },
+};
+
+constexpr UINTN  KNOWN_FILE_COUNT = sizeof (mKnownFileSource) / sizeof (mKnownFileSource[0]);
+
+[[nodiscard]] constexpr UINTN
+NameLength (
+  IN CONST CHAR8  *Name
   )
 {
-  static_assert (N - 1 <= MAX_FILE_NAME_LENGTH, "a file name travels in one open request");
-  return { Name, DefaultSize, Id, static_cast<UINT8>(N - 1), OpenFlag, { ReadOpenMode, WriteOpenMode }, FileClass };
+  UINTN  Length = 0;
+
+  while (Name[Length] != '\0') {
+    Length++;
+  }
+
+  return Length;
+}
+
+[[nodiscard]] constexpr UINTN
+KnownFileNameBytes (
+  VOID
+  )
+{
+  UINTN  Total = 0;
+
+  for (CONST KnownFileSource &Source : mKnownFileSource) {
+    Total += NameLength (Source.Name);
+  }
+
+  return Total;
 }
 
 //
-// Id, name, default FileSize, OpenFlag, OpenMode when reading and when
-// writing, FileClass.
+// The rows, then every name without terminator, back to back in row order.
 //
-constexpr KnownFile  mKnownFileTable[] = {
-  KnownFileRow (KNOWN_FILE_SMBIOS_TABLE,           "smbios-table",           0x19000, 0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_PAP_PASSWORD,           "pap-password",           0x40,    0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_WHEA_DATA,              "whea-data",              0x2000,  0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_SLP2_DATA,              "slp2-data",              0x400,   0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_BIOS_CONFIG_RAW,        "bios-config-raw",        0x32,    0, 3, 1, 0x0B),
-  KnownFileRow (KNOWN_FILE_CONFIG_LOG,             "config_log",             0x2000,  1, 3, 3, 0x0B),
-  KnownFileRow (KNOWN_FILE_CONFIG,                 "config",                 0x4000,  1, 3, 3, 0x0B),
-  KnownFileRow (KNOWN_FILE_CATERR_MSR_DUMP,        "caterr-msr-dump",        0x80,    1, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_UEFI_THERMAL_TABLE,     "uefi-thermal-table",     0x320,   0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_UEFI_CHIPSET_REGISTERS, "uefi-chipset-registers", 0x3000,  0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_UEFI_TCL_IN,            "uefi-tcl.in",            0x1000,  0, 3, 3, 0x14),
-  KnownFileRow (KNOWN_FILE_UEFI_ERR_LOG,           "uefi-err.log",           0x3000,  0, 3, 3, 0x14),
+struct KnownFileBlock {
+  KnownFile    Rows[KNOWN_FILE_COUNT];
+  CHAR8        Names[KnownFileNameBytes ()];
 };
+
+[[nodiscard]] constexpr KnownFileBlock
+PackKnownFiles (
+  VOID
+  )
+{
+  KnownFileBlock  Block = {};
+  UINTN           Next  = 0;
+
+  for (UINTN Index = 0; Index < KNOWN_FILE_COUNT; Index++) {
+    CONST KnownFileSource  &Source = mKnownFileSource[Index];
+    KnownFile              &Row    = Block.Rows[Index];
+
+    Row.Id          = Source.Id;
+    Row.NameLength  = static_cast<UINT8>(NameLength (Source.Name));
+    Row.OpenFlag    = Source.OpenFlag;
+    Row.OpenMode[0] = Source.ReadOpenMode;
+    Row.OpenMode[1] = Source.WriteOpenMode;
+    Row.FileClass   = Source.FileClass;
+    for (UINTN Byte = 0; Byte < sizeof (Row.DefaultSize); Byte++) {
+      Row.DefaultSize[Byte] = static_cast<UINT8>(Source.DefaultSize >> (8 * Byte));
+    }
+
+    for (UINTN Char = 0; Char < Row.NameLength; Char++) {
+      Block.Names[Next++] = Source.Name[Char];
+    }
+  }
+
+  return Block;
+}
+
+[[nodiscard]] constexpr BOOLEAN
+KnownFileNamesFit (
+  VOID
+  )
+{
+  for (CONST KnownFileSource &Source : mKnownFileSource) {
+    if (NameLength (Source.Name) > MAX_FILE_NAME_LENGTH) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+static_assert (KnownFileNamesFit (), "a file name travels in one open request");
+
+constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 
 //
 // Arguments of ReadKnownFile and WriteKnownFile, in slot order; from the
@@ -67,7 +148,8 @@ KnownFileExchange (
   CONST UINT8          AccessMode = Op.Spec->Variant;
   CONST UINT8          Last       = Op.Spec->Arguments - 1;
   CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
-  CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID));
+  CONST CHAR8          *Name;
+  CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID), &Name);
   CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? mFileWriteSpec : mFileReadSpec;
   UINT32               Handle;
   EFI_STATUS           Status;
@@ -77,15 +159,15 @@ KnownFileExchange (
     return Refuse (Op, EFI_INVALID_PARAMETER);
   }
 
-  Step[OPEN_NAME]        = reinterpret_cast<UINTN>(File->Name);
+  Step[OPEN_NAME]        = reinterpret_cast<UINTN>(Name);
   Step[OPEN_NAME_LENGTH] = File->NameLength;
   Step[OPEN_FLAG]        = File->OpenFlag;
   Step[OPEN_MODE]        = File->OpenMode[AccessMode];
-  Step[OPEN_FILE_SIZE]   = (Size != nullptr) ? *Size : File->DefaultSize;
+  Step[OPEN_FILE_SIZE]   = (Size != nullptr) ? *Size : GetUint32Le (File->DefaultSize);
   Step[OPEN_ACCESS_MODE] = AccessMode;
   Step[OPEN_FILE_CLASS]  = File->FileClass;
   Step[OPEN_HANDLE]      = reinterpret_cast<UINTN>(&Handle);
-  Status                 = Dispatch (mFileOpenSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
+  Status                 = DispatchStep (Op, mFileOpenSpec, Step);
   if (Status != EFI_SUCCESS) {
     //
     // Nothing is open, so there is nothing to close, and the open has
@@ -102,13 +184,13 @@ KnownFileExchange (
     Step[Index] = Op.Argument (Index);
   }
 
-  Status = Dispatch (Transfer, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
+  Status = DispatchStep (Op, Transfer, Step);
 
   //
   // The handle is released whatever the transfer did; a failed close
   // leaves the caller nothing to act on, so the transfer's status stands.
   //
-  (VOID)Dispatch (mFileCloseSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Step);
+  (VOID)DispatchStep (Op, mFileCloseSpec, Step);
   return Status;
 }
 
@@ -132,13 +214,19 @@ constexpr OperationSpec  mWriteKnownFileSpec = {
 
 CONST KnownFile * OSKEL_INTERNAL
 Oskel::FindKnownFile (
-  IN UINT8  Id
+  IN UINT8          Id,
+  OUT CONST CHAR8   **Name
   )
 {
-  for (CONST KnownFile &File : mKnownFileTable) {
+  CONST CHAR8  *Names = mKnownFiles.Names;
+
+  for (CONST KnownFile &File : mKnownFiles.Rows) {
     if (File.Id == Id) {
+      *Name = Names;
       return &File;
     }
+
+    Names += File.NameLength;
   }
 
   return nullptr;

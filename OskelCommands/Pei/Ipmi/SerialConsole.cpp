@@ -44,15 +44,15 @@ constexpr UINT8  mMuxStatusCapacity         = 1;
 // maps 80h alone. Channel access maps 82h and 83h, of the Get as well as
 // the Set request. Any other code passes through unchanged.
 //
-constexpr EFI_STATUS  mSerialParameterCodes[] = {
-  EFI_UNSUPPORTED,      // 80h parameter not supported
-  EFI_ALREADY_STARTED,  // 81h set in progress
-  EFI_ACCESS_DENIED,    // 82h read-only parameter
-  EFI_ACCESS_DENIED     // 83h write-only parameter
+constexpr UINT8  mSerialParameterCodes[] = {
+  StatusCode (EFI_UNSUPPORTED),      // 80h parameter not supported
+  StatusCode (EFI_ALREADY_STARTED),  // 81h set in progress
+  StatusCode (EFI_ACCESS_DENIED),    // 82h read-only parameter
+  StatusCode (EFI_ACCESS_DENIED)     // 83h write-only parameter
 };
 
 constexpr UINT8  mGetSerialParameterCodes = 1;
-constexpr UINT8  mSetSerialParameterCodes = sizeof (mSerialParameterCodes) / sizeof (mSerialParameterCodes[0]);
+constexpr UINT8  mSetSerialParameterCodes = sizeof (mSerialParameterCodes);
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 MapSerialParameterCode (
@@ -61,7 +61,7 @@ MapSerialParameterCode (
   )
 {
   if ((Status >= IPMI_CC_PARAMETER_NOT_SUPPORTED) && (Status - IPMI_CC_PARAMETER_NOT_SUPPORTED < Count)) {
-    return mSerialParameterCodes[Status - IPMI_CC_PARAMETER_NOT_SUPPORTED];
+    return StatusFromCode (mSerialParameterCodes[Status - IPMI_CC_PARAMETER_NOT_SUPPORTED]);
   }
 
   return Status;
@@ -78,26 +78,6 @@ struct StepArgs {
   UINT8    *Data;
 };
 
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckChannel (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.ArgsAs<StepArgs>().Channel > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-//
-// Modes above 3 are no IPMI access mode, and above 7 they would spill into
-// the authentication and selector bits of Set Channel Access.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckAccessMode (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.ArgsAs<StepArgs>().Mode > IPMI_CHANNEL_ACCESS_MODE_SHARED) ? EFI_INVALID_PARAMETER : CheckChannel (Op);
-}
-
 //
 // One guard around the whole scan. A channel whose query fails is skipped;
 // when none is serial, the result is the last query's failure, or
@@ -110,17 +90,14 @@ ScanForSerialChannel (
 {
   UINT8       *Answer = Op.Scratch ();
   EFI_STATUS  Status  = EFI_NOT_FOUND;
-  UINT8       Received;
 
+  //
+  // An answer without the medium type counts as a failed query.
+  //
   for (UINT8 Number = IPMI_SERIAL_CHANNEL_SCAN_FIRST; Number <= IPMI_SERIAL_CHANNEL_SCAN_LAST; Number++) {
     Answer[0] = Number;
-    Status    = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO, 1, mChannelInfoCapacity, &Received);
+    Status    = ScratchExchange (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO, 1, mChannelInfoCapacity, 2);
     if (Status != EFI_SUCCESS) {
-      continue;
-    }
-
-    if (Received < 2) {
-      Status = EFI_PROTOCOL_ERROR;
       continue;
     }
 
@@ -132,10 +109,6 @@ ScanForSerialChannel (
 
   return (Status == EFI_SUCCESS) ? EFI_NOT_FOUND : Status;
 }
-
-constexpr OperationSpec  mFindSerialChannelSpec = {
-  .Exchange = ScanForSerialChannel
-};
 
 //
 // The answer is the parameter revision, then the data. Fewer than the two
@@ -149,7 +122,6 @@ ReadMuxSwitchControl (
 {
   UINT8       *Request = Op.Scratch ();
   EFI_STATUS  Status;
-  UINT8       Received;
 
   //
   // Bit 7 of the channel byte clear: the parameter's data, not only its
@@ -159,24 +131,15 @@ ReadMuxSwitchControl (
   Request[1] = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
   Request[2] = 0;
   Request[3] = 0;
-  Status     = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_GET_SERIAL_MODEM_CONFIG, 4, mSerialParameterCapacity, &Received);
+  Status     = ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_GET_SERIAL_MODEM_CONFIG, 4, mSerialParameterCapacity, 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH);
   Status     = MapSerialParameterCode (Status, mGetSerialParameterCodes);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
 
-  if (Received < 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH) {
-    return EFI_PROTOCOL_ERROR;
-  }
-
   CopyMem (Op.ArgsAs<StepArgs>().Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
   return EFI_SUCCESS;
 }
-
-constexpr OperationSpec  mGetMuxSwitchControlSpec = {
-  .Check    = CheckChannel,
-  .Exchange = ReadMuxSwitchControl
-};
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 WriteSerialModemParameter (
@@ -191,15 +154,10 @@ WriteSerialModemParameter (
   Request[2] = Args.Data[0];
   Request[3] = Args.Data[1];
   return MapSerialParameterCode (
-           SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_CONFIG, 4, 0, nullptr),
+           ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_CONFIG, 4, 0, 0),
            mSetSerialParameterCodes
            );
 }
-
-constexpr OperationSpec  mSetSerialModemParameterSpec = {
-  .Check    = CheckChannel,
-  .Exchange = WriteSerialModemParameter
-};
 
 //
 // Reads the setting, then writes it back with the new access mode: the
@@ -214,22 +172,17 @@ WriteChannelAccessMode (
   CONST StepArgs  &Args    = Op.ArgsAs<StepArgs>();
   UINT8           *Request = Op.Scratch ();
   EFI_STATUS      Status;
-  UINT8           Received;
   UINT8           Access;
 
   Request[0] = Args.Channel;
   Request[1] = Args.Selector;
-  Status     = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS, 2, mChannelAccessCapacity, &Received);
+  Status     = ScratchExchange (Op, IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS, 2, mChannelAccessCapacity, 2);
   if (Status == EFI_SUCCESS) {
-    if (Received < 2) {
-      return EFI_PROTOCOL_ERROR;
-    }
-
     Access     = Request[0];
     Request[2] = Request[1] & IPMI_CHANNEL_ACCESS_PRIVILEGE_BITS;
     Request[1] = static_cast<UINT8>(Args.Selector | (Access & IPMI_CHANNEL_ACCESS_AUTH_BITS) | Args.Mode);
     Request[0] = Args.Channel;
-    Status     = SendScratch (Op, IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS, 3, 0, nullptr);
+    Status     = ScratchExchange (Op, IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS, 3, 0, 0);
   }
 
   if ((Status == IPMI_CC_CHANNEL_ACCESS_REFUSED) || (Status == IPMI_CC_ACCESS_MODE_UNSUPPORTED)) {
@@ -238,11 +191,6 @@ WriteChannelAccessMode (
 
   return Status;
 }
-
-constexpr OperationSpec  mSetChannelAccessModeSpec = {
-  .Check    = CheckAccessMode,
-  .Exchange = WriteChannelAccessMode
-};
 
 //
 // Arguments of SetSerialMux, in slot order.
@@ -266,17 +214,12 @@ ExchangeSerialMux (
 {
   UINT8       *Request = Op.Scratch ();
   EFI_STATUS  Status;
-  UINT8       Received;
 
   Request[0] = Op.Uint8 (MUX_CHANNEL);
   Request[1] = Op.Uint8 (MUX_SETTING);
-  Status     = SendScratch (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_MUX, 2, mMuxStatusCapacity, &Received);
+  Status     = ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_MUX, 2, mMuxStatusCapacity, mMuxStatusCapacity);
   if (Status != EFI_SUCCESS) {
     return Status;
-  }
-
-  if (Received == 0) {
-    return EFI_PROTOCOL_ERROR;
   }
 
   *Op.Pointer<UINT8>(MUX_STATUS) = Request[0];
@@ -292,24 +235,29 @@ constexpr OperationSpec  mSetSerialMuxSpec = {
 };
 
 //
-// Runs one step on the BMC already selected, again while the transport
-// answers EFI_BMC_RETRY.
+// Runs one step on the BMC already selected, under a guard of its own, and
+// again while the transport answers EFI_BMC_RETRY. The step's argument
+// checks come first: a channel above 15, and an access mode above 3, which
+// is no IPMI access mode and above 7 would spill into the authentication
+// and selector bits of Set Channel Access. The steps that take no mode
+// carry 0 there.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 RunStep (
-  IN CONST Operation        &Op,
-  IN CONST OperationSpec    &Spec,
-  IN CONST StepArgs         &Args
+  IN OUT Operation    &Step,
+  IN OPERATION_STEP   Exchange
   )
 {
-  EFI_STATUS  Status;
-  UINT8       Try = 0;
+  CONST StepArgs  &Args = Step.ArgsAs<StepArgs>();
+  EFI_STATUS      Status;
+  UINT8           Try = 0;
+
+  if ((Args.Channel > IPMI_CHANNEL_NUMBER_MAX) || (Args.Mode > IPMI_CHANNEL_ACCESS_MODE_SHARED)) {
+    return EFI_INVALID_PARAMETER;
+  }
 
   do {
-    Operation  Step = Op;
-
-    Step.Args = &Args;
-    Status    = RunWorker (Step, Spec);
+    Status = RunGuarded (Step, Exchange);
   } while ((Status == EFI_BMC_RETRY) && (++Try < mStepTries));
 
   return Status;
@@ -323,20 +271,28 @@ ConfigureSerialConsoleSteps (
   CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Pointer<CONST SERIAL_CONSOLE_CONFIG>(0);
   EFI_STATUS                   Status;
   UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { IPMI_CHANNEL_NONE, 0 };
-  StepArgs                     Step = { 0, 0, 0, Data };
+  StepArgs                     Args = { 0, 0, 0, Data };
+
+  //
+  // The steps see StepArgs as their arguments; Op itself stays as the
+  // dispatch made it, for the next BMC of a broadcast.
+  //
+  Operation  Step = Op;
+
+  Step.Args = &Args;
 
   //
   // After three retries the channel is still FFh, which the next step
   // refuses.
   //
-  Status = RunStep (Op, mFindSerialChannelSpec, Step);
+  Status = RunStep (Step, ScanForSerialChannel);
   if ((Status != EFI_SUCCESS) && (Status != EFI_BMC_RETRY)) {
     return Status;
   }
 
-  Step.Channel = Data[0];
+  Args.Channel = Data[0];
   Data[0]      = 0;
-  Status       = RunStep (Op, mGetMuxSwitchControlSpec, Step);
+  Status       = RunStep (Step, ReadMuxSwitchControl);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -351,14 +307,15 @@ ConfigureSerialConsoleSteps (
     Data[1] &= static_cast<UINT8>(~IPMI_SERIAL_MUX_SWITCH_OPTION);
   }
 
-  Step.Selector = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
-  (VOID)RunStep (Op, mSetSerialModemParameterSpec, Step);
+  Args.Selector = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
+  (VOID)RunStep (Step, WriteSerialModemParameter);
 
-  Step.Mode     = Config.ChannelAccessMode;
-  Step.Selector = IPMI_CHANNEL_ACCESS_VOLATILE;
-  (VOID)RunStep (Op, mSetChannelAccessModeSpec, Step);
-  Step.Selector = IPMI_CHANNEL_ACCESS_NON_VOLATILE;
-  Status        = RunStep (Op, mSetChannelAccessModeSpec, Step);
+  Args.Mode     = Config.ChannelAccessMode;
+  Args.Selector = IPMI_CHANNEL_ACCESS_VOLATILE;
+  (VOID)RunStep (Step, WriteChannelAccessMode);
+  Args.Selector = IPMI_CHANNEL_ACCESS_NON_VOLATILE;
+  Status        = RunStep (Step, WriteChannelAccessMode);
+  Args.Mode     = 0;
 
   if ((Config.ConsoleEnable == 0) || (Config.MuxSwitchOption == 0) || (Config.ChannelAccessMode == 0)) {
     return Status;
@@ -371,9 +328,9 @@ ConfigureSerialConsoleSteps (
   if ((Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_PRE_BOOT) &&
       (Config.ChannelAccessMode != IPMI_CHANNEL_ACCESS_MODE_ALWAYS))
   {
-    CONST UINTN  HandOver[] = { Step.Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
+    CONST UINTN  HandOver[] = { Args.Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
     for (UINT8 Try = 0; Try < mMuxHandOverTries; Try++) {
-      Status = Dispatch (mSetSerialMuxSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, HandOver);
+      Status = DispatchStep (Op, mSetSerialMuxSpec, HandOver);
       if ((Status == EFI_SUCCESS) && ((Data[0] & IPMI_SERIAL_MUX_HELD_BY_BMC) == 0)) {
         break;
       }
@@ -382,8 +339,8 @@ ConfigureSerialConsoleSteps (
 
   Data[0]       = (Config.FlowControl != 0) ? IPMI_SERIAL_FLOW_CONTROL_XON_XOFF : 0;
   Data[1]       = static_cast<UINT8>(Config.BitRateIndex + IPMI_SERIAL_BIT_RATE_9600);
-  Step.Selector = IPMI_SERIAL_PARAMETER_MESSAGING_COMM_SETTINGS;
-  return RunStep (Op, mSetSerialModemParameterSpec, Step);
+  Args.Selector = IPMI_SERIAL_PARAMETER_MESSAGING_COMM_SETTINGS;
+  return RunStep (Step, WriteSerialModemParameter);
 }
 
 constexpr OperationSpec  mConfigureSerialConsoleSpec = {

@@ -50,7 +50,7 @@ SendRetried (
 
   for (UINT8 Attempts = 0; (Status == EFI_BMC_RETRY) && (Attempts < Limit); Attempts++) {
     CopyMem (Op.Scratch (), Request, Length);
-    Status = SendSpecScratch (Op, Length, 0, nullptr);
+    Status = SpecExchange (Op, Length, 0, 0);
     if (Status == EFI_NOT_READY) {
       Status = EFI_BMC_RETRY;
       Limit  = OEM_1C_NOT_READY_LIMIT;
@@ -144,7 +144,7 @@ SetStateUnlessHeld (
   UINT32       Held   = 0;
   CONST UINTN  Read[] = { reinterpret_cast<UINTN>(&Held) };
 
-  Status = Dispatch (mGetOem1CStateSpec, Op.PeiServices, Op.This, Op.BmcInstance, Op.Force, Read);
+  Status = DispatchStep (Op, mGetOem1CStateSpec, Read);
   if ((Status == EFI_SUCCESS) && (Held == Op.Uint32 (0))) {
     return EFI_SUCCESS;
   }

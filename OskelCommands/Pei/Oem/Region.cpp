@@ -58,7 +58,8 @@ TransferRegionChunk (
   Request[2] = Op.Uint8 (REGION_SELECTOR);
   if (Op.Spec->Command == OEM_CMD_REGION_READ) {
     Request[3] = Piece.Length;
-    Status     = SendSpecScratch (Op, 4, Piece.Length, &Piece.Moved);
+    Status     = SpecExchange (Op, 4, Piece.Length, 0);
+    Piece.Moved = Op.Received;
     if (Status == EFI_SUCCESS) {
       CopyMem (Buffer, Request, Piece.Moved);
     }
@@ -72,7 +73,7 @@ TransferRegionChunk (
   //
   CopyMem (&Request[3], Buffer, Piece.Length);
   Piece.Moved = Piece.Length;
-  return SendSpecScratch (Op, 3 + Piece.Length, 0, nullptr);
+  return SpecExchange (Op, 3 + Piece.Length, 0, 0);
 }
 
 //

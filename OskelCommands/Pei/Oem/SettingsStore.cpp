@@ -140,7 +140,6 @@ ExchangeSetting (
   EFI_STATUS     Status;
   UINTN          RecordLength;
   UINT8          Returned;     // value bytes the answer carries: a read's alone
-  UINT8          Received;
 
   Status = ChooseSetting (
              Op.Uint8 (SETTING_SELECTOR),
@@ -190,17 +189,13 @@ ExchangeSetting (
     Length += Setting.ValueLength;
   }
 
-  Status = SendSpecScratch (Op, Length, SETTINGS_VALUE_OFFSET + Returned, &Received);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
   //
   // An answer without the status byte, or a read whose value is cut short,
   // is not passed off as the setting: Value stays as it was.
   //
-  if (Received == 0) {
-    return EFI_PROTOCOL_ERROR;
+  Status = SpecExchange (Op, Length, SETTINGS_VALUE_OFFSET + Returned, 1);
+  if (Status != EFI_SUCCESS) {
+    return Status;
   }
 
   if (Answer[0] >= sizeof (mSettingStatusMap)) {
@@ -212,7 +207,7 @@ ExchangeSetting (
     return Status;
   }
 
-  if (Received < SETTINGS_VALUE_OFFSET + Returned) {
+  if (Op.Received < SETTINGS_VALUE_OFFSET + Returned) {
     return EFI_PROTOCOL_ERROR;
   }
 

@@ -80,7 +80,7 @@ SetValue (
   EFI_STATUS  Status;
 
   Op.Scratch ()[0] = *Op.Pointer<UINT8>(0);
-  Status           = SendSpecScratch (Op, 1, 0, nullptr);
+  Status           = SpecExchange (Op, 1, 0, 0);
 
   //
   // The BMC refuses the value in its present operating mode; callers tell
@@ -95,7 +95,7 @@ SetFlag (
   )
 {
   Op.Scratch ()[0] = (Op.Uint8 (0) != 0) ? 1 : 0;
-  return SendSpecScratch (Op, 1, 0, nullptr);
+  return SpecExchange (Op, 1, 0, 0);
 }
 
 constexpr OperationSpec  mOemC1QuerySpec = {
