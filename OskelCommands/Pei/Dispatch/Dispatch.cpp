@@ -234,7 +234,6 @@ RunGuarded (
   Op.Refused = FALSE;
   Status     = Exchange (Op);
   if (Op.Refused) {
-    Op.Refused = FALSE;
     return Status;
   }
 

@@ -24,6 +24,7 @@ constexpr UINT8  FILE_ACK_CAPACITY       = 3;  // close and delete: the echoed i
 constexpr UINT8  FILE_COUNT_CAPACITY     = 5;  // write: id and count
 constexpr UINT8  FILE_VALUE_CAPACITY     = 7;  // open and size: id and a 32-bit value
 constexpr UINT8  FILE_OPEN_NAME_OFFSET   = 12; // the longest fields before a name: an open's
+constexpr UINT8  FILE_CLOSE_LENGTH       = 8;  // sub-command and handle
 
 static_assert (FILE_OPEN_NAME_OFFSET + MAX_FILE_NAME_LENGTH <= BMC_SCRATCH_BUFFER_SIZE, "a file name fits in one request");
 
@@ -87,84 +88,6 @@ SendFileRequest (
 }
 
 //
-// Sends a request whose fields end, at Length, with a file name. Value,
-// when given, receives the 32-bit handle or size of a successful answer; an
-// answer too short to hold it is a protocol error and leaves *Value as it
-// was.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendNamedRequest (
-  IN Operation    &Op,
-  IN UINT8        Length,
-  IN CONST CHAR8  *Name,
-  IN UINT8        NameLength,
-  OUT UINT32      *Value OPTIONAL
-  )
-{
-  CONST UINT8  Capacity = (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY;
-  EFI_STATUS   Status;
-
-  //
-  // Every caller has held NameLength to MAX_FILE_NAME_LENGTH, so the name
-  // fits behind the longest fields. An answer must carry the value it is
-  // asked for, so the capacity is also the minimum.
-  //
-  CopyMem (Op.Scratch () + Length, Name, NameLength);
-  Status = SendFileRequest (Op, Length + NameLength, Capacity, (Value != nullptr) ? Capacity : 0);
-  if ((Status == EFI_SUCCESS) && (Value != nullptr)) {
-    *Value = GetUint32Le (Op.Scratch () + FILE_RESULT_OFFSET);
-  }
-
-  return Status;
-}
-
-EFI_STATUS OSKEL_INTERNAL
-CheckOpen (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-EFI_STATUS OSKEL_INTERNAL
-OpenExchange (
-  IN OUT Operation  &Op
-  )
-{
-  UINT32  *Handle = Op.Pointer<UINT32>(OPEN_HANDLE);
-
-  //
-  // Nothing stops the request from here on, and once it is out the caller
-  // holds no handle until the BMC has handed one back.
-  //
-  *Handle = 0;
-
-  //
-  // OpenMode goes out ahead of OpenFlag, the reverse of the argument order.
-  //
-  UINT8  *Request = FileRequest (Op, OEM_FILE_OPEN);
-  Request[4] = Op.Uint8 (OPEN_MODE);
-  Request[5] = Op.Uint8 (OPEN_FLAG);
-  PutUint32Le (&Request[6], Op.Uint32 (OPEN_FILE_SIZE));
-  Request[10] = Op.Uint8 (OPEN_ACCESS_MODE);
-  Request[11] = Op.Uint8 (OPEN_FILE_CLASS);
-  return SendNamedRequest (Op, FILE_OPEN_NAME_OFFSET, Op.Pointer<CONST CHAR8>(OPEN_NAME), Op.Uint8 (OPEN_NAME_LENGTH), Handle);
-}
-
-//
-// A read reports 0 bytes unless it succeeds, even when the guard keeps it
-// back; a write's count is the caller's until the write succeeds.
-//
-EFI_STATUS OSKEL_INTERNAL
-CheckRead (
-  IN OUT Operation  &Op
-  )
-{
-  *Op.Pointer<UINT32>(READ_BYTES_READ) = 0;
-  return EFI_SUCCESS;
-}
-
-//
 // One chunk of a read or a write, Spec.Variant telling which. A chunk
 // counts no more than it asked for, and a read takes no more than the
 // answer actually carries after its count.
@@ -223,25 +146,6 @@ TransferFile (
   return TransferInChunks (Op, Reading ? Op.Uint32 (READ_COUNT) : *Total, BMC_CHUNK_SIZE, TransferFileChunk, Total);
 }
 
-EFI_STATUS OSKEL_INTERNAL
-CheckClose (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.Uint32 (TRANSFER_HANDLE) == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-EFI_STATUS OSKEL_INTERNAL
-CloseExchange (
-  IN OUT Operation  &Op
-  )
-{
-  UINT8  *Request = FileRequest (Op, OEM_FILE_CLOSE);
-
-  PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
-  return SendFileRequest (Op, 8, FILE_ACK_CAPACITY, 0);
-}
-
 //
 // FileDelete and GetFileSize name a file by a well-known id, or by
 // KNOWN_FILE_CALLER_NAMED with the caller's own name; GetFileSize has one
@@ -253,6 +157,36 @@ constexpr UINT8  NAMED_NAME_LENGTH = 2;
 constexpr UINT8  NAMED_SIZE        = 3;
 
 EFI_STATUS OSKEL_INTERNAL
+CheckOpen (
+  IN OUT Operation  &Op
+  )
+{
+  return (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+EFI_STATUS OSKEL_INTERNAL
+CheckClose (
+  IN OUT Operation  &Op
+  )
+{
+  return (Op.Uint32 (TRANSFER_HANDLE) == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+//
+// A read reports 0 bytes and a size query size 0 unless they succeed, even
+// when the guard keeps them back; a write's count is the caller's until the
+// write succeeds.
+//
+EFI_STATUS OSKEL_INTERNAL
+CheckRead (
+  IN OUT Operation  &Op
+  )
+{
+  *Op.Pointer<UINT32>(READ_BYTES_READ) = 0;
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS OSKEL_INTERNAL
 CheckSize (
   IN OUT Operation  &Op
   )
@@ -261,44 +195,95 @@ CheckSize (
   return EFI_SUCCESS;
 }
 
+//
+// Open, close, delete and size: one request each, by Spec.Variant. Open,
+// delete and size end in a file name, which an open takes from its
+// arguments and the other two resolve from a well-known id or the caller's
+// own name; open and size answer with a 32-bit value, the handle or the
+// size, which an answer must carry to succeed.
+//
 EFI_STATUS OSKEL_INTERNAL
-NamedExchange (
+FileExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8      Id         = Op.Uint8 (NAMED_ID);
-  CONST CHAR8      *Name      = Op.Pointer<CONST CHAR8>(NAMED_NAME);
-  CONST UINT8      *NameBytes = Op.Pointer<CONST UINT8>(NAMED_NAME_LENGTH);
-  UINT32           *Size      = (Op.Spec->Variant == OEM_FILE_SIZE) ? Op.Pointer<UINT32>(NAMED_SIZE) : nullptr;
+  CONST UINT8      SubCommand = Op.Spec->Variant;
+  UINT8            *Request   = FileRequest (Op, SubCommand);
+  UINT8            Length     = FILE_FIELDS_OFFSET;
+  CONST CHAR8      *Name      = nullptr;
+  UINT8            NameLength = 0;
+  UINT32           *Value     = nullptr;
   CONST KnownFile  *File;
-  UINT8            NameLength;
+  EFI_STATUS       Status;
 
-  //
-  // The name is resolved only once the guard has let the operation go on;
-  // a refused name sends nothing and skips phase 1.
-  //
-  if (Id == KNOWN_FILE_CALLER_NAMED) {
-    if (AnyNull (Name, NameBytes) || (*NameBytes > MAX_FILE_NAME_LENGTH)) {
-      return Refuse (Op, EFI_INVALID_PARAMETER);
-    }
-
-    NameLength = *NameBytes;
+  if (SubCommand == OEM_FILE_OPEN) {
+    //
+    // Nothing stops the request from here on, and once it is out the caller
+    // holds no handle until the BMC has handed one back. OpenMode goes out
+    // ahead of OpenFlag, the reverse of the argument order.
+    //
+    Value       = Op.Pointer<UINT32>(OPEN_HANDLE);
+    *Value      = 0;
+    Request[4]  = Op.Uint8 (OPEN_MODE);
+    Request[5]  = Op.Uint8 (OPEN_FLAG);
+    PutUint32Le (&Request[6], Op.Uint32 (OPEN_FILE_SIZE));
+    Request[10] = Op.Uint8 (OPEN_ACCESS_MODE);
+    Request[11] = Op.Uint8 (OPEN_FILE_CLASS);
+    Length      = FILE_OPEN_NAME_OFFSET;
+    Name        = Op.Pointer<CONST CHAR8>(OPEN_NAME);
+    NameLength  = Op.Uint8 (OPEN_NAME_LENGTH);
+  } else if (SubCommand == OEM_FILE_CLOSE) {
+    PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
+    Length = FILE_CLOSE_LENGTH;
   } else {
-    File = FindKnownFile (Id, &Name);
-    if (File == nullptr) {
-      return Refuse (Op, EFI_INVALID_PARAMETER);
+    //
+    // The name is resolved only once the guard has let the operation go
+    // on; a refused name sends nothing and skips phase 1.
+    //
+    CONST UINT8  *NameBytes = Op.Pointer<CONST UINT8>(NAMED_NAME_LENGTH);
+
+    Name = Op.Pointer<CONST CHAR8>(NAMED_NAME);
+    if (Op.Uint8 (NAMED_ID) == KNOWN_FILE_CALLER_NAMED) {
+      if (AnyNull (Name, NameBytes) || (*NameBytes > MAX_FILE_NAME_LENGTH)) {
+        return Refuse (Op, EFI_INVALID_PARAMETER);
+      }
+
+      NameLength = *NameBytes;
+    } else {
+      File = FindKnownFile (Op.Uint8 (NAMED_ID), &Name);
+      if (File == nullptr) {
+        return Refuse (Op, EFI_INVALID_PARAMETER);
+      }
+
+      NameLength = File->NameLength;
     }
 
-    NameLength = File->NameLength;
+    if (SubCommand == OEM_FILE_SIZE) {
+      Value = Op.Pointer<UINT32>(NAMED_SIZE);
+    }
   }
 
-  (VOID)FileRequest (Op, Op.Spec->Variant);
-  return SendNamedRequest (Op, FILE_FIELDS_OFFSET, Name, NameLength, Size);
+  //
+  // Every name has been held to MAX_FILE_NAME_LENGTH, so it fits behind the
+  // longest fields.
+  //
+  CopyMem (Request + Length, Name, NameLength);
+  Length += NameLength;
+  if (Value == nullptr) {
+    return SendFileRequest (Op, Length, FILE_ACK_CAPACITY, 0);
+  }
+
+  Status = SendFileRequest (Op, Length, FILE_VALUE_CAPACITY, FILE_VALUE_CAPACITY);
+  if (Status == EFI_SUCCESS) {
+    *Value = GetUint32Le (Request + FILE_RESULT_OFFSET);
+  }
+
+  return Status;
 }
 
 constexpr OperationSpec  mFileDeleteSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = NamedExchange,
+  .Exchange  = FileExchange,
   .Arguments = 3,
   .Variant   = OEM_FILE_DELETE
 };
@@ -306,7 +291,7 @@ constexpr OperationSpec  mFileDeleteSpec = {
 constexpr OperationSpec  mGetFileSizeSpec = {
   .Kind      = DispatchKind::SingleBmc,
   .Check     = CheckSize,
-  .Exchange  = NamedExchange,
+  .Exchange  = FileExchange,
   .Arguments = 4,
   .Required  = ArgumentBit (NAMED_SIZE),
   .Variant   = OEM_FILE_SIZE
@@ -317,9 +302,10 @@ constexpr OperationSpec  mGetFileSizeSpec = {
 constexpr OperationSpec  Oskel::mFileOpenSpec = {
   .Kind      = DispatchKind::SingleBmc,
   .Check     = CheckOpen,
-  .Exchange  = OpenExchange,
+  .Exchange  = FileExchange,
   .Arguments = OPEN_ARGUMENTS,
-  .Required  = ArgumentBit (OPEN_NAME) | ArgumentBit (OPEN_HANDLE)
+  .Required  = ArgumentBit (OPEN_NAME) | ArgumentBit (OPEN_HANDLE),
+  .Variant   = OEM_FILE_OPEN
 };
 
 //
@@ -345,8 +331,9 @@ constexpr OperationSpec  Oskel::mFileWriteSpec = {
 constexpr OperationSpec  Oskel::mFileCloseSpec = {
   .Kind      = DispatchKind::SingleBmc,
   .Check     = CheckClose,
-  .Exchange  = CloseExchange,
-  .Arguments = 1
+  .Exchange  = FileExchange,
+  .Arguments = 1,
+  .Variant   = OEM_FILE_CLOSE
 };
 
 VOID OSKEL_INTERNAL

@@ -138,7 +138,7 @@ ExchangeSetting (
   UINT8          *Answer   = Op.Scratch ();
   SettingView    Setting;
   EFI_STATUS     Status;
-  UINTN          RecordLength;
+  UINT8          Length;
   UINT8          Returned;     // value bytes the answer carries: a read's alone
 
   Status = ChooseSetting (
@@ -153,41 +153,38 @@ ExchangeSetting (
 
   //
   // L counts the name byte and the path; a write adds its flag, the value
-  // byte and the value. A read never comes near the limit.
+  // byte and the value. A read never comes near the limit. Path and value
+  // lengths were held to 128 bytes each and a write's record to 243 bytes,
+  // so the request fits in ScratchBuffer.
   //
-  RecordLength = Setting.NameLength + 1;
-  Returned     = Setting.ValueLength;
+  Returned = Setting.ValueLength;
   if (IsWrite) {
-    RecordLength += Setting.ValueLength + 2;
-    if (RecordLength > SETTINGS_MAX_WRITE_RECORD) {
+    if (Setting.NameLength + Setting.ValueLength + 3u > SETTINGS_MAX_WRITE_RECORD) {
       return Refuse (Op, EFI_BAD_BUFFER_SIZE);
     }
 
     Returned = 0;
   }
 
-  //
-  // Path and value lengths were held to 128 bytes each and a write's record
-  // to 243 bytes, so the request fits in ScratchBuffer.
-  //
-  UINT8  *Request = Answer;
-  UINT8  Length   = 3;
+  UINT8  *At = Answer + 3;
 
-  Request[0] = Operation;
-  Request[1] = 0;
-  Request[2] = static_cast<UINT8>(RecordLength);
+  Answer[0] = Operation;
+  Answer[1] = 0;
   if (IsWrite) {
-    Request[Length++] = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
+    *At++ = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
   }
 
-  Request[Length++] = SETTINGS_NAME_BYTE | Setting.NameLength;
-  CopyMem (&Request[Length], Setting.Name, Setting.NameLength);
-  Length += Setting.NameLength;
+  *At++ = SETTINGS_NAME_BYTE | Setting.NameLength;
+  CopyMem (At, Setting.Name, Setting.NameLength);
+  At += Setting.NameLength;
   if (IsWrite) {
-    Request[Length++] = Setting.ValueLength | Setting.Flag;
-    CopyMem (&Request[Length], Value, Setting.ValueLength);
-    Length += Setting.ValueLength;
+    *At++ = Setting.ValueLength | Setting.Flag;
+    CopyMem (At, Value, Setting.ValueLength);
+    At += Setting.ValueLength;
   }
+
+  Length    = static_cast<UINT8>(At - Answer);
+  Answer[2] = Length - 3;
 
   //
   // An answer without the status byte, or a read whose value is cut short,
