@@ -25,7 +25,9 @@ constexpr UINT8  OEM_1C_SET_WORD_LENGTH    = 4;
 constexpr UINT8  OEM_1C_SET_WORD_EX_LENGTH = 5;
 constexpr UINT8  OEM_1C_MAX_REQUEST_LENGTH = 5;
 
-constexpr UINT32  OEM_1C_STATE_MAX = 1;
+constexpr UINT32  OEM_1C_STATE_MAX     = 1;
+constexpr UINT8   OEM_1C_STATE_WRITE   = 0;     // Spec.Variant of SetOem1CState
+constexpr UINT8   OEM_1C_STATE_TRAILER = 0x01;  // last byte of a state write
 
 //
 // Sends of a writer, back to back: 3 while the transport itself answers
@@ -35,18 +37,36 @@ constexpr UINT8  OEM_1C_RETRY_LIMIT     = 3;
 constexpr UINT8  OEM_1C_NOT_READY_LIMIT = 15;
 
 //
-// Writes the request on every attempt: ScratchBuffer is also the response
-// buffer of the send before.
+// Every writer of the family: Spec.Variant is the length of a value write,
+// or 0 for the state write of SetOem1CState, whose three bytes after the
+// state are fixed by the BMC's command format. Oem1CClear has no value
+// argument. The request is written again on every attempt: ScratchBuffer
+// is also the response buffer of the send before.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendRetried (
-  IN OUT Operation  &Op,
-  IN CONST UINT8    *Request,
-  IN UINT8          Length
+WriteOem1C (
+  IN OUT Operation  &Op
   )
 {
+  UINT8       Length = Op.Spec->Variant;
+  UINT8       Request[OEM_1C_MAX_REQUEST_LENGTH] = {
+    OEM_1C_WRITE_VALUE,
+    (Length > OEM_1C_CLEAR_LENGTH) ? OEM_1C_VALUE_SET : OEM_1C_VALUE_CLEAR,
+    0x00,
+    0x00,
+    0x00
+  };
   EFI_STATUS  Status = EFI_BMC_RETRY;
   UINT8       Limit  = OEM_1C_RETRY_LIMIT;
+
+  if (Length == OEM_1C_STATE_WRITE) {
+    Request[0] = OEM_1C_SET_STATE;
+    Request[1] = Op.Uint8 (0);
+    Request[4] = OEM_1C_STATE_TRAILER;
+    Length     = OEM_1C_MAX_REQUEST_LENGTH;
+  } else if (Op.Spec->Arguments != 0) {
+    PutUint16Be (&Request[2], Op.Uint16 (0));
+  }
 
   for (UINT8 Attempts = 0; (Status == EFI_BMC_RETRY) && (Attempts < Limit); Attempts++) {
     CopyMem (Op.Scratch (), Request, Length);
@@ -58,43 +78,6 @@ SendRetried (
   }
 
   return Status;
-}
-
-//
-// Spec.Variant is the request length; Oem1CClear has no value argument.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-WriteValue (
-  IN OUT Operation  &Op
-  )
-{
-  CONST UINT8  Length  = Op.Spec->Variant;
-  UINT8        Request[OEM_1C_MAX_REQUEST_LENGTH] = {
-    OEM_1C_WRITE_VALUE,
-    (Length > OEM_1C_CLEAR_LENGTH) ? OEM_1C_VALUE_SET : OEM_1C_VALUE_CLEAR,
-    0x00,
-    0x00,
-    0x00
-  };
-
-  if (Op.Spec->Arguments != 0) {
-    PutUint16Be (&Request[2], Op.Uint16 (0));
-  }
-
-  return SendRetried (Op, Request, Length);
-}
-
-//
-// The three bytes after the state are fixed by the BMC's command format.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-WriteState (
-  IN OUT Operation  &Op
-  )
-{
-  CONST UINT8  Request[OEM_1C_MAX_REQUEST_LENGTH] = { OEM_1C_SET_STATE, Op.Uint8 (0), 0x00, 0x00, 0x01 };
-
-  return SendRetried (Op, Request, sizeof (Request));
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -149,14 +132,14 @@ SetStateUnlessHeld (
     return EFI_SUCCESS;
   }
 
-  return RunGuarded (Op, WriteState);
+  return RunGuarded (Op, WriteOem1C);
 }
 
 constexpr OperationSpec  mSetWordSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteValue,
+  .Exchange  = WriteOem1C,
   .Arguments = 1,
   .Variant   = OEM_1C_SET_WORD_LENGTH
 };
@@ -165,7 +148,7 @@ constexpr OperationSpec  mClearSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteValue,
+  .Exchange  = WriteOem1C,
   .Arguments = 0,
   .Variant   = OEM_1C_CLEAR_LENGTH
 };
@@ -174,7 +157,7 @@ constexpr OperationSpec  mSetWordExSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteValue,
+  .Exchange  = WriteOem1C,
   .Arguments = 1,
   .Variant   = OEM_1C_SET_WORD_EX_LENGTH
 };
@@ -186,7 +169,8 @@ constexpr OperationSpec  mSetOem1CStateSpec = {
   .Command   = OEM_CMD_1C,
   .Check     = CheckState,
   .Exchange  = SetStateUnlessHeld,
-  .Arguments = 1
+  .Arguments = 1,
+  .Variant   = OEM_1C_STATE_WRITE
 };
 
 }  // namespace
