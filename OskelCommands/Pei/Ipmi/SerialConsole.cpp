@@ -75,6 +75,7 @@ struct StepArgs {
   UINT8    Channel;
   UINT8    Selector;   // the serial parameter, or the channel access selector
   UINT8    Mode;       // the channel access mode
+  UINT8    Command;    // Get or Set Serial/Modem Configuration
   UINT8    *Data;
 };
 
@@ -111,52 +112,42 @@ ScanForSerialChannel (
 }
 
 //
-// The answer is the parameter revision, then the data. Fewer than the two
-// data bytes of Mux Switch Control is a broken answer: nothing is copied, so
-// the caller never writes back a parameter it did not read.
+// Get or Set Serial/Modem Configuration of parameter Selector, by Command.
+// Both requests carry the channel, the parameter and two more bytes: the
+// data of a Set, the set and block selectors (0) of a Get, whose channel
+// byte has bit 7 clear to ask for the data and not only the revision. The
+// answer of a Get is the parameter revision, then the data; fewer than the
+// two data bytes of Mux Switch Control is a broken answer and nothing is
+// copied, so the caller never writes back a parameter it did not read.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-ReadMuxSwitchControl (
-  IN OUT Operation  &Op
-  )
-{
-  UINT8       *Request = Op.Scratch ();
-  EFI_STATUS  Status;
-
-  //
-  // Bit 7 of the channel byte clear: the parameter's data, not only its
-  // revision. Set and block selectors 0.
-  //
-  Request[0] = Op.ArgsAs<StepArgs>().Channel;
-  Request[1] = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
-  Request[2] = 0;
-  Request[3] = 0;
-  Status     = ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_GET_SERIAL_MODEM_CONFIG, 4, mSerialParameterCapacity, 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH);
-  Status     = MapSerialParameterCode (Status, mGetSerialParameterCodes);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  CopyMem (Op.ArgsAs<StepArgs>().Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
-  return EFI_SUCCESS;
-}
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-WriteSerialModemParameter (
+SerialModemParameter (
   IN OUT Operation  &Op
   )
 {
   CONST StepArgs  &Args    = Op.ArgsAs<StepArgs>();
+  CONST BOOLEAN   Reading  = (Args.Command == IPMI_CMD_GET_SERIAL_MODEM_CONFIG);
   UINT8           *Request = Op.Scratch ();
+  EFI_STATUS      Status;
 
   Request[0] = Args.Channel;
   Request[1] = Args.Selector;
   Request[2] = Args.Data[0];
   Request[3] = Args.Data[1];
-  return MapSerialParameterCode (
-           ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_CONFIG, 4, 0, 0),
-           mSetSerialParameterCodes
-           );
+  Status     = ScratchExchange (
+                 Op,
+                 IPMI_NETFN_TRANSPORT,
+                 Args.Command,
+                 4,
+                 Reading ? mSerialParameterCapacity : 0,
+                 Reading ? 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH : 0
+                 );
+  Status = MapSerialParameterCode (Status, Reading ? mGetSerialParameterCodes : mSetSerialParameterCodes);
+  if (Reading && (Status == EFI_SUCCESS)) {
+    CopyMem (Args.Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
+  }
+
+  return Status;
 }
 
 //
@@ -271,7 +262,7 @@ ConfigureSerialConsoleSteps (
   CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Pointer<CONST SERIAL_CONSOLE_CONFIG>(0);
   EFI_STATUS                   Status;
   UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { IPMI_CHANNEL_NONE, 0 };
-  StepArgs                     Args = { 0, 0, 0, Data };
+  StepArgs                     Args = { 0, 0, 0, 0, Data };
 
   //
   // The steps see StepArgs as their arguments; Op itself stays as the
@@ -290,9 +281,11 @@ ConfigureSerialConsoleSteps (
     return Status;
   }
 
-  Args.Channel = Data[0];
-  Data[0]      = 0;
-  Status       = RunStep (Step, ReadMuxSwitchControl);
+  Args.Channel  = Data[0];
+  Args.Selector = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
+  Args.Command  = IPMI_CMD_GET_SERIAL_MODEM_CONFIG;
+  Data[0]       = 0;
+  Status        = RunStep (Step, SerialModemParameter);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -307,8 +300,8 @@ ConfigureSerialConsoleSteps (
     Data[1] &= static_cast<UINT8>(~IPMI_SERIAL_MUX_SWITCH_OPTION);
   }
 
-  Args.Selector = IPMI_SERIAL_PARAMETER_MUX_SWITCH_CONTROL;
-  (VOID)RunStep (Step, WriteSerialModemParameter);
+  Args.Command = IPMI_CMD_SET_SERIAL_MODEM_CONFIG;
+  (VOID)RunStep (Step, SerialModemParameter);
 
   Args.Mode     = Config.ChannelAccessMode;
   Args.Selector = IPMI_CHANNEL_ACCESS_VOLATILE;
@@ -340,7 +333,7 @@ ConfigureSerialConsoleSteps (
   Data[0]       = (Config.FlowControl != 0) ? IPMI_SERIAL_FLOW_CONTROL_XON_XOFF : 0;
   Data[1]       = static_cast<UINT8>(Config.BitRateIndex + IPMI_SERIAL_BIT_RATE_9600);
   Args.Selector = IPMI_SERIAL_PARAMETER_MESSAGING_COMM_SETTINGS;
-  return RunStep (Step, WriteSerialModemParameter);
+  return RunStep (Step, SerialModemParameter);
 }
 
 constexpr OperationSpec  mConfigureSerialConsoleSpec = {
