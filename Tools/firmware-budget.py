@@ -305,7 +305,9 @@ class Depth:
             raise RuntimeError("recursion: " + " -> ".join(self.name(k) for k, _ in stack + (memo_key,)))
         if memo_key in self.memo:
             return self.memo[memo_key]
-        callees = set(c for c in g.calls.get(key, ()) if c in g.frame)
+        # A slot that is a jump alone (naked, no frame) has no edge in
+        # GCC's graph: its jump is read from the object.
+        callees = set(c for c in g.calls.get(key, set()) | g.tail.get(key, set()) if c in g.frame)
         if key in g.indirect:
             callees |= self.slot_calls.get(key, set())
             if self.name(key) in STEP_CALLERS:

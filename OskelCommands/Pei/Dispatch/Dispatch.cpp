@@ -95,6 +95,17 @@ DispatchSlot (
            );
 }
 
+#if defined (__i386__)
+EFI_STATUS OSKEL_INTERNAL
+DispatchSlotEntry (
+  IN CONST OperationSpec  &Spec
+  )
+{
+  return DispatchSlot (Spec, static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
+}
+
+#endif
+
 EFI_STATUS OSKEL_INTERNAL
 Dispatch (
   IN CONST OperationSpec       &Spec,

@@ -226,6 +226,36 @@ DispatchSlot (
   IN CONST UINTN          *Arguments
   );
 
+#if defined (__i386__)
+//
+// DispatchSlot for a slot that has handed over by a jump and left the
+// stack as its caller built it: the arguments lie two words above this
+// function's frame address, past the saved frame pointer and the return
+// address into the caller. Reached only from the jump of SLOT_DISPATCH.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+DispatchSlotEntry (
+  IN CONST OperationSpec  &Spec
+  );
+
+//
+// A slot whose whole work is its OperationSpec. On IA32 it is two
+// instructions and no frame: the OperationSpec into EAX, where the module's
+// own calls take their first argument, and a jump to DispatchSlotEntry,
+// which finds the arguments where the caller pushed them. Elsewhere the
+// slot stores its arguments in a block (SLOT_ARGUMENTS) and calls
+// DispatchSlot. The parameters are named on both paths so that they read
+// alike; sizeof only names them and evaluates nothing.
+//
+#define OSKEL_SLOT  [[gnu::naked]]
+#define SLOT_DISPATCH(Spec, ...)                        \
+  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));    \
+  asm ("movl %0, %%eax\n\tjmp %P1" : : "i" (&(Spec)), "i" (Oskel::DispatchSlotEntry))
+#else
+#define OSKEL_SLOT
+#define SLOT_DISPATCH(Spec, ...)  return Oskel::DispatchSlot ((Spec), SLOT_ARGUMENTS (__VA_ARGS__))
+#endif
+
 //
 // Replaces a NULL PeiServices by the record's, checks the BMC index, picks
 // the BMC or BMCs by Spec.Kind and runs the worker on each: the Force

@@ -128,7 +128,7 @@ constexpr OperationSpec  mUploadBlocksOp1Spec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 UploadBlocks (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -141,10 +141,10 @@ UploadBlocks (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mUploadBlocksSpec, SLOT_ARGUMENTS (PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force));
+  SLOT_DISPATCH (mUploadBlocksSpec, PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 UploadBlocksOp1 (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -156,5 +156,5 @@ UploadBlocksOp1 (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mUploadBlocksOp1Spec, SLOT_ARGUMENTS (PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force));
+  SLOT_DISPATCH (mUploadBlocksOp1Spec, PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force);
 }

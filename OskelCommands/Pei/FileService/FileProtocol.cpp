@@ -346,7 +346,7 @@ Oskel::OemGroupRequest (
   Request[2] = OEM_MANUFACTURER_ID_BYTE2;
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileOpen (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -362,13 +362,10 @@ FileOpen (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (
-           mFileOpenSpec,
-           SLOT_ARGUMENTS (PeiServices, This, Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle, BmcInstance, Force)
-           );
+  SLOT_DISPATCH (mFileOpenSpec, PeiServices, This, Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileRead (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -381,10 +378,10 @@ FileRead (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mFileReadSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, Offset, Count, Buffer, BytesRead, BmcInstance, Force));
+  SLOT_DISPATCH (mFileReadSpec, PeiServices, This, Handle, Offset, Count, Buffer, BytesRead, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileWrite (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -396,10 +393,10 @@ FileWrite (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mFileWriteSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, Offset, Buffer, Count, BmcInstance, Force));
+  SLOT_DISPATCH (mFileWriteSpec, PeiServices, This, Handle, Offset, Buffer, Count, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileClose (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -408,10 +405,10 @@ FileClose (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mFileCloseSpec, SLOT_ARGUMENTS (PeiServices, This, Handle, BmcInstance, Force));
+  SLOT_DISPATCH (mFileCloseSpec, PeiServices, This, Handle, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileDelete (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -422,10 +419,10 @@ FileDelete (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mFileDeleteSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Name, NameLength, BmcInstance, Force));
+  SLOT_DISPATCH (mFileDeleteSpec, PeiServices, This, KnownFileId, Name, NameLength, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 GetFileSize (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -437,5 +434,5 @@ GetFileSize (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mGetFileSizeSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Name, NameLength, Size, BmcInstance, Force));
+  SLOT_DISPATCH (mGetFileSizeSpec, PeiServices, This, KnownFileId, Name, NameLength, Size, BmcInstance, Force);
 }

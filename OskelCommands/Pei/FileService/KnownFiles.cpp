@@ -232,7 +232,7 @@ Oskel::FindKnownFile (
   return nullptr;
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ReadKnownFile (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -246,10 +246,10 @@ ReadKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mReadKnownFileSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force));
+  SLOT_DISPATCH (mReadKnownFileSpec, PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 WriteKnownFile (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -262,5 +262,5 @@ WriteKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mWriteKnownFileSpec, SLOT_ARGUMENTS (PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force));
+  SLOT_DISPATCH (mWriteKnownFileSpec, PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force);
 }

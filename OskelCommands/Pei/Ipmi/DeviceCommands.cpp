@@ -122,7 +122,7 @@ constexpr OperationSpec  mStartPostWatchdogSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SendRawCommand (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -134,10 +134,10 @@ SendRawCommand (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSendRawCommandSpec, SLOT_ARGUMENTS (PeiServices, This, NetFn, Command, Data, DataLength, BmcInstance, Force));
+  SLOT_DISPATCH (mSendRawCommandSpec, PeiServices, This, NetFn, Command, Data, DataLength, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 GetDeviceId (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -147,10 +147,10 @@ GetDeviceId (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mGetDeviceIdSpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
+  SLOT_DISPATCH (mGetDeviceIdSpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 GetSelfTestResults (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -160,10 +160,10 @@ GetSelfTestResults (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mGetSelfTestResultsSpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
+  SLOT_DISPATCH (mGetSelfTestResultsSpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 StartPostWatchdog (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -172,5 +172,5 @@ StartPostWatchdog (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mStartPostWatchdogSpec, SLOT_ARGUMENTS (PeiServices, This, Countdown, BmcInstance, Force));
+  SLOT_DISPATCH (mStartPostWatchdogSpec, PeiServices, This, Countdown, BmcInstance, Force);
 }

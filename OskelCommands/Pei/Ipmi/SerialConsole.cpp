@@ -346,7 +346,7 @@ constexpr OperationSpec  mConfigureSerialConsoleSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ConfigureSerialConsole (
   IN CONST EFI_PEI_SERVICES       **PeiServices,
   IN BMC_COMMANDS_PPI             *This,
@@ -355,10 +355,10 @@ ConfigureSerialConsole (
   IN BOOLEAN                      Force
   )
 {
-  return DispatchSlot (mConfigureSerialConsoleSpec, SLOT_ARGUMENTS (PeiServices, This, Config, BmcInstance, Force));
+  SLOT_DISPATCH (mConfigureSerialConsoleSpec, PeiServices, This, Config, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SetSerialMux (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -369,5 +369,5 @@ SetSerialMux (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetSerialMuxSpec, SLOT_ARGUMENTS (PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force));
+  SLOT_DISPATCH (mSetSerialMuxSpec, PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force);
 }

@@ -175,7 +175,7 @@ constexpr OperationSpec  mSetOem1CStateSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 Oem1CSetWord (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -184,10 +184,10 @@ Oem1CSetWord (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetWordSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
+  SLOT_DISPATCH (mSetWordSpec, PeiServices, This, Value, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 Oem1CClear (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -195,10 +195,10 @@ Oem1CClear (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mClearSpec, SLOT_ARGUMENTS (PeiServices, This, BmcInstance, Force));
+  SLOT_DISPATCH (mClearSpec, PeiServices, This, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SetOem1CState (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -207,10 +207,10 @@ SetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetOem1CStateSpec, SLOT_ARGUMENTS (PeiServices, This, State, BmcInstance, Force));
+  SLOT_DISPATCH (mSetOem1CStateSpec, PeiServices, This, State, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 GetOem1CState (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -219,10 +219,10 @@ GetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mGetOem1CStateSpec, SLOT_ARGUMENTS (PeiServices, This, State, BmcInstance, Force));
+  SLOT_DISPATCH (mGetOem1CStateSpec, PeiServices, This, State, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 Oem1CSetWordEx (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -231,5 +231,5 @@ Oem1CSetWordEx (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetWordExSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
+  SLOT_DISPATCH (mSetWordExSpec, PeiServices, This, Value, BmcInstance, Force);
 }

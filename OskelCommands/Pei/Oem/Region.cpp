@@ -118,7 +118,7 @@ constexpr OperationSpec  mRegionWriteSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 RegionRead (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -130,10 +130,10 @@ RegionRead (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mRegionReadSpec, SLOT_ARGUMENTS (PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force));
+  SLOT_DISPATCH (mRegionReadSpec, PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 RegionWrite (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -145,5 +145,5 @@ RegionWrite (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mRegionWriteSpec, SLOT_ARGUMENTS (PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force));
+  SLOT_DISPATCH (mRegionWriteSpec, PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force);
 }

@@ -234,7 +234,7 @@ constexpr OperationSpec  mWriteBmcSettingSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ReadBmcSetting (
   IN CONST EFI_PEI_SERVICES        **PeiServices,
   IN BMC_COMMANDS_PPI              *This,
@@ -245,10 +245,10 @@ ReadBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  return DispatchSlot (mReadBmcSettingSpec, SLOT_ARGUMENTS (PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force));
+  SLOT_DISPATCH (mReadBmcSettingSpec, PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 WriteBmcSetting (
   IN CONST EFI_PEI_SERVICES        **PeiServices,
   IN BMC_COMMANDS_PPI              *This,
@@ -260,5 +260,5 @@ WriteBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  return DispatchSlot (mWriteBmcSettingSpec, SLOT_ARGUMENTS (PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force));
+  SLOT_DISPATCH (mWriteBmcSettingSpec, PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force);
 }

@@ -155,7 +155,7 @@ constexpr OperationSpec  mSetOem62FlagSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 OemC1Query (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -165,10 +165,10 @@ OemC1Query (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mOemC1QuerySpec, SLOT_ARGUMENTS (PeiServices, This, Response, ResponseLength, BmcInstance, Force));
+  SLOT_DISPATCH (mOemC1QuerySpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 OemC2Exchange (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -177,10 +177,10 @@ OemC2Exchange (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mOemC2ExchangeSpec, SLOT_ARGUMENTS (PeiServices, This, Buffer, BmcInstance, Force));
+  SLOT_DISPATCH (mOemC2ExchangeSpec, PeiServices, This, Buffer, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 Oem20Exchange (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -190,10 +190,10 @@ Oem20Exchange (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mOem20ExchangeSpec, SLOT_ARGUMENTS (PeiServices, This, Buffer, Length, BmcInstance, Force));
+  SLOT_DISPATCH (mOem20ExchangeSpec, PeiServices, This, Buffer, Length, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 GetOem10Value (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -202,10 +202,10 @@ GetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mGetOem10ValueSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
+  SLOT_DISPATCH (mGetOem10ValueSpec, PeiServices, This, Value, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SetOem10Value (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -214,10 +214,10 @@ SetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetOem10ValueSpec, SLOT_ARGUMENTS (PeiServices, This, Value, BmcInstance, Force));
+  SLOT_DISPATCH (mSetOem10ValueSpec, PeiServices, This, Value, BmcInstance, Force);
 }
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SetOem62Flag (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -226,5 +226,5 @@ SetOem62Flag (
   IN BOOLEAN                 Force
   )
 {
-  return DispatchSlot (mSetOem62FlagSpec, SLOT_ARGUMENTS (PeiServices, This, Enable, BmcInstance, Force));
+  SLOT_DISPATCH (mSetOem62FlagSpec, PeiServices, This, Enable, BmcInstance, Force);
 }
