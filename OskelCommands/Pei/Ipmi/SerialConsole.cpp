@@ -10,6 +10,7 @@
 **/
 
 #include "../BmcCommandsPei.h"
+#include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
 
 using namespace Oskel;
@@ -36,7 +37,6 @@ constexpr UINT8  mMediumTypeCompareMask = 0xEF;
 constexpr UINT8  mChannelInfoCapacity       = 9;
 constexpr UINT8  mSerialParameterCapacity   = 224;
 constexpr UINT8  mChannelAccessCapacity     = 2;
-constexpr UINT8  mMuxStatusCapacity         = 1;
 
 //
 // Completion codes 80h..83h of Set Serial/Modem Configuration, in order,
@@ -198,27 +198,25 @@ CheckSetSerialMux (
   return (Op.Uint8 (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
+//
+// The answer is the mux status byte alone.
+//
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ExchangeSerialMux (
   IN OUT Operation  &Op
   )
 {
-  UINT8       *Request = Op.Scratch ();
-  EFI_STATUS  Status;
+  UINT8  *Request = Op.Scratch ();
 
   Request[0] = Op.Uint8 (MUX_CHANNEL);
   Request[1] = Op.Uint8 (MUX_SETTING);
-  Status     = ScratchExchange (Op, IPMI_NETFN_TRANSPORT, IPMI_CMD_SET_SERIAL_MODEM_MUX, 2, mMuxStatusCapacity, mMuxStatusCapacity);
-  if (Status != EFI_SUCCESS) {
-    return Status;
-  }
-
-  *Op.Pointer<UINT8>(MUX_STATUS) = Request[0];
-  return EFI_SUCCESS;
+  return QueryScratchByte (Op, 2, Op.Pointer<UINT8>(MUX_STATUS));
 }
 
 constexpr OperationSpec  mSetSerialMuxSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .NetFn     = IPMI_NETFN_TRANSPORT,
+  .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
   .Check     = CheckSetSerialMux,
   .Exchange  = ExchangeSerialMux,
   .Arguments = 3,
