@@ -113,17 +113,17 @@ UploadExchange (
 
 constexpr OperationSpec  mUploadBlocksSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 5,
   .Check     = CheckUpload,
-  .Exchange  = UploadExchange,
-  .Arguments = 5
+  .Exchange  = UploadExchange
 };
 
 constexpr OperationSpec  mUploadBlocksOp1Spec = {
   .Kind      = DispatchKind::Broadcast,
-  .Check     = CheckUpload,
-  .Exchange  = UploadExchange,
   .Arguments = 4,
-  .Variant   = OEM_UPLOAD_OPERATION_01
+  .Variant   = OEM_UPLOAD_OPERATION_01,
+  .Check     = CheckUpload,
+  .Exchange  = UploadExchange
 };
 
 }  // namespace

@@ -156,12 +156,20 @@ constexpr UINT8  NAMED_NAME        = 1;
 constexpr UINT8  NAMED_NAME_LENGTH = 2;
 constexpr UINT8  NAMED_SIZE        = 3;
 
+//
+// The handle is the open's eighth argument, past the five that Required
+// covers.
+//
 EFI_STATUS OSKEL_INTERNAL
 CheckOpen (
   IN OUT Operation  &Op
   )
 {
-  return (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  if ((Op.Pointer<UINT32>(OPEN_HANDLE) == nullptr) || (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  return EFI_SUCCESS;
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -283,29 +291,29 @@ FileExchange (
 
 constexpr OperationSpec  mFileDeleteSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = FileExchange,
   .Arguments = 3,
-  .Variant   = OEM_FILE_DELETE
+  .Variant   = OEM_FILE_DELETE,
+  .Exchange  = FileExchange
 };
 
 constexpr OperationSpec  mGetFileSizeSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Check     = CheckSize,
-  .Exchange  = FileExchange,
   .Arguments = 4,
   .Required  = ArgumentBit (NAMED_SIZE),
-  .Variant   = OEM_FILE_SIZE
+  .Variant   = OEM_FILE_SIZE,
+  .Check     = CheckSize,
+  .Exchange  = FileExchange
 };
 
 }  // namespace
 
 constexpr OperationSpec  Oskel::mFileOpenSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Check     = CheckOpen,
-  .Exchange  = FileExchange,
   .Arguments = OPEN_ARGUMENTS,
-  .Required  = ArgumentBit (OPEN_NAME) | ArgumentBit (OPEN_HANDLE),
-  .Variant   = OEM_FILE_OPEN
+  .Required  = ArgumentBit (OPEN_NAME),
+  .Variant   = OEM_FILE_OPEN,
+  .Check     = CheckOpen,
+  .Exchange  = FileExchange
 };
 
 //
@@ -313,27 +321,27 @@ constexpr OperationSpec  Oskel::mFileOpenSpec = {
 //
 constexpr OperationSpec  Oskel::mFileReadSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Check     = CheckRead,
-  .Exchange  = TransferFile,
   .Arguments = READ_ARGUMENTS,
   .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-  .Variant   = OEM_FILE_READ
+  .Variant   = OEM_FILE_READ,
+  .Check     = CheckRead,
+  .Exchange  = TransferFile
 };
 
 constexpr OperationSpec  Oskel::mFileWriteSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = TransferFile,
   .Arguments = WRITE_ARGUMENTS,
   .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-  .Variant   = OEM_FILE_WRITE
+  .Variant   = OEM_FILE_WRITE,
+  .Exchange  = TransferFile
 };
 
 constexpr OperationSpec  Oskel::mFileCloseSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Check     = CheckClose,
-  .Exchange  = FileExchange,
   .Arguments = 1,
-  .Variant   = OEM_FILE_CLOSE
+  .Variant   = OEM_FILE_CLOSE,
+  .Check     = CheckClose,
+  .Exchange  = FileExchange
 };
 
 VOID OSKEL_INTERNAL

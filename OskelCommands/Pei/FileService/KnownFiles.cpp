@@ -196,18 +196,18 @@ KnownFileExchange (
 
 constexpr OperationSpec  mReadKnownFileSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = KnownFileExchange,
   .Arguments = READ_ARGUMENTS + 1,
   .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-  .Variant   = FILE_ACCESS_READ
+  .Variant   = FILE_ACCESS_READ,
+  .Exchange  = KnownFileExchange
 };
 
 constexpr OperationSpec  mWriteKnownFileSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Exchange  = KnownFileExchange,
   .Arguments = WRITE_ARGUMENTS + 1,
   .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-  .Variant   = FILE_ACCESS_WRITE
+  .Variant   = FILE_ACCESS_WRITE,
+  .Exchange  = KnownFileExchange
 };
 
 }  // namespace

@@ -65,28 +65,28 @@ ExchangeRawCommand (
 
 constexpr OperationSpec  mSendRawCommandSpec = {
   .Kind      = DispatchKind::SingleBmc,
-  .Check     = CheckRawCommand,
-  .Exchange  = ExchangeRawCommand,
   .Arguments = 4,
-  .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH)
+  .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
+  .Check     = CheckRawCommand,
+  .Exchange  = ExchangeRawCommand
 };
 
 constexpr OperationSpec  mGetDeviceIdSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 2,
   .NetFn     = IPMI_NETFN_APP,
   .Command   = IPMI_CMD_GET_DEVICE_ID,
-  .Exchange  = QueryIntoCallerBuffer,
-  .Arguments = 2,
-  .Required  = CALLER_BUFFER_REQUIRED
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
 };
 
 constexpr OperationSpec  mGetSelfTestResultsSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 2,
   .NetFn     = IPMI_NETFN_APP,
   .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
-  .Exchange  = QueryIntoCallerBuffer,
-  .Arguments = 2,
-  .Required  = CALLER_BUFFER_REQUIRED
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
 };
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -116,8 +116,8 @@ ArmAndStartWatchdog (
 
 constexpr OperationSpec  mStartPostWatchdogSpec = {
   .Kind      = DispatchKind::Broadcast,
-  .Exchange  = ArmAndStartWatchdog,
-  .Arguments = 1
+  .Arguments = 1,
+  .Exchange  = ArmAndStartWatchdog
 };
 
 }  // namespace

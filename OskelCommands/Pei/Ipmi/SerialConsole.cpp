@@ -215,12 +215,12 @@ ExchangeSerialMux (
 
 constexpr OperationSpec  mSetSerialMuxSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 3,
   .NetFn     = IPMI_NETFN_TRANSPORT,
   .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
+  .Required  = ArgumentBit (MUX_STATUS),
   .Check     = CheckSetSerialMux,
-  .Exchange  = ExchangeSerialMux,
-  .Arguments = 3,
-  .Required  = ArgumentBit (MUX_STATUS)
+  .Exchange  = ExchangeSerialMux
 };
 
 //
@@ -337,9 +337,9 @@ ConfigureSerialConsoleSteps (
 constexpr OperationSpec  mConfigureSerialConsoleSpec = {
   .Kind      = DispatchKind::Broadcast,
   .Guarded   = FALSE,
-  .Exchange  = ConfigureSerialConsoleSteps,
   .Arguments = 1,
-  .Required  = ArgumentBit (0)
+  .Required  = ArgumentBit (0),
+  .Exchange  = ConfigureSerialConsoleSteps
 };
 
 }  // namespace

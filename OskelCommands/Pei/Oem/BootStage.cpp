@@ -184,22 +184,22 @@ ReportStage (
 constexpr OperationSpec  mReportToEveryBmcSpec = {
   .Kind      = DispatchKind::EveryBmc,
   .Guarded   = FALSE,
-  .Exchange  = ReportStage,
-  .Arguments = 1
+  .Arguments = 1,
+  .Exchange  = ReportStage
 };
 
 constexpr OperationSpec  mReportToFirstBmcSpec = {
   .Kind      = DispatchKind::FirstBmc,
   .Guarded   = FALSE,
-  .Exchange  = ReportStage,
-  .Arguments = 1
+  .Arguments = 1,
+  .Exchange  = ReportStage
 };
 
 constexpr OperationSpec  mReportToSecondaryBmcSpec = {
   .Kind      = DispatchKind::SingleBmc,
   .Guarded   = FALSE,
-  .Exchange  = ReportStage,
-  .Arguments = 1
+  .Arguments = 1,
+  .Exchange  = ReportStage
 };
 
 }  // namespace

@@ -107,11 +107,11 @@ ReadState (
 
 constexpr OperationSpec  mGetOem1CStateSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = ReadState,
-  .Arguments = 1,
-  .Required  = ArgumentBit (0)
+  .Required  = ArgumentBit (0),
+  .Exchange  = ReadState
 };
 
 //
@@ -137,40 +137,40 @@ SetStateUnlessHeld (
 
 constexpr OperationSpec  mSetWordSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteOem1C,
-  .Arguments = 1,
-  .Variant   = OEM_1C_SET_WORD_LENGTH
+  .Variant   = OEM_1C_SET_WORD_LENGTH,
+  .Exchange  = WriteOem1C
 };
 
 constexpr OperationSpec  mClearSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
+  .Arguments = 0,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteOem1C,
-  .Arguments = 0,
-  .Variant   = OEM_1C_CLEAR_LENGTH
+  .Variant   = OEM_1C_CLEAR_LENGTH,
+  .Exchange  = WriteOem1C
 };
 
 constexpr OperationSpec  mSetWordExSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
-  .Exchange  = WriteOem1C,
-  .Arguments = 1,
-  .Variant   = OEM_1C_SET_WORD_EX_LENGTH
+  .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
+  .Exchange  = WriteOem1C
 };
 
 constexpr OperationSpec  mSetOem1CStateSpec = {
   .Kind      = DispatchKind::BmcZeroOnly,
   .Guarded   = FALSE,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_1C,
+  .Variant   = OEM_1C_STATE_WRITE,
   .Check     = CheckState,
-  .Exchange  = SetStateUnlessHeld,
-  .Arguments = 1,
-  .Variant   = OEM_1C_STATE_WRITE
+  .Exchange  = SetStateUnlessHeld
 };
 
 }  // namespace

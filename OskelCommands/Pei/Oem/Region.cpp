@@ -98,22 +98,22 @@ TransferRegion (
 
 constexpr OperationSpec  mRegionReadSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 4,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_REGION_READ,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
   .Check     = CheckRegionLength,
-  .Exchange  = TransferRegion,
-  .Arguments = 4,
-  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER)
+  .Exchange  = TransferRegion
 };
 
 constexpr OperationSpec  mRegionWriteSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 4,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_REGION_WRITE,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
   .Check     = CheckRegionLength,
-  .Exchange  = TransferRegion,
-  .Arguments = 4,
-  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER)
+  .Exchange  = TransferRegion
 };
 
 }  // namespace

@@ -214,22 +214,22 @@ ExchangeSetting (
 
 constexpr OperationSpec  mReadBmcSettingSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 3,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_SETTINGS_STORE,
-  .Exchange  = ExchangeSetting,
-  .Arguments = 3,
   .Required  = ArgumentBit (READ_SETTING_VALUE),
-  .Variant   = SETTINGS_OP_READ
+  .Variant   = SETTINGS_OP_READ,
+  .Exchange  = ExchangeSetting
 };
 
 constexpr OperationSpec  mWriteBmcSettingSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 4,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_SETTINGS_STORE,
-  .Exchange  = ExchangeSetting,
-  .Arguments = 4,
   .Required  = ArgumentBit (WRITE_SETTING_VALUE),
-  .Variant   = SETTINGS_OP_WRITE
+  .Variant   = SETTINGS_OP_WRITE,
+  .Exchange  = ExchangeSetting
 };
 
 }  // namespace

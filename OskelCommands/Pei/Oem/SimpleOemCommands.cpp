@@ -100,57 +100,57 @@ SetFlag (
 
 constexpr OperationSpec  mOemC1QuerySpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 2,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_QUERY_C1,
-  .Exchange  = QueryIntoCallerBuffer,
-  .Arguments = 2,
-  .Required  = CALLER_BUFFER_REQUIRED
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
 };
 
 constexpr OperationSpec  mOemC2ExchangeSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_EXCHANGE_C2,
-  .Exchange  = ExchangeInPlace,
-  .Arguments = 1,
-  .Required  = ArgumentBit (IN_PLACE_BUFFER)
+  .Required  = ArgumentBit (IN_PLACE_BUFFER),
+  .Exchange  = ExchangeInPlace
 };
 
 constexpr OperationSpec  mOem20ExchangeSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 2,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_EXCHANGE_20,
+  .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
   .Check     = Check20Length,
-  .Exchange  = ExchangeInPlace,
-  .Arguments = 2,
-  .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH)
+  .Exchange  = ExchangeInPlace
 };
 
 constexpr OperationSpec  mGetOem10ValueSpec = {
   .Kind      = DispatchKind::SingleBmc,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_VALUE_10,
-  .Exchange  = GetValue,
-  .Arguments = 1,
-  .Required  = ArgumentBit (0)
+  .Required  = ArgumentBit (0),
+  .Exchange  = GetValue
 };
 
 constexpr OperationSpec  mSetOem10ValueSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_VALUE_10,
+  .Required  = ArgumentBit (0),
   .Check     = CheckNewValue,
-  .Exchange  = SetValue,
-  .Arguments = 1,
-  .Required  = ArgumentBit (0)
+  .Exchange  = SetValue
 };
 
 constexpr OperationSpec  mSetOem62FlagSpec = {
   .Kind      = DispatchKind::Broadcast,
+  .Arguments = 1,
   .NetFn     = OEM_NETFN_CONTROLLER,
   .Command   = OEM_CMD_FLAG_62,
-  .Exchange  = SetFlag,
-  .Arguments = 1
+  .Exchange  = SetFlag
 };
 
 }  // namespace
