@@ -21,7 +21,14 @@ GetBmcCount (
   return Count;
 }
 
-EFI_STATUS OSKEL_INTERNAL
+
+namespace {
+
+//
+// GetBmcCount, then the BMC index check: NULL, or neither below the count
+// nor ALL_BMCS, is EFI_INVALID_PARAMETER. Part of Dispatch.
+//
+[[gnu::always_inline]] inline EFI_STATUS
 CheckBmcInstance (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -36,8 +43,6 @@ CheckBmcInstance (
 
   return EFI_SUCCESS;
 }
-
-namespace {
 
 //
 // The worker on the BMC already selected. Part of Dispatch, so a nested

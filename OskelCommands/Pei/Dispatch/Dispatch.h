@@ -300,16 +300,6 @@ RunGuarded (
   IN OPERATION_STEP    Exchange
   );
 
-//
-// GetBmcCount, then the BMC index check: NULL, or neither below the count
-// nor ALL_BMCS, is EFI_INVALID_PARAMETER.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckBmcInstance (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN CONST UINT8             *BmcInstance
-  );
 
 [[nodiscard]] UINT8 OSKEL_INTERNAL
 GetBmcCount (
