@@ -247,15 +247,17 @@ DispatchSlotEntry (
 // A slot whose whole work is its OperationSpec. On IA32 it is two
 // instructions and no frame: the OperationSpec into EAX, where the module's
 // own calls take their first argument, and a jump to DispatchSlotEntry,
-// which finds the arguments where the caller pushed them. Elsewhere the
-// slot stores its arguments in a block (SLOT_ARGUMENTS) and calls
-// DispatchSlot. The parameters are named on both paths so that they read
-// alike; sizeof only names them and evaluates nothing.
+// which finds the arguments where the caller pushed them and returns to the
+// slot's caller; nothing follows the jump. Elsewhere the slot stores its
+// arguments in a block (SLOT_ARGUMENTS) and calls DispatchSlot. The
+// parameters are named on both paths so that they read alike; sizeof only
+// names them and evaluates nothing.
 //
 #define OSKEL_SLOT  [[gnu::naked]]
-#define SLOT_DISPATCH(Spec, ...)                        \
-  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));    \
-  asm ("movl %0, %%eax\n\tjmp %P1" : : "i" (&(Spec)), "i" (Oskel::DispatchSlotEntry))
+#define SLOT_DISPATCH(Spec, ...)                                                          \
+  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));                                      \
+  asm ("movl %0, %%eax\n\tjmp %P1" : : "i" (&(Spec)), "i" (Oskel::DispatchSlotEntry)); \
+  __builtin_unreachable ()
 #else
 #define OSKEL_SLOT
 #define SLOT_DISPATCH(Spec, ...)  return Oskel::DispatchSlot ((Spec), SLOT_ARGUMENTS (__VA_ARGS__))
