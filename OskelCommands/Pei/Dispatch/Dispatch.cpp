@@ -219,15 +219,14 @@ namespace {
 //
 [[gnu::noinline]] EFI_STATUS OSKEL_INTERNAL
 TrackBmcStatus (
-  IN Operation  &Op,
-  IN UINT8      *State,
-  IN UINT8      Phase,
-  IN BOOLEAN    DeviceError
+  IN OUT Operation  &Op,
+  IN UINT8          Phase,
+  IN BOOLEAN        DeviceError
   )
 {
   IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
 
-  return Transport->TrackBmcStatus (Op.PeiServices, Transport, State, Phase, DeviceError);
+  return Transport->TrackBmcStatus (Op.PeiServices, Transport, &Op.State, Phase, DeviceError);
 }
 
 }  // namespace
@@ -239,12 +238,17 @@ RunGuarded (
   )
 {
   EFI_STATUS  Status;
-  UINT8       State;
 
-  State  = 0xFF;
-  Status = TrackBmcStatus (Op, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
-  if ((Op.Force == 0) && ((Status == EFI_INVALID_PARAMETER) || (State == IPMI_BMC_STATE_UNUSABLE))) {
-    return (State == IPMI_BMC_STATE_UNUSABLE) ? EFI_DEVICE_ERROR : Status;
+  Op.State = 0xFF;
+  Status   = TrackBmcStatus (Op, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE);
+  if (Op.Force == 0) {
+    if (Op.State == IPMI_BMC_STATE_UNUSABLE) {
+      return EFI_DEVICE_ERROR;
+    }
+
+    if (Status == EFI_INVALID_PARAMETER) {
+      return Status;
+    }
   }
 
   Op.Refused = FALSE;
@@ -253,7 +257,7 @@ RunGuarded (
     return Status;
   }
 
-  (VOID)TrackBmcStatus (Op, &State, IPMI_TRACK_PHASE_AFTER_COMMAND, (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE);
+  (VOID)TrackBmcStatus (Op, IPMI_TRACK_PHASE_AFTER_COMMAND, (Status == EFI_DEVICE_ERROR) ? TRUE : FALSE);
   return Status;
 }
 

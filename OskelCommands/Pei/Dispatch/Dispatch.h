@@ -100,6 +100,7 @@ struct Operation {
   CONST VOID                *Args;          // a slot's: its arguments after This, one UINTN each
   CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
   UINT8                     Received = 0;   // bytes of the last answer in ScratchBuffer, at most its capacity
+  UINT8                     State    = 0;   // the state byte of TrackBmcStatus for the guard in progress
 
   template <typename T>
   [[nodiscard]] CONST T &
