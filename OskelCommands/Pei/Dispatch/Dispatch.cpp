@@ -60,8 +60,8 @@ RunWorker (
     return EFI_INVALID_PARAMETER;
   }
 
-  for (UINT8 Index = 0; Index < Spec.Arguments; Index++) {
-    if (((Spec.Required & ArgumentBit (Index)) != 0) && (Op.Argument (Index) == 0)) {
+  for (UINT8 Index = 0, Required = Spec.Required; Required != 0; Index++, Required >>= 1) {
+    if (((Required & 1) != 0) && (Op.Argument (Index) == 0)) {
       return EFI_INVALID_PARAMETER;
     }
   }
