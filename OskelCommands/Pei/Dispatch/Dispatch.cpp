@@ -290,8 +290,7 @@ Send (
 EFI_STATUS OSKEL_INTERNAL
 ScratchExchange (
   IN OUT Operation  &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
+  IN UINT16         Function,
   IN UINT8          RequestLength,
   IN UINT8          Capacity,
   IN UINT8          Minimum
@@ -306,7 +305,7 @@ ScratchExchange (
   // innermost frame of every transfer, and one frame fewer keeps the deepest
   // operations within their stack.
   //
-  Status      = Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Op.Scratch (), RequestLength, Op.Scratch (), &Length);
+  Status      = Transport->SendCommand (Op.PeiServices, Transport, static_cast<UINT8>(Function), 0, static_cast<UINT8>(Function >> 8), Op.Scratch (), RequestLength, Op.Scratch (), &Length);
   Op.Received = (Length < Capacity) ? Length : Capacity;
   if ((Status == EFI_SUCCESS) && (Op.Received < Minimum)) {
     return EFI_PROTOCOL_ERROR;
@@ -323,7 +322,7 @@ SpecExchange (
   IN UINT8          Minimum
   )
 {
-  return ScratchExchange (Op, Op.Spec->NetFn, Op.Spec->Command, RequestLength, Capacity, Minimum);
+  return ScratchExchange (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), RequestLength, Capacity, Minimum);
 }
 
 EFI_STATUS OSKEL_INTERNAL
@@ -336,7 +335,7 @@ SendScratch (
   OUT UINT8         *Received OPTIONAL
   )
 {
-  EFI_STATUS  Status = ScratchExchange (Op, NetFn, Command, RequestLength, Capacity, 0);
+  EFI_STATUS  Status = ScratchExchange (Op, NetFnCommand (NetFn, Command), RequestLength, Capacity, 0);
 
   if (Received != nullptr) {
     *Received = Op.Received;

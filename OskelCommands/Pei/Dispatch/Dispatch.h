@@ -335,6 +335,19 @@ Send (
   );
 
 //
+// A network function and command as one value for ScratchExchange, the
+// network function in the low byte.
+//
+[[nodiscard]] constexpr UINT16
+NetFnCommand (
+  IN UINT8  NetFn,
+  IN UINT8  Command
+  )
+{
+  return static_cast<UINT16>(NetFn | (Command << 8));
+}
+
+//
 // One SendCommand whose request is the first RequestLength bytes of
 // ScratchBuffer and whose response lands there too, Capacity bytes at most.
 // Op.Received is the count the transport reported, clamped to Capacity, so
@@ -345,8 +358,7 @@ Send (
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ScratchExchange (
   IN OUT Operation  &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
+  IN UINT16         Function,
   IN UINT8          RequestLength,
   IN UINT8          Capacity,
   IN UINT8          Minimum
