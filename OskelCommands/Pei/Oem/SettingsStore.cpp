@@ -82,6 +82,8 @@ constexpr UINT8  WRITE_SETTING_FLAG       = 1;
 constexpr UINT8  WRITE_SETTING_VALUE      = 2;
 constexpr UINT8  WRITE_SETTING_DESCRIPTOR = 3;
 
+static_assert ((WRITE_SETTING_VALUE == READ_SETTING_VALUE + 1) && (WRITE_SETTING_DESCRIPTOR == READ_SETTING_DESCRIPTOR + 1), "a write's arguments lie one further on");
+
 //
 // The setting a call addresses. The selector and descriptor checks come
 // before the length limit of a write, so a bad type is refused as such
@@ -134,7 +136,7 @@ ExchangeSetting (
 {
   CONST UINT8    Operation = Op.Spec->Variant;
   CONST BOOLEAN  IsWrite   = (Operation == SETTINGS_OP_WRITE);
-  UINT8          *Value    = Op.Pointer<UINT8>(IsWrite ? WRITE_SETTING_VALUE : READ_SETTING_VALUE);
+  UINT8          *Value    = Op.Pointer<UINT8>(READ_SETTING_VALUE + IsWrite);
   UINT8          *Answer   = Op.Scratch ();
   SettingView    Setting;
   EFI_STATUS     Status;
@@ -143,7 +145,7 @@ ExchangeSetting (
 
   Status = ChooseSetting (
              Op.Uint8 (SETTING_SELECTOR),
-             Op.Pointer<CONST BMC_SETTING_DESCRIPTOR>(IsWrite ? WRITE_SETTING_DESCRIPTOR : READ_SETTING_DESCRIPTOR),
+             Op.Pointer<CONST BMC_SETTING_DESCRIPTOR>(READ_SETTING_DESCRIPTOR + IsWrite),
              IsWrite,
              Setting
              );
