@@ -25,6 +25,11 @@ GetBmcCount (
 namespace {
 
 //
+// Boot stages that concern BMC 0 alone, whatever the BMC count.
+//
+constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
+
+//
 // GetBmcCount, then the BMC index check: NULL, or neither below the count
 // nor ALL_BMCS, is EFI_INVALID_PARAMETER. Part of Dispatch.
 //
@@ -82,8 +87,14 @@ RunWorker (
 
 }  // namespace
 
-EFI_STATUS OSKEL_INTERNAL
-DispatchSlot (
+namespace {
+
+//
+// The slot's arguments: PeiServices, This, Spec.Arguments words,
+// BmcInstance, Force.
+//
+[[gnu::always_inline]] inline EFI_STATUS
+DispatchArguments (
   IN CONST OperationSpec  &Spec,
   IN CONST UINTN          *Arguments
   )
@@ -100,13 +111,25 @@ DispatchSlot (
            );
 }
 
+}  // namespace
+
 #if defined (__i386__)
 EFI_STATUS OSKEL_INTERNAL
 DispatchSlotEntry (
   IN CONST OperationSpec  &Spec
   )
 {
-  return DispatchSlot (Spec, static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
+  return DispatchArguments (Spec, static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
+}
+
+#else
+EFI_STATUS OSKEL_INTERNAL
+DispatchSlot (
+  IN CONST OperationSpec  &Spec,
+  IN CONST UINTN          *Arguments
+  )
+{
+  return DispatchArguments (Spec, Arguments);
 }
 
 #endif
@@ -157,14 +180,16 @@ Dispatch (
   // count is at most FEh, so the end of the loop fits in a byte.
   //
   Index = *BmcInstance;
-  if (Spec.Kind >= DispatchKind::EveryBmc) {
+  if (Spec.Kind == DispatchKind::BootStage) {
     //
     // The index was only checked; the worker on BMC i sees one holding i.
     //
     Op.BmcInstance = &Index;
     Index          = 0;
-    if (Spec.Kind == DispatchKind::FirstBmc) {
-      Count = 1;
+    for (UINT8 Stage : mBmcZeroOnlyStages) {
+      if (Op.Uint8 (0) == Stage) {
+        Count = 1;
+      }
     }
   } else if (Spec.Kind == DispatchKind::BmcZeroOnly) {
     if (Index != 0) {

@@ -27,8 +27,8 @@ enum class DispatchKind : UINT8 {
   SingleBmc,    // one BMC; ALL_BMCS is refused
   Broadcast,    // one BMC, or every BMC in turn for ALL_BMCS
   BmcZeroOnly,  // BMC 0 alone; any other index is refused
-  EveryBmc,     // every BMC in turn, whichever valid index the caller names
-  FirstBmc      // BMC 0, whichever valid index the caller names
+  BootStage     // every BMC in turn whichever valid index the caller names, or
+                // BMC 0 alone for the stages (argument 0) that concern it alone
 };
 
 struct Operation;
@@ -166,9 +166,7 @@ struct Operation {
 // Where a slot's arguments lie, PeiServices first, one UINTN each. On IA32
 // the caller of an EFIAPI (cdecl) function has pushed every argument as one
 // 32-bit word, last first, so they already lie in memory in declaration
-// order, two words above the slot's frame address (the saved frame pointer,
-// then the return address); they belong to the caller's frame, so they stay
-// in place even when the slot hands over by a jump. Elsewhere the first
+// order, just above the return address into the caller. Elsewhere the first
 // arguments come in registers and the slot stores them all in a block of
 // its own, which lives until the dispatch returns. No argument of a slot is
 // wider than UINTN.
@@ -204,40 +202,12 @@ SlotArguments (
   return { { SlotWord (Values)... } };
 }
 
-//
-// The arguments are named only so that the two forms read alike.
-//
-template <typename... T>
-[[nodiscard]] inline CONST UINTN *
-SlotArgumentsInPlace (
-  IN VOID  *FrameAddress,
-  IN T...
-  )
-{
-  return static_cast<CONST UINTN *>(FrameAddress) + 2;
-}
-
-#if defined (__i386__)
-#define SLOT_ARGUMENTS(...)  (Oskel::SlotArgumentsInPlace (__builtin_frame_address (0), __VA_ARGS__))
-#else
-#define SLOT_ARGUMENTS(...)  (Oskel::SlotArguments (__VA_ARGS__).Words)
-#endif
-
-//
-// A slot: PeiServices, This, Spec.Arguments words, BmcInstance, Force.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-DispatchSlot (
-  IN CONST OperationSpec  &Spec,
-  IN CONST UINTN          *Arguments
-  );
-
 #if defined (__i386__)
 //
-// DispatchSlot for a slot that has handed over by a jump and left the
-// stack as its caller built it: the arguments lie two words above this
-// function's frame address, past the saved frame pointer and the return
-// address into the caller. Reached only from the jump of SLOT_DISPATCH.
+// The dispatch of a slot that has handed over by a jump and left the stack
+// as its caller built it: the arguments lie two words above this function's
+// frame address, past the saved frame pointer and the return address into
+// the caller. Reached only from the jump of SLOT_DISPATCH.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchSlotEntry (
@@ -250,9 +220,9 @@ DispatchSlotEntry (
 // own calls take their first argument, and a jump to DispatchSlotEntry,
 // which finds the arguments where the caller pushed them and returns to the
 // slot's caller; nothing follows the jump. Elsewhere the slot stores its
-// arguments in a block (SLOT_ARGUMENTS) and calls DispatchSlot. The
-// parameters are named on both paths so that they read alike; sizeof only
-// names them and evaluates nothing.
+// arguments in a block and calls DispatchSlot. The parameters are named on
+// both paths so that they read alike; sizeof only names them and evaluates
+// nothing.
 //
 #define OSKEL_SLOT  [[gnu::naked]]
 #define SLOT_DISPATCH(Spec, ...)                                                          \
@@ -260,8 +230,18 @@ DispatchSlotEntry (
   asm ("movl %0, %%eax\n\tjmp %P1" : : "i" (&(Spec)), "i" (Oskel::DispatchSlotEntry)); \
   __builtin_unreachable ()
 #else
+//
+// A slot's dispatch: PeiServices, This, Spec.Arguments words, BmcInstance,
+// Force.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+DispatchSlot (
+  IN CONST OperationSpec  &Spec,
+  IN CONST UINTN          *Arguments
+  );
+
 #define OSKEL_SLOT
-#define SLOT_DISPATCH(Spec, ...)  return Oskel::DispatchSlot ((Spec), SLOT_ARGUMENTS (__VA_ARGS__))
+#define SLOT_DISPATCH(Spec, ...)  return Oskel::DispatchSlot ((Spec), Oskel::SlotArguments (__VA_ARGS__).Words)
 #endif
 
 //

@@ -18,11 +18,6 @@ using namespace Oskel;
 
 namespace {
 
-//
-// Stages that concern BMC 0 alone, whatever the BMC count.
-//
-constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
-
 constexpr UINT8  SECONDARY_BMC_INDEX = 1;
 
 //
@@ -181,15 +176,8 @@ ReportStage (
 // every BMC whatever its value, or to BMC 0 alone for the stages that
 // concern it alone.
 //
-constexpr OperationSpec  mReportToEveryBmcSpec = {
-  .Kind      = DispatchKind::EveryBmc,
-  .Guarded   = FALSE,
-  .Arguments = 1,
-  .Exchange  = ReportStage
-};
-
-constexpr OperationSpec  mReportToFirstBmcSpec = {
-  .Kind      = DispatchKind::FirstBmc,
+constexpr OperationSpec  mReportBootStageSpec = {
+  .Kind      = DispatchKind::BootStage,
   .Guarded   = FALSE,
   .Arguments = 1,
   .Exchange  = ReportStage
@@ -204,7 +192,7 @@ constexpr OperationSpec  mReportToSecondaryBmcSpec = {
 
 }  // namespace
 
-extern "C" EFI_STATUS EFIAPI
+extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ReportBootStage (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -213,15 +201,7 @@ ReportBootStage (
   IN BOOLEAN                 Force
   )
 {
-  CONST OperationSpec  *Spec = &mReportToEveryBmcSpec;
-
-  for (UINT8 ZeroOnly : mBmcZeroOnlyStages) {
-    if (Stage == ZeroOnly) {
-      Spec = &mReportToFirstBmcSpec;
-    }
-  }
-
-  return DispatchSlot (*Spec, SLOT_ARGUMENTS (PeiServices, This, Stage, BmcInstance, Force));
+  SLOT_DISPATCH (mReportBootStageSpec, PeiServices, This, Stage, BmcInstance, Force);
 }
 
 //
