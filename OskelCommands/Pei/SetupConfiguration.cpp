@@ -47,6 +47,22 @@ constexpr UINT16  mWatchdogEnableOffset  = 2323;  // two bytes, little-endian
 constexpr UINT16  mWatchdogTimeoutOffset = 2325;
 constexpr UINT16  mSpare7Offset          = 2327;
 
+[[nodiscard]] constexpr BOOLEAN
+SetupOffsetsInBuffer (
+  VOID
+  )
+{
+  for (UINT16 Offset : mSerialConsoleSetupOffsets) {
+    if (Offset >= mSetupVariableSize) {
+      return FALSE;
+    }
+  }
+
+  return (mWatchdogEnableOffset + 1 < mSetupVariableSize) && (mWatchdogTimeoutOffset < mSetupVariableSize) && (mSpare7Offset < mSetupVariableSize);
+}
+
+static_assert (SetupOffsetsInBuffer (), "every byte read lies in the Setup buffer");
+
 //
 // The watchdog counts 100 ms ticks in 16 bits, so 109 minutes is the
 // longest timeout that fits; a longer one runs for the longest countdown
@@ -85,15 +101,14 @@ ReadBmcSetupSettings (
     (VOID)Variables->GetVariable (Variables, mSetupVariableName, &mBmcSetupVariableGuid, nullptr, &DataSize, Buffer);
   }
 
-  WireReader  Setup (Buffer, sizeof (Buffer));
   UINT8  *Config = reinterpret_cast<UINT8 *>(&Settings->SerialConsoleConfig);
   for (UINTN Index = 0; Index < sizeof (SERIAL_CONSOLE_CONFIG); Index++) {
-    Config[Index] = Setup.Byte (mSerialConsoleSetupOffsets[Index]);
+    Config[Index] = Buffer[mSerialConsoleSetupOffsets[Index]];
   }
 
-  Settings->Spare7          = Setup.Byte (mSpare7Offset);
-  Settings->WatchdogEnable  = Setup.Uint16Le (mWatchdogEnableOffset);
-  Settings->WatchdogTimeout = Setup.Byte (mWatchdogTimeoutOffset);
+  Settings->Spare7          = Buffer[mSpare7Offset];
+  Settings->WatchdogEnable  = GetUint16Le (&Buffer[mWatchdogEnableOffset]);
+  Settings->WatchdogTimeout = Buffer[mWatchdogTimeoutOffset];
 }
 
 [[nodiscard]] UINT16 OSKEL_INTERNAL
