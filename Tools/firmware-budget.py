@@ -16,13 +16,18 @@ linked with --gc-sections from the entry, as the firmware object is.
 
 Calls through pointers are not in GCC's graph. They are modelled from the
 objects and the sources:
-  - RunWorker and RunGuarded (reached from Dispatch) call the Check and
-    Exchange of the OperationSpec in force. A function that takes the address of a constant (a OperationSpec)
-    or of a function puts the functions that constant points to (its Check
-    and Exchange), or that function, in force for everything it calls; the
-    steps it reaches through Dispatch inherit them. So a slot reaches
-    exactly its own OperationSpec's steps, and a composite exchange exactly the steps
-    of the OperationSpecs it runs.
+  - Dispatch and RunGuarded call the Check and Exchange of the
+    OperationSpec in force. A function that takes the address of a constant
+    (an OperationSpec) or of a function puts the functions that constant
+    points to (its Check and Exchange), or that function, in force for
+    everything it calls; the steps it reaches through Dispatch inherit them.
+    Of the operation table (mOperations, one row per slot) only the row
+    named counts: the row whose offset a reference carries, or, for an IA32
+    slot (a "mov $row, %al" and a jump to DispatchSlotEntry, no frame and no
+    edge in GCC's graph), the row it loads; the entry itself indexes the
+    table with that number and names no row. So a slot reaches exactly its
+    own OperationSpec's steps, and a composite exchange exactly the steps of
+    the OperationSpecs it runs.
   - A call through the record (This->FileOpen (...), Ppi->ReportBootStage
     (...)) is read from the source of the calling function: an edge to that
     slot, which then dispatches with its own OperationSpec.
@@ -52,7 +57,12 @@ SETUP_MARK = "ApplySetupConfiguration"
 # The functions that call through a pointer handed to them: the dispatcher's,
 # which call an OperationSpec's Check and Exchange, and the chunk loop,
 # which calls the chunk step of the transfer that runs it.
-STEP_CALLERS = {"Dispatch", "RunWorker", "RunGuarded", "TransferInChunks"}
+STEP_CALLERS = {"Dispatch", "RunGuarded", "TransferInChunks"}
+# The operation table, one OperationSpec (12 bytes on IA32) per slot, and
+# the entry that every IA32 slot jumps to with its row number.
+OPERATION_TABLE = "11mOperationsE"
+OPERATION_ROW = 12
+OPERATION_ENTRY = "DispatchSlotEntry"
 SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
 
@@ -144,8 +154,18 @@ def read_relocations(obj):
             continue
         parts = line.split()
         if section and len(parts) >= 5 and parts[2].startswith("R_386_"):
-            relocs[section].append((parts[2], parts[4]))
+            relocs[section].append((parts[2], parts[4], int(parts[0], 16)))
     return relocs
+
+
+def section_bytes(obj, section):
+    out = subprocess.run(["readelf", "-x", section, obj], capture_output=True, text=True, check=True).stdout
+    data = bytearray()
+    for line in out.splitlines():
+        m = re.match(r"\s+0x[0-9a-f]+ ((?:[0-9a-f]{2,8} ){1,4})", line)
+        if m:
+            data += bytes.fromhex(m.group(1).replace(" ", ""))
+    return bytes(data)
 
 
 def read_tail_calls(obj):
@@ -222,7 +242,9 @@ def read_graph(objdir):
             if section.startswith(".rodata.") or section.startswith(".data.rel.ro."):
                 data_section[section.split(".", 2)[2]] = (obj, section)
 
-    def constant_functions(obj, target):
+    def constant_functions(obj, target, rows=None):
+        """The functions a constant points to; of the operation table, only
+        those of the rows given."""
         if target.startswith(".rodata"):
             where = (obj, target)
         elif target in data_section:
@@ -230,11 +252,26 @@ def read_graph(objdir):
         else:
             return []
         found = []
-        for kind2, target2 in relocs_of[where[0]].get(where[1], []):
+        for kind2, target2, offset in relocs_of[where[0]].get(where[1], []):
+            if rows is not None and offset // OPERATION_ROW not in rows:
+                continue
             fn = function_key(where[0], target2) if kind2 == "R_386_32" else None
             if fn:
                 found.append(fn)
         return found
+
+    # A slot on IA32 is "mov $slot, %al; jmp" to the slot entry: its row is
+    # the number it loads.
+    for obj in per_object:
+        for section, entries in relocs_of[obj].items():
+            owner = function_key(obj, section) if section.startswith(".text.") else None
+            if owner is None or g.frame.get(owner) != 0:
+                continue
+            code = section_bytes(obj, section)
+            if code[:1] == b"\xb0" and any(OPERATION_ENTRY in t for _, t, _ in entries):
+                table = next((s for s in data_section if OPERATION_TABLE in s), None)
+                if table:
+                    g.refs[owner].update(constant_functions(obj, table, {code[1]}))
 
     for obj in per_object:
         for section, target in read_tail_calls(obj):
@@ -248,10 +285,20 @@ def read_graph(objdir):
             owner = function_key(obj, section)
             if owner is None:
                 continue
-            for kind, target in entries:
+            code = None
+            for kind, target, offset in entries:
                 if kind != "R_386_32":
                     continue
-                constants = constant_functions(obj, target)
+                rows = None
+                if OPERATION_TABLE in target:
+                    # The slot entry indexes the table with the number the
+                    # slot handed it; any other code names one row, whose
+                    # offset is the addend kept in the instruction.
+                    if OPERATION_ENTRY in owner:
+                        continue
+                    code = code or section_bytes(obj, section)
+                    rows = {int.from_bytes(code[offset:offset + 4], "little") // OPERATION_ROW}
+                constants = constant_functions(obj, target, rows)
                 if constants:
                     g.refs[owner].update(constants)
                 else:

@@ -1,12 +1,17 @@
 /** @file
-  Construction of the service record.
+  The service record: its construction, and the operation table that says
+  what each of its slots does.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "BmcCommandsPei.h"
+#include "Dispatch/CommonExchanges.h"
+#include "FileService/FileService.h"
+#include "Ipmi/IpmiCommands.h"
 #include "MemoryRoutines.h"
+#include "Oem/OemCommands.h"
 
 namespace Oskel {
 
@@ -154,6 +159,285 @@ constexpr SlotTable  mSlots = {
 };
 
 }  // namespace
+
+//
+// One row per slot, in slot order; a slot finds its row by its place in the
+// record (BMC_COMMANDS_SLOT). Operations of the same shape share one
+// Exchange and tell themselves apart by NetFn, Command or Variant.
+//
+constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
+  {  // 0 OemC1Query
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 2,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_QUERY_C1,
+    .Required  = CALLER_BUFFER_REQUIRED,
+    .Exchange  = QueryIntoCallerBuffer
+  },
+  {  // 1 OemC2Exchange
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_EXCHANGE_C2,
+    .Required  = ArgumentBit (IN_PLACE_BUFFER),
+    .Exchange  = ExchangeInPlace
+  },
+  {  // 2 Oem20Exchange
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 2,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_EXCHANGE_20,
+    .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
+    .Check     = Check20Length,
+    .Exchange  = ExchangeInPlace
+  },
+  {  // 3 RegionRead
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 4,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_REGION_READ,
+    .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
+    .Check     = CheckRegionLength,
+    .Exchange  = TransferRegion
+  },
+  {  // 4 RegionWrite
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 4,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_REGION_WRITE,
+    .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
+    .Check     = CheckRegionLength,
+    .Exchange  = TransferRegion
+  },
+  {  // 5 SendRawCommand
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 4,
+    .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
+    .Check     = CheckRawCommand,
+    .Exchange  = ExchangeRawCommand
+  },
+  {  // 6 GetDeviceId
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 2,
+    .NetFn     = IPMI_NETFN_APP,
+    .Command   = IPMI_CMD_GET_DEVICE_ID,
+    .Required  = CALLER_BUFFER_REQUIRED,
+    .Exchange  = QueryIntoCallerBuffer
+  },
+  {  // 7 GetSelfTestResults
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 2,
+    .NetFn     = IPMI_NETFN_APP,
+    .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
+    .Required  = CALLER_BUFFER_REQUIRED,
+    .Exchange  = QueryIntoCallerBuffer
+  },
+  //
+  // The index is checked like every operation's, but the report goes to
+  // every BMC whatever its value, or to BMC 0 alone for the stages that
+  // concern it alone; the stage command keeps its own guard.
+  //
+  {  // 8 ReportBootStage
+    .Kind      = DispatchKind::BootStage,
+    .Guarded   = FALSE,
+    .Arguments = 1,
+    .Exchange  = ReportStage
+  },
+  {  // 9 GetOem10Value
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_VALUE_10,
+    .Required  = ArgumentBit (0),
+    .Exchange  = GetValue
+  },
+  {  // 10 SetOem10Value
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_VALUE_10,
+    .Required  = ArgumentBit (0),
+    .Check     = CheckNewValue,
+    .Exchange  = SetValue
+  },
+  {  // 11 SetOem62Flag
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_FLAG_62,
+    .Exchange  = SetFlag
+  },
+  {  // 12 FileOpen
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = OPEN_ARGUMENTS,
+    .Required  = ArgumentBit (OPEN_NAME),
+    .Variant   = OEM_FILE_OPEN,
+    .Check     = CheckOpen,
+    .Exchange  = FileExchange
+  },
+  //
+  // Read and write: every chunk under one guard.
+  //
+  {  // 13 FileRead
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = READ_ARGUMENTS,
+    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+    .Variant   = OEM_FILE_READ,
+    .Check     = CheckRead,
+    .Exchange  = TransferFile
+  },
+  {  // 14 FileWrite
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = WRITE_ARGUMENTS,
+    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+    .Variant   = OEM_FILE_WRITE,
+    .Exchange  = TransferFile
+  },
+  {  // 15 FileClose
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 1,
+    .Variant   = OEM_FILE_CLOSE,
+    .Check     = CheckClose,
+    .Exchange  = FileExchange
+  },
+  {  // 16 ReadKnownFile
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = READ_ARGUMENTS + 1,
+    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+    .Variant   = FILE_ACCESS_READ,
+    .Exchange  = KnownFileExchange
+  },
+  {  // 17 WriteKnownFile
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = WRITE_ARGUMENTS + 1,
+    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+    .Variant   = FILE_ACCESS_WRITE,
+    .Exchange  = KnownFileExchange
+  },
+  {  // 18 FileDelete
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 3,
+    .Variant   = OEM_FILE_DELETE,
+    .Exchange  = FileExchange
+  },
+  {  // 19 GetFileSize
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 4,
+    .Required  = ArgumentBit (NAMED_SIZE),
+    .Variant   = OEM_FILE_SIZE,
+    .Check     = CheckSize,
+    .Exchange  = FileExchange
+  },
+  {  // 20 UploadBlocks
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 5,
+    .Check     = CheckUpload,
+    .Exchange  = UploadExchange
+  },
+  {  // 21 UploadBlocksOp1
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 4,
+    .Variant   = OEM_UPLOAD_OPERATION_01,
+    .Check     = CheckUpload,
+    .Exchange  = UploadExchange
+  },
+  {  // 22 StartPostWatchdog
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 1,
+    .Exchange  = ArmAndStartWatchdog
+  },
+  {  // 23 Oem1CSetWord
+    .Kind      = DispatchKind::BmcZeroOnly,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_1C,
+    .Variant   = OEM_1C_SET_WORD_LENGTH,
+    .Exchange  = WriteOem1C
+  },
+  {  // 24 Oem1CClear
+    .Kind      = DispatchKind::BmcZeroOnly,
+    .Arguments = 0,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_1C,
+    .Variant   = OEM_1C_CLEAR_LENGTH,
+    .Exchange  = WriteOem1C
+  },
+  //
+  // Steps that keep their own guards, so each judges the BMC afresh.
+  //
+  {  // 25 ConfigureSerialConsole
+    .Kind      = DispatchKind::Broadcast,
+    .Guarded   = FALSE,
+    .Arguments = 1,
+    .Required  = ArgumentBit (0),
+    .Exchange  = ConfigureSerialConsoleSteps
+  },
+  {  // 26 SetSerialMux
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 3,
+    .NetFn     = IPMI_NETFN_TRANSPORT,
+    .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
+    .Required  = ArgumentBit (MUX_STATUS),
+    .Check     = CheckSetSerialMux,
+    .Exchange  = ExchangeSerialMux
+  },
+  //
+  // The read of slot 28 and the write keep their own guards.
+  //
+  {  // 27 SetOem1CState
+    .Kind      = DispatchKind::BmcZeroOnly,
+    .Guarded   = FALSE,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_1C,
+    .Variant   = OEM_1C_STATE_WRITE,
+    .Check     = CheckState,
+    .Exchange  = SetStateUnlessHeld
+  },
+  {  // 28 GetOem1CState
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_1C,
+    .Required  = ArgumentBit (0),
+    .Exchange  = ReadState
+  },
+  {  // 29 ReadBmcSetting
+    .Kind      = DispatchKind::SingleBmc,
+    .Arguments = 3,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_SETTINGS_STORE,
+    .Required  = ArgumentBit (READ_SETTING_VALUE),
+    .Variant   = SETTINGS_OP_READ,
+    .Exchange  = ExchangeSetting
+  },
+  {  // 30 WriteBmcSetting
+    .Kind      = DispatchKind::Broadcast,
+    .Arguments = 4,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_SETTINGS_STORE,
+    .Required  = ArgumentBit (WRITE_SETTING_VALUE),
+    .Variant   = SETTINGS_OP_WRITE,
+    .Exchange  = ExchangeSetting
+  },
+  {  // 31 Oem1CSetWordEx
+    .Kind      = DispatchKind::BmcZeroOnly,
+    .Arguments = 1,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_1C,
+    .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
+    .Exchange  = WriteOem1C
+  },
+  //
+  // Stage 7 to BMC 1, dispatched by ReportBootStageSecondary itself.
+  //
+  {  // 32 ReportBootStageSecondary
+    .Kind      = DispatchKind::SingleBmc,
+    .Guarded   = FALSE,
+    .Arguments = 1,
+    .Exchange  = ReportStage
+  }
+};
 
 VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (

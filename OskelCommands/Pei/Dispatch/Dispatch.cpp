@@ -116,10 +116,13 @@ DispatchArguments (
 #if defined (__i386__)
 EFI_STATUS OSKEL_INTERNAL
 DispatchSlotEntry (
-  IN CONST OperationSpec  &Spec
+  IN UINTN  Slot
   )
 {
-  return DispatchArguments (Spec, static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
+  //
+  // The slot set AL alone.
+  //
+  return DispatchArguments (mOperations[static_cast<UINT8>(Slot)], static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
 }
 
 #else

@@ -202,6 +202,22 @@ SlotArguments (
   return { { SlotWord (Values)... } };
 }
 
+//
+// The slot of an operation: its place among the operations of the record,
+// counted from OemC1Query, and its row in mOperations.
+//
+#define BMC_COMMANDS_SLOT(Name)  \
+  ((__builtin_offsetof (BMC_COMMANDS_PPI, Name) - __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query)) / sizeof (VOID *))
+
+constexpr UINTN  BMC_COMMANDS_SLOTS = BMC_COMMANDS_SLOT (ReportBootStageSecondary) + 1;
+
+//
+// What every slot does, in slot order.
+//
+extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];
+
+#define OPERATION(Name)  (Oskel::mOperations[BMC_COMMANDS_SLOT (Name)])
+
 #if defined (__i386__)
 //
 // The dispatch of a slot that has handed over by a jump and left the stack
@@ -211,23 +227,23 @@ SlotArguments (
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchSlotEntry (
-  IN CONST OperationSpec  &Spec
+  IN UINTN  Slot
   );
 
 //
-// A slot whose whole work is its OperationSpec. On IA32 it is two
-// instructions and no frame: the OperationSpec into EAX, where the module's
-// own calls take their first argument, and a jump to DispatchSlotEntry,
-// which finds the arguments where the caller pushed them and returns to the
-// slot's caller; nothing follows the jump. Elsewhere the slot stores its
-// arguments in a block and calls DispatchSlot. The parameters are named on
-// both paths so that they read alike; sizeof only names them and evaluates
-// nothing.
+// A slot whose whole work is its row of mOperations, the slot Name. On
+// IA32 it is two instructions and no frame: the slot number into AL, the
+// low byte of the register in which the module's own calls take their first
+// argument, and a jump to DispatchSlotEntry, which finds the arguments
+// where the caller pushed them and returns to the slot's caller; nothing
+// follows the jump. Elsewhere the slot stores its arguments in a block and
+// calls DispatchSlot. The parameters are named on both paths so that they
+// read alike; sizeof only names them and evaluates nothing.
 //
 #define OSKEL_SLOT  [[gnu::naked]]
-#define SLOT_DISPATCH(Spec, ...)                                                          \
-  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));                                      \
-  asm ("movl %0, %%eax\n\tjmp %P1" : : "i" (&(Spec)), "i" (Oskel::DispatchSlotEntry)); \
+#define SLOT_DISPATCH(Name, ...)                                                                       \
+  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));                                                   \
+  asm ("movb %0, %%al\n\tjmp %P1" : : "i" (BMC_COMMANDS_SLOT (Name)), "i" (Oskel::DispatchSlotEntry)); \
   __builtin_unreachable ()
 #else
 //
@@ -241,7 +257,7 @@ DispatchSlot (
   );
 
 #define OSKEL_SLOT
-#define SLOT_DISPATCH(Spec, ...)  return Oskel::DispatchSlot ((Spec), Oskel::SlotArguments (__VA_ARGS__).Words)
+#define SLOT_DISPATCH(Name, ...)  return Oskel::DispatchSlot (OPERATION (Name), Oskel::SlotArguments (__VA_ARGS__).Words)
 #endif
 
 //

@@ -32,17 +32,6 @@ constexpr UINT8  UPLOAD_DATA      = 2;
 constexpr UINT8  UPLOAD_LENGTH    = 3;
 constexpr UINT8  UPLOAD_USE_OP80  = 4;
 
-EFI_STATUS OSKEL_INTERNAL
-CheckUpload (
-  IN OUT Operation  &Op
-  )
-{
-  //
-  // Both for a block, neither for the bare request.
-  //
-  return ((Op.Argument (UPLOAD_DATA) == 0) != (Op.Argument (UPLOAD_LENGTH) == 0)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
 //
 // One request of command 92h: the bare 9 bytes without a piece, or the
 // chained handle, the more-data flag and the piece. When another piece is
@@ -87,6 +76,21 @@ SendUploadPiece (
   return Status;
 }
 
+}  // namespace
+
+namespace Oskel {
+
+EFI_STATUS OSKEL_INTERNAL
+CheckUpload (
+  IN OUT Operation  &Op
+  )
+{
+  //
+  // Both for a block, neither for the bare request.
+  //
+  return ((Op.Argument (UPLOAD_DATA) == 0) != (Op.Argument (UPLOAD_LENGTH) == 0)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
 //
 // The whole block to the BMC selected, under one guard; every BMC of a
 // broadcast starts again from the first piece with handle 0000h.
@@ -111,22 +115,7 @@ UploadExchange (
   return TransferInChunks (Op, *Length, UPLOAD_FIRST_PIECE_SIZE, SendUploadPiece, &Total);
 }
 
-constexpr OperationSpec  mUploadBlocksSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 5,
-  .Check     = CheckUpload,
-  .Exchange  = UploadExchange
-};
-
-constexpr OperationSpec  mUploadBlocksOp1Spec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 4,
-  .Variant   = OEM_UPLOAD_OPERATION_01,
-  .Check     = CheckUpload,
-  .Exchange  = UploadExchange
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 UploadBlocks (
@@ -141,7 +130,7 @@ UploadBlocks (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mUploadBlocksSpec, PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force);
+  SLOT_DISPATCH (UploadBlocks, PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -156,5 +145,5 @@ UploadBlocksOp1 (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mUploadBlocksOp1Spec, PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force);
+  SLOT_DISPATCH (UploadBlocksOp1, PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force);
 }

@@ -131,6 +131,11 @@ TransferFileChunk (
   return EFI_SUCCESS;
 }
 
+
+}  // namespace
+
+namespace Oskel {
+
 //
 // *Total receives the bytes the BMC reported, and only when every chunk
 // succeeded; a write's count is read before the first chunk.
@@ -145,16 +150,6 @@ TransferFile (
 
   return TransferInChunks (Op, Reading ? Op.Uint32 (READ_COUNT) : *Total, BMC_CHUNK_SIZE, TransferFileChunk, Total);
 }
-
-//
-// FileDelete and GetFileSize name a file by a well-known id, or by
-// KNOWN_FILE_CALLER_NAMED with the caller's own name; GetFileSize has one
-// argument more, the size.
-//
-constexpr UINT8  NAMED_ID          = 0;
-constexpr UINT8  NAMED_NAME        = 1;
-constexpr UINT8  NAMED_NAME_LENGTH = 2;
-constexpr UINT8  NAMED_SIZE        = 3;
 
 //
 // The handle is the open's eighth argument, past the five that Required
@@ -289,60 +284,7 @@ FileExchange (
   return Status;
 }
 
-constexpr OperationSpec  mFileDeleteSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 3,
-  .Variant   = OEM_FILE_DELETE,
-  .Exchange  = FileExchange
-};
-
-constexpr OperationSpec  mGetFileSizeSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 4,
-  .Required  = ArgumentBit (NAMED_SIZE),
-  .Variant   = OEM_FILE_SIZE,
-  .Check     = CheckSize,
-  .Exchange  = FileExchange
-};
-
-}  // namespace
-
-constexpr OperationSpec  Oskel::mFileOpenSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = OPEN_ARGUMENTS,
-  .Required  = ArgumentBit (OPEN_NAME),
-  .Variant   = OEM_FILE_OPEN,
-  .Check     = CheckOpen,
-  .Exchange  = FileExchange
-};
-
-//
-// Read and write: every chunk under one guard.
-//
-constexpr OperationSpec  Oskel::mFileReadSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = READ_ARGUMENTS,
-  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-  .Variant   = OEM_FILE_READ,
-  .Check     = CheckRead,
-  .Exchange  = TransferFile
-};
-
-constexpr OperationSpec  Oskel::mFileWriteSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = WRITE_ARGUMENTS,
-  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-  .Variant   = OEM_FILE_WRITE,
-  .Exchange  = TransferFile
-};
-
-constexpr OperationSpec  Oskel::mFileCloseSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 1,
-  .Variant   = OEM_FILE_CLOSE,
-  .Check     = CheckClose,
-  .Exchange  = FileExchange
-};
+}  // namespace Oskel
 
 VOID OSKEL_INTERNAL
 Oskel::OemGroupRequest (
@@ -370,7 +312,7 @@ FileOpen (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mFileOpenSpec, PeiServices, This, Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle, BmcInstance, Force);
+  SLOT_DISPATCH (FileOpen, PeiServices, This, Name, NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, Handle, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -386,7 +328,7 @@ FileRead (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mFileReadSpec, PeiServices, This, Handle, Offset, Count, Buffer, BytesRead, BmcInstance, Force);
+  SLOT_DISPATCH (FileRead, PeiServices, This, Handle, Offset, Count, Buffer, BytesRead, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -401,7 +343,7 @@ FileWrite (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mFileWriteSpec, PeiServices, This, Handle, Offset, Buffer, Count, BmcInstance, Force);
+  SLOT_DISPATCH (FileWrite, PeiServices, This, Handle, Offset, Buffer, Count, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -413,7 +355,7 @@ FileClose (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mFileCloseSpec, PeiServices, This, Handle, BmcInstance, Force);
+  SLOT_DISPATCH (FileClose, PeiServices, This, Handle, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -427,7 +369,7 @@ FileDelete (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mFileDeleteSpec, PeiServices, This, KnownFileId, Name, NameLength, BmcInstance, Force);
+  SLOT_DISPATCH (FileDelete, PeiServices, This, KnownFileId, Name, NameLength, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -442,5 +384,5 @@ GetFileSize (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mGetFileSizeSpec, PeiServices, This, KnownFileId, Name, NameLength, Size, BmcInstance, Force);
+  SLOT_DISPATCH (GetFileSize, PeiServices, This, KnownFileId, Name, NameLength, Size, BmcInstance, Force);
 }

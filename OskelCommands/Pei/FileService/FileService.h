@@ -42,12 +42,24 @@ constexpr UINT8  WRITE_COUNT        = 3;  // FileWrite: in, the bytes to write; 
 constexpr UINT8  WRITE_ARGUMENTS    = 4;
 
 //
-// The file operations, for the whole-file transfers that run them as steps.
+// FileDelete and GetFileSize name a file by a well-known id, or by
+// KNOWN_FILE_CALLER_NAMED with the caller's own name; GetFileSize has one
+// argument more, the size.
 //
-extern CONST OperationSpec  mFileOpenSpec;
-extern CONST OperationSpec  mFileReadSpec;
-extern CONST OperationSpec  mFileWriteSpec;
-extern CONST OperationSpec  mFileCloseSpec;
+constexpr UINT8  NAMED_ID          = 0;
+constexpr UINT8  NAMED_NAME        = 1;
+constexpr UINT8  NAMED_NAME_LENGTH = 2;
+constexpr UINT8  NAMED_SIZE        = 3;
+
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckOpen (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckRead (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckClose (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckSize (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL FileExchange (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL TransferFile (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL KnownFileExchange (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckUpload (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL UploadExchange (IN OUT Operation &Op);
 
 //
 // A well-known BMC file: the name that the file commands carry and the

@@ -135,6 +135,10 @@ constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 constexpr UINT8  KNOWN_FILE_ID     = 0;
 constexpr UINT8  KNOWN_FILE_OFFSET = 1;
 
+}  // namespace
+
+namespace Oskel {
+
 //
 // Open, transfer and close, each a step dispatched and guarded on its own
 // inside the guard of the whole transfer. Only the handle passes from step
@@ -150,7 +154,7 @@ KnownFileExchange (
   CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
   CONST CHAR8          *Name;
   CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID), &Name);
-  CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? mFileWriteSpec : mFileReadSpec;
+  CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? OPERATION (FileWrite) : OPERATION (FileRead);
   UINT32               Handle;
   EFI_STATUS           Status;
   UINTN                Step[OPEN_ARGUMENTS];
@@ -167,7 +171,7 @@ KnownFileExchange (
   Step[OPEN_ACCESS_MODE] = AccessMode;
   Step[OPEN_FILE_CLASS]  = File->FileClass;
   Step[OPEN_HANDLE]      = reinterpret_cast<UINTN>(&Handle);
-  Status                 = DispatchStep (Op, mFileOpenSpec, Step);
+  Status                 = DispatchStep (Op, OPERATION (FileOpen), Step);
   if (Status != EFI_SUCCESS) {
     //
     // Nothing is open, so there is nothing to close, and the open has
@@ -190,27 +194,11 @@ KnownFileExchange (
   // The handle is released whatever the transfer did; a failed close
   // leaves the caller nothing to act on, so the transfer's status stands.
   //
-  (VOID)DispatchStep (Op, mFileCloseSpec, Step);
+  (VOID)DispatchStep (Op, OPERATION (FileClose), Step);
   return Status;
 }
 
-constexpr OperationSpec  mReadKnownFileSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = READ_ARGUMENTS + 1,
-  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-  .Variant   = FILE_ACCESS_READ,
-  .Exchange  = KnownFileExchange
-};
-
-constexpr OperationSpec  mWriteKnownFileSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = WRITE_ARGUMENTS + 1,
-  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-  .Variant   = FILE_ACCESS_WRITE,
-  .Exchange  = KnownFileExchange
-};
-
-}  // namespace
+}  // namespace Oskel
 
 CONST KnownFile * OSKEL_INTERNAL
 Oskel::FindKnownFile (
@@ -246,7 +234,7 @@ ReadKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mReadKnownFileSpec, PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force);
+  SLOT_DISPATCH (ReadKnownFile, PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -262,5 +250,5 @@ WriteKnownFile (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mWriteKnownFileSpec, PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force);
+  SLOT_DISPATCH (WriteKnownFile, PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force);
 }

@@ -8,6 +8,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "IpmiCommands.h"
 
 using namespace Oskel;
 
@@ -19,10 +20,9 @@ namespace {
 //
 constexpr UINT8  mRawCommandMaxData = 243;
 
-constexpr UINT8  RAW_NETFN       = 0;
-constexpr UINT8  RAW_COMMAND     = 1;
-constexpr UINT8  RAW_DATA        = 2;
-constexpr UINT8  RAW_DATA_LENGTH = 3;
+}  // namespace
+
+namespace Oskel {
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 CheckRawCommand (
@@ -63,32 +63,6 @@ ExchangeRawCommand (
   return Status;
 }
 
-constexpr OperationSpec  mSendRawCommandSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 4,
-  .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
-  .Check     = CheckRawCommand,
-  .Exchange  = ExchangeRawCommand
-};
-
-constexpr OperationSpec  mGetDeviceIdSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 2,
-  .NetFn     = IPMI_NETFN_APP,
-  .Command   = IPMI_CMD_GET_DEVICE_ID,
-  .Required  = CALLER_BUFFER_REQUIRED,
-  .Exchange  = QueryIntoCallerBuffer
-};
-
-constexpr OperationSpec  mGetSelfTestResultsSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 2,
-  .NetFn     = IPMI_NETFN_APP,
-  .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
-  .Required  = CALLER_BUFFER_REQUIRED,
-  .Exchange  = QueryIntoCallerBuffer
-};
-
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 ArmAndStartWatchdog (
   IN OUT Operation  &Op
@@ -114,13 +88,7 @@ ArmAndStartWatchdog (
   return ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER), 0, 0, 0);
 }
 
-constexpr OperationSpec  mStartPostWatchdogSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 1,
-  .Exchange  = ArmAndStartWatchdog
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 SendRawCommand (
@@ -134,7 +102,7 @@ SendRawCommand (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSendRawCommandSpec, PeiServices, This, NetFn, Command, Data, DataLength, BmcInstance, Force);
+  SLOT_DISPATCH (SendRawCommand, PeiServices, This, NetFn, Command, Data, DataLength, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -147,7 +115,7 @@ GetDeviceId (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mGetDeviceIdSpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
+  SLOT_DISPATCH (GetDeviceId, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -160,7 +128,7 @@ GetSelfTestResults (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mGetSelfTestResultsSpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
+  SLOT_DISPATCH (GetSelfTestResults, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -172,5 +140,5 @@ StartPostWatchdog (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mStartPostWatchdogSpec, PeiServices, This, Countdown, BmcInstance, Force);
+  SLOT_DISPATCH (StartPostWatchdog, PeiServices, This, Countdown, BmcInstance, Force);
 }

@@ -12,6 +12,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "IpmiCommands.h"
 
 using namespace Oskel;
 
@@ -183,46 +184,6 @@ WriteChannelAccessMode (
 }
 
 //
-// Arguments of SetSerialMux, in slot order.
-//
-constexpr UINT8  MUX_CHANNEL = 0;
-constexpr UINT8  MUX_SETTING = 1;
-constexpr UINT8  MUX_STATUS  = 2;
-
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-CheckSetSerialMux (
-  IN OUT Operation  &Op
-  )
-{
-  return (Op.Uint8 (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
-}
-
-//
-// The answer is the mux status byte alone.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-ExchangeSerialMux (
-  IN OUT Operation  &Op
-  )
-{
-  UINT8  *Request = Op.Scratch ();
-
-  Request[0] = Op.Uint8 (MUX_CHANNEL);
-  Request[1] = Op.Uint8 (MUX_SETTING);
-  return QueryScratchByte (Op, 2, Op.Pointer<UINT8>(MUX_STATUS));
-}
-
-constexpr OperationSpec  mSetSerialMuxSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 3,
-  .NetFn     = IPMI_NETFN_TRANSPORT,
-  .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
-  .Required  = ArgumentBit (MUX_STATUS),
-  .Check     = CheckSetSerialMux,
-  .Exchange  = ExchangeSerialMux
-};
-
-//
 // Runs one step on the BMC already selected, under a guard of its own, and
 // again while the transport answers EFI_BMC_RETRY. The step's argument
 // checks come first: a channel above 15, and an access mode above 3, which
@@ -249,6 +210,33 @@ RunStep (
   } while ((Status == EFI_BMC_RETRY) && (++Try < mStepTries));
 
   return Status;
+}
+
+}  // namespace
+
+namespace Oskel {
+
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+CheckSetSerialMux (
+  IN OUT Operation  &Op
+  )
+{
+  return (Op.Uint8 (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+}
+
+//
+// The answer is the mux status byte alone.
+//
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+ExchangeSerialMux (
+  IN OUT Operation  &Op
+  )
+{
+  UINT8  *Request = Op.Scratch ();
+
+  Request[0] = Op.Uint8 (MUX_CHANNEL);
+  Request[1] = Op.Uint8 (MUX_SETTING);
+  return QueryScratchByte (Op, 2, Op.Pointer<UINT8>(MUX_STATUS));
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -320,7 +308,7 @@ ConfigureSerialConsoleSteps (
   {
     CONST UINTN  HandOver[] = { Args.Channel, IPMI_SERIAL_MUX_REQUEST_SYSTEM, reinterpret_cast<UINTN>(&Data[0]) };
     for (UINT8 Try = 0; Try < mMuxHandOverTries; Try++) {
-      Status = DispatchStep (Op, mSetSerialMuxSpec, HandOver);
+      Status = DispatchStep (Op, OPERATION (SetSerialMux), HandOver);
       if ((Status == EFI_SUCCESS) && ((Data[0] & IPMI_SERIAL_MUX_HELD_BY_BMC) == 0)) {
         break;
       }
@@ -333,15 +321,7 @@ ConfigureSerialConsoleSteps (
   return RunStep (Step, SerialModemParameter);
 }
 
-constexpr OperationSpec  mConfigureSerialConsoleSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Guarded   = FALSE,
-  .Arguments = 1,
-  .Required  = ArgumentBit (0),
-  .Exchange  = ConfigureSerialConsoleSteps
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ConfigureSerialConsole (
@@ -352,7 +332,7 @@ ConfigureSerialConsole (
   IN BOOLEAN                      Force
   )
 {
-  SLOT_DISPATCH (mConfigureSerialConsoleSpec, PeiServices, This, Config, BmcInstance, Force);
+  SLOT_DISPATCH (ConfigureSerialConsole, PeiServices, This, Config, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -366,5 +346,5 @@ SetSerialMux (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetSerialMuxSpec, PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force);
+  SLOT_DISPATCH (SetSerialMux, PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force);
 }

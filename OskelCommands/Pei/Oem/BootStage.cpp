@@ -13,6 +13,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "OemCommands.h"
 
 using namespace Oskel;
 
@@ -136,6 +137,10 @@ GetBmcIoBase (
   return EFI_SUCCESS;
 }
 
+}  // namespace
+
+namespace Oskel {
+
 //
 // Reports the stage, argument 0, to the BMC already selected, whose index
 // *BmcInstance holds. The command's outcome reaches only the transport's
@@ -171,26 +176,7 @@ ReportStage (
   return Status;
 }
 
-//
-// The index is checked like every operation's, but the report goes to
-// every BMC whatever its value, or to BMC 0 alone for the stages that
-// concern it alone.
-//
-constexpr OperationSpec  mReportBootStageSpec = {
-  .Kind      = DispatchKind::BootStage,
-  .Guarded   = FALSE,
-  .Arguments = 1,
-  .Exchange  = ReportStage
-};
-
-constexpr OperationSpec  mReportToSecondaryBmcSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Guarded   = FALSE,
-  .Arguments = 1,
-  .Exchange  = ReportStage
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ReportBootStage (
@@ -201,7 +187,7 @@ ReportBootStage (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mReportBootStageSpec, PeiServices, This, Stage, BmcInstance, Force);
+  SLOT_DISPATCH (ReportBootStage, PeiServices, This, Stage, BmcInstance, Force);
 }
 
 //
@@ -236,5 +222,5 @@ ReportBootStageSecondary (
     return EFI_NOT_FOUND;
   }
 
-  return Dispatch (mReportToSecondaryBmcSpec, PeiServices, This, &Secondary, FALSE, Arguments);
+  return Dispatch (OPERATION (ReportBootStageSecondary), PeiServices, This, &Secondary, FALSE, Arguments);
 }

@@ -8,25 +8,20 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "OemCommands.h"
 
 using namespace Oskel;
 
 namespace {
 
 //
-// Value writes of sub-function 00h differ only in length: the two-byte
-// form clears the value; the four-byte form sets it, most significant byte
-// first; the five-byte form sets it with a trailing 00h.
+// Byte 1 of a value write, and the longest request of the family.
 //
 constexpr UINT8  OEM_1C_VALUE_CLEAR        = 0x00;
 constexpr UINT8  OEM_1C_VALUE_SET          = 0x01;
-constexpr UINT8  OEM_1C_CLEAR_LENGTH       = 2;
-constexpr UINT8  OEM_1C_SET_WORD_LENGTH    = 4;
-constexpr UINT8  OEM_1C_SET_WORD_EX_LENGTH = 5;
 constexpr UINT8  OEM_1C_MAX_REQUEST_LENGTH = 5;
 
 constexpr UINT32  OEM_1C_STATE_MAX     = 1;
-constexpr UINT8   OEM_1C_STATE_WRITE   = 0;     // Spec.Variant of SetOem1CState
 constexpr UINT8   OEM_1C_STATE_TRAILER = 0x01;  // last byte of a state write
 
 //
@@ -35,6 +30,10 @@ constexpr UINT8   OEM_1C_STATE_TRAILER = 0x01;  // last byte of a state write
 //
 constexpr UINT8  OEM_1C_RETRY_LIMIT     = 3;
 constexpr UINT8  OEM_1C_NOT_READY_LIMIT = 15;
+
+}  // namespace
+
+namespace Oskel {
 
 //
 // Every writer of the family: Spec.Variant is the length of a value write,
@@ -105,15 +104,6 @@ ReadState (
   return Status;
 }
 
-constexpr OperationSpec  mGetOem1CStateSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_1C,
-  .Required  = ArgumentBit (0),
-  .Exchange  = ReadState
-};
-
 //
 // The read is a step dispatched and guarded on its own; a failed read does
 // not stop the write.
@@ -127,7 +117,7 @@ SetStateUnlessHeld (
   UINT32       Held   = 0;
   CONST UINTN  Read[] = { reinterpret_cast<UINTN>(&Held) };
 
-  Status = DispatchStep (Op, mGetOem1CStateSpec, Read);
+  Status = DispatchStep (Op, OPERATION (GetOem1CState), Read);
   if ((Status == EFI_SUCCESS) && (Held == Op.Uint32 (0))) {
     return EFI_SUCCESS;
   }
@@ -135,45 +125,7 @@ SetStateUnlessHeld (
   return RunGuarded (Op, WriteOem1C);
 }
 
-constexpr OperationSpec  mSetWordSpec = {
-  .Kind      = DispatchKind::BmcZeroOnly,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_1C,
-  .Variant   = OEM_1C_SET_WORD_LENGTH,
-  .Exchange  = WriteOem1C
-};
-
-constexpr OperationSpec  mClearSpec = {
-  .Kind      = DispatchKind::BmcZeroOnly,
-  .Arguments = 0,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_1C,
-  .Variant   = OEM_1C_CLEAR_LENGTH,
-  .Exchange  = WriteOem1C
-};
-
-constexpr OperationSpec  mSetWordExSpec = {
-  .Kind      = DispatchKind::BmcZeroOnly,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_1C,
-  .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
-  .Exchange  = WriteOem1C
-};
-
-constexpr OperationSpec  mSetOem1CStateSpec = {
-  .Kind      = DispatchKind::BmcZeroOnly,
-  .Guarded   = FALSE,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_1C,
-  .Variant   = OEM_1C_STATE_WRITE,
-  .Check     = CheckState,
-  .Exchange  = SetStateUnlessHeld
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 Oem1CSetWord (
@@ -184,7 +136,7 @@ Oem1CSetWord (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetWordSpec, PeiServices, This, Value, BmcInstance, Force);
+  SLOT_DISPATCH (Oem1CSetWord, PeiServices, This, Value, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -195,7 +147,7 @@ Oem1CClear (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mClearSpec, PeiServices, This, BmcInstance, Force);
+  SLOT_DISPATCH (Oem1CClear, PeiServices, This, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -207,7 +159,7 @@ SetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetOem1CStateSpec, PeiServices, This, State, BmcInstance, Force);
+  SLOT_DISPATCH (SetOem1CState, PeiServices, This, State, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -219,7 +171,7 @@ GetOem1CState (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mGetOem1CStateSpec, PeiServices, This, State, BmcInstance, Force);
+  SLOT_DISPATCH (GetOem1CState, PeiServices, This, State, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -231,5 +183,5 @@ Oem1CSetWordEx (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetWordExSpec, PeiServices, This, Value, BmcInstance, Force);
+  SLOT_DISPATCH (Oem1CSetWordEx, PeiServices, This, Value, BmcInstance, Force);
 }

@@ -12,31 +12,11 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "OemCommands.h"
 
 using namespace Oskel;
 
 namespace {
-
-//
-// Arguments of both slots, in slot order; the buffer is the caller's in
-// both directions.
-//
-constexpr UINT8  REGION_OFFSET   = 0;
-constexpr UINT8  REGION_SELECTOR = 1;
-constexpr UINT8  REGION_LENGTH   = 2;
-constexpr UINT8  REGION_BUFFER   = 3;
-
-EFI_STATUS OSKEL_INTERNAL
-CheckRegionLength (
-  IN OUT Operation  &Op
-  )
-{
-  //
-  // Refused before the guard: an empty transfer never consults the BMC's
-  // health.
-  //
-  return (*Op.Pointer<UINT16>(REGION_LENGTH) == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
-}
 
 //
 // One chunk of either direction; Spec.Command tells them apart. A chunk
@@ -76,6 +56,22 @@ TransferRegionChunk (
   return SpecExchange (Op, 3 + Piece.Length, 0, 0);
 }
 
+}  // namespace
+
+namespace Oskel {
+
+EFI_STATUS OSKEL_INTERNAL
+CheckRegionLength (
+  IN OUT Operation  &Op
+  )
+{
+  //
+  // Refused before the guard: an empty transfer never consults the BMC's
+  // health.
+  //
+  return (*Op.Pointer<UINT16>(REGION_LENGTH) == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+}
+
 //
 // *Length is written only when every chunk succeeded.
 //
@@ -96,27 +92,7 @@ TransferRegion (
   return Status;
 }
 
-constexpr OperationSpec  mRegionReadSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 4,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_REGION_READ,
-  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
-  .Check     = CheckRegionLength,
-  .Exchange  = TransferRegion
-};
-
-constexpr OperationSpec  mRegionWriteSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 4,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_REGION_WRITE,
-  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
-  .Check     = CheckRegionLength,
-  .Exchange  = TransferRegion
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 RegionRead (
@@ -130,7 +106,7 @@ RegionRead (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mRegionReadSpec, PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force);
+  SLOT_DISPATCH (RegionRead, PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -145,5 +121,5 @@ RegionWrite (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mRegionWriteSpec, PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force);
+  SLOT_DISPATCH (RegionWrite, PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force);
 }

@@ -15,13 +15,12 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "OemCommands.h"
 
 using namespace Oskel;
 
 namespace {
 
-constexpr UINT8  SETTINGS_OP_READ          = 0x00;
-constexpr UINT8  SETTINGS_OP_WRITE         = 0x03;
 constexpr UINT8  SETTINGS_NAME_BYTE        = 0x80;
 constexpr UINT8  SETTINGS_VALUE_OFFSET     = 4;    // of a read's answer
 //
@@ -71,17 +70,6 @@ constexpr UINT8  mSettingStatusMap[] = {
   StatusCode (EFI_SUCCESS)
 };
 
-//
-// Arguments of both slots, in slot order; a write has its flag before the
-// value.
-//
-constexpr UINT8  SETTING_SELECTOR         = 0;
-constexpr UINT8  READ_SETTING_VALUE       = 1;
-constexpr UINT8  READ_SETTING_DESCRIPTOR  = 2;
-constexpr UINT8  WRITE_SETTING_FLAG       = 1;
-constexpr UINT8  WRITE_SETTING_VALUE      = 2;
-constexpr UINT8  WRITE_SETTING_DESCRIPTOR = 3;
-
 static_assert ((WRITE_SETTING_VALUE == READ_SETTING_VALUE + 1) && (WRITE_SETTING_DESCRIPTOR == READ_SETTING_DESCRIPTOR + 1), "a write's arguments lie one further on");
 
 //
@@ -122,6 +110,10 @@ ChooseSetting (
   Setting = mBuiltInSettings[Selector];
   return EFI_SUCCESS;
 }
+
+}  // namespace
+
+namespace Oskel {
 
 //
 // One exchange with the store, read or write by Spec.Variant. The selector
@@ -214,27 +206,7 @@ ExchangeSetting (
   return EFI_SUCCESS;
 }
 
-constexpr OperationSpec  mReadBmcSettingSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 3,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_SETTINGS_STORE,
-  .Required  = ArgumentBit (READ_SETTING_VALUE),
-  .Variant   = SETTINGS_OP_READ,
-  .Exchange  = ExchangeSetting
-};
-
-constexpr OperationSpec  mWriteBmcSettingSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 4,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_SETTINGS_STORE,
-  .Required  = ArgumentBit (WRITE_SETTING_VALUE),
-  .Variant   = SETTINGS_OP_WRITE,
-  .Exchange  = ExchangeSetting
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 ReadBmcSetting (
@@ -247,7 +219,7 @@ ReadBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  SLOT_DISPATCH (mReadBmcSettingSpec, PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force);
+  SLOT_DISPATCH (ReadBmcSetting, PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -262,5 +234,5 @@ WriteBmcSetting (
   IN BOOLEAN                       Force
   )
 {
-  SLOT_DISPATCH (mWriteBmcSettingSpec, PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force);
+  SLOT_DISPATCH (WriteBmcSetting, PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force);
 }

@@ -8,23 +8,25 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "OemCommands.h"
 
 using namespace Oskel;
 
 namespace {
 
 //
-// Commands C2h and 20h carry two bytes each way in the caller's buffer:
-// argument 0, with the in/out count in argument 1 for command 20h alone.
+// Commands C2h and 20h carry two bytes each way.
 //
 constexpr UINT8  OEM_EXCHANGE_LENGTH = 2;
-constexpr UINT8  IN_PLACE_BUFFER     = 0;
-constexpr UINT8  IN_PLACE_LENGTH     = 1;
 
 //
 // Values command 10h accepts; the value is argument 0, by pointer.
 //
 constexpr UINT8  OEM_10_VALUE_MAX = 3;
+
+}  // namespace
+
+namespace Oskel {
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Check20Length (
@@ -98,62 +100,7 @@ SetFlag (
   return SpecExchange (Op, 1, 0, 0);
 }
 
-constexpr OperationSpec  mOemC1QuerySpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 2,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_QUERY_C1,
-  .Required  = CALLER_BUFFER_REQUIRED,
-  .Exchange  = QueryIntoCallerBuffer
-};
-
-constexpr OperationSpec  mOemC2ExchangeSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_EXCHANGE_C2,
-  .Required  = ArgumentBit (IN_PLACE_BUFFER),
-  .Exchange  = ExchangeInPlace
-};
-
-constexpr OperationSpec  mOem20ExchangeSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 2,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_EXCHANGE_20,
-  .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
-  .Check     = Check20Length,
-  .Exchange  = ExchangeInPlace
-};
-
-constexpr OperationSpec  mGetOem10ValueSpec = {
-  .Kind      = DispatchKind::SingleBmc,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_VALUE_10,
-  .Required  = ArgumentBit (0),
-  .Exchange  = GetValue
-};
-
-constexpr OperationSpec  mSetOem10ValueSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_VALUE_10,
-  .Required  = ArgumentBit (0),
-  .Check     = CheckNewValue,
-  .Exchange  = SetValue
-};
-
-constexpr OperationSpec  mSetOem62FlagSpec = {
-  .Kind      = DispatchKind::Broadcast,
-  .Arguments = 1,
-  .NetFn     = OEM_NETFN_CONTROLLER,
-  .Command   = OEM_CMD_FLAG_62,
-  .Exchange  = SetFlag
-};
-
-}  // namespace
+}  // namespace Oskel
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 OemC1Query (
@@ -165,7 +112,7 @@ OemC1Query (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mOemC1QuerySpec, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
+  SLOT_DISPATCH (OemC1Query, PeiServices, This, Response, ResponseLength, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -177,7 +124,7 @@ OemC2Exchange (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mOemC2ExchangeSpec, PeiServices, This, Buffer, BmcInstance, Force);
+  SLOT_DISPATCH (OemC2Exchange, PeiServices, This, Buffer, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -190,7 +137,7 @@ Oem20Exchange (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mOem20ExchangeSpec, PeiServices, This, Buffer, Length, BmcInstance, Force);
+  SLOT_DISPATCH (Oem20Exchange, PeiServices, This, Buffer, Length, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -202,7 +149,7 @@ GetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mGetOem10ValueSpec, PeiServices, This, Value, BmcInstance, Force);
+  SLOT_DISPATCH (GetOem10Value, PeiServices, This, Value, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -214,7 +161,7 @@ SetOem10Value (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetOem10ValueSpec, PeiServices, This, Value, BmcInstance, Force);
+  SLOT_DISPATCH (SetOem10Value, PeiServices, This, Value, BmcInstance, Force);
 }
 
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
@@ -226,5 +173,5 @@ SetOem62Flag (
   IN BOOLEAN                 Force
   )
 {
-  SLOT_DISPATCH (mSetOem62FlagSpec, PeiServices, This, Enable, BmcInstance, Force);
+  SLOT_DISPATCH (SetOem62Flag, PeiServices, This, Enable, BmcInstance, Force);
 }
