@@ -283,7 +283,7 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Arguments = READ_ARGUMENTS,
     .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
     .Variant   = OEM_FILE_READ,
-    .Check     = CheckRead,
+    .Check     = ClearReport,
     .Exchange  = TransferFile
   },
   {  // 14 FileWrite
@@ -325,7 +325,7 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Arguments = 4,
     .Required  = ArgumentBit (NAMED_SIZE),
     .Variant   = OEM_FILE_SIZE,
-    .Check     = CheckSize,
+    .Check     = ClearReport,
     .Exchange  = FileExchange
   },
   {  // 20 UploadBlocks

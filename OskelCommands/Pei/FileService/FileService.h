@@ -52,9 +52,8 @@ constexpr UINT8  NAMED_NAME_LENGTH = 2;
 constexpr UINT8  NAMED_SIZE        = 3;
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckOpen (IN OUT Operation &Op);
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckRead (IN OUT Operation &Op);
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL ClearReport (IN OUT Operation &Op);
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckClose (IN OUT Operation &Op);
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL CheckSize (IN OUT Operation &Op);
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL FileExchange (IN OUT Operation &Op);
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL TransferFile (IN OUT Operation &Op);
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL KnownFileExchange (IN OUT Operation &Op);
