@@ -159,15 +159,15 @@ Dispatch (
     return EFI_INVALID_PARAMETER;
   }
 
-  Operation  Op = {
-    (PeiServices != nullptr) ? PeiServices : This->PeiServices,
-    This,
-    BmcInstance,
-    Force,
-    FALSE,
-    Args,
-    &Spec
-  };
+  Operation  Op;
+
+  Op.PeiServices = (PeiServices != nullptr) ? PeiServices : This->PeiServices;
+  Op.This        = This;
+  Op.BmcInstance = BmcInstance;
+  Op.Force       = Force;
+  Op.Refused     = FALSE;
+  Op.Args        = Args;
+  Op.Spec        = &Spec;
 
   if ((Spec.Kind != DispatchKind::SingleBmc) && (Spec.Kind != DispatchKind::BmcZeroOnly)) {
     Count = GetBmcCount (Op.PeiServices, This);
