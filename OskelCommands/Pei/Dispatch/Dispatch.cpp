@@ -372,12 +372,5 @@ SendScratch (
   return Status;
 }
 
-EFI_STATUS OSKEL_INTERNAL
-StatusFromCode (
-  IN UINT8  Code
-  )
-{
-  return (Code == 0) ? EFI_SUCCESS : ENCODE_ERROR (Code);
-}
 
 }  // namespace Oskel

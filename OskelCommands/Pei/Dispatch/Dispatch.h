@@ -396,10 +396,13 @@ StatusCode (
   return static_cast<UINT8>(Status);
 }
 
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+[[nodiscard]] constexpr EFI_STATUS
 StatusFromCode (
   IN UINT8  Code
-  );
+  )
+{
+  return (Code == 0) ? EFI_SUCCESS : ENCODE_ERROR (Code);
+}
 
 template <typename... Pointers>
 [[nodiscard]] constexpr BOOLEAN
