@@ -279,16 +279,6 @@ FileExchange (
 
 }  // namespace Oskel
 
-VOID OSKEL_INTERNAL
-Oskel::OemGroupRequest (
-  OUT UINT8  *Request
-  )
-{
-  Request[0] = OEM_MANUFACTURER_ID_BYTE0;
-  Request[1] = OEM_MANUFACTURER_ID_BYTE1;
-  Request[2] = OEM_MANUFACTURER_ID_BYTE2;
-}
-
 extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
 FileOpen (
   IN CONST EFI_PEI_SERVICES  **PeiServices,

@@ -93,9 +93,14 @@ FindKnownFile (
 //
 constexpr UINT8  OEM_GROUP_HEADER_LENGTH = 3;
 
-VOID OSKEL_INTERNAL
+inline VOID
 OemGroupRequest (
   OUT UINT8  *Request
-  );
+  )
+{
+  Request[0] = OEM_MANUFACTURER_ID_BYTE0;
+  Request[1] = OEM_MANUFACTURER_ID_BYTE1;
+  Request[2] = OEM_MANUFACTURER_ID_BYTE2;
+}
 
 }  // namespace Oskel
