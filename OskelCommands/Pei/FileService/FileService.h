@@ -13,7 +13,7 @@
 namespace Oskel {
 
 //
-// AccessMode byte of an open; also the index into KnownFile::OpenMode.
+// AccessMode byte of an open.
 //
 constexpr UINT8  FILE_ACCESS_READ  = 0;
 constexpr UINT8  FILE_ACCESS_WRITE = 1;
@@ -67,11 +67,13 @@ constexpr UINT8  NAMED_SIZE        = 3;
 // flash, so every field is a byte: the default size is stored little-endian
 // and read with GetUint32Le, and the names lie back to back in one string.
 //
+constexpr UINT8  KNOWN_FILE_READ_OPEN_MODE = 3;
+
 struct KnownFile {
   UINT8    Id;
   UINT8    NameLength;      // sent without terminator
   UINT8    OpenFlag;
-  UINT8    OpenMode[2];     // by AccessMode: reading, writing
+  UINT8    WriteOpenMode;   // OpenMode when writing; every file is read with KNOWN_FILE_READ_OPEN_MODE
   UINT8    FileClass;
   UINT8    DefaultSize[4];  // FileSize of the open when the caller gives none
 };

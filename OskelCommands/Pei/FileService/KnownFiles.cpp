@@ -95,8 +95,7 @@ PackKnownFiles (
     Row.Id          = Source.Id;
     Row.NameLength  = static_cast<UINT8>(NameLength (Source.Name));
     Row.OpenFlag    = Source.OpenFlag;
-    Row.OpenMode[0] = Source.ReadOpenMode;
-    Row.OpenMode[1] = Source.WriteOpenMode;
+    Row.WriteOpenMode = Source.WriteOpenMode;
     Row.FileClass   = Source.FileClass;
     for (UINTN Byte = 0; Byte < sizeof (Row.DefaultSize); Byte++) {
       Row.DefaultSize[Byte] = static_cast<UINT8>(Source.DefaultSize >> (8 * Byte));
@@ -110,13 +109,17 @@ PackKnownFiles (
   return Block;
 }
 
+//
+// Every name travels in one open request, and every file is read with the
+// same OpenMode, which the packed rows therefore leave out.
+//
 [[nodiscard]] constexpr BOOLEAN
-KnownFileNamesFit (
+KnownFileSourceFits (
   VOID
   )
 {
   for (CONST KnownFileSource &Source : mKnownFileSource) {
-    if (NameLength (Source.Name) > MAX_FILE_NAME_LENGTH) {
+    if ((NameLength (Source.Name) > MAX_FILE_NAME_LENGTH) || (Source.ReadOpenMode != KNOWN_FILE_READ_OPEN_MODE)) {
       return FALSE;
     }
   }
@@ -124,7 +127,7 @@ KnownFileNamesFit (
   return TRUE;
 }
 
-static_assert (KnownFileNamesFit (), "a file name travels in one open request");
+static_assert (KnownFileSourceFits (), "names fit one request, and every file is read with one OpenMode");
 
 constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 
@@ -166,7 +169,7 @@ KnownFileExchange (
   Step[OPEN_NAME]        = reinterpret_cast<UINTN>(Name);
   Step[OPEN_NAME_LENGTH] = File->NameLength;
   Step[OPEN_FLAG]        = File->OpenFlag;
-  Step[OPEN_MODE]        = File->OpenMode[AccessMode];
+  Step[OPEN_MODE]        = (AccessMode == FILE_ACCESS_WRITE) ? File->WriteOpenMode : KNOWN_FILE_READ_OPEN_MODE;
   Step[OPEN_FILE_SIZE]   = (Size != nullptr) ? *Size : GetUint32Le (File->DefaultSize);
   Step[OPEN_ACCESS_MODE] = AccessMode;
   Step[OPEN_FILE_CLASS]  = File->FileClass;
