@@ -9,13 +9,21 @@
 
 namespace Oskel {
 
+//
+// A loop of its own rather than a call of FillMem: the firmware zeroes, and
+// fills nothing else.
+//
 VOID OSKEL_INTERNAL
 ZeroMem (
   OUT VOID  *Buffer,
   IN UINTN  Length
   )
 {
-  FillMem (Buffer, Length, 0);
+  volatile UINT8  *Bytes = static_cast<UINT8 *>(Buffer);
+
+  while (Length-- != 0) {
+    *Bytes++ = 0;
+  }
 }
 
 VOID OSKEL_INTERNAL
