@@ -167,24 +167,24 @@ constexpr SlotTable  mSlots = {
 //
 constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 0 OemC1Query
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 2,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_QUERY_C1,
     .Required  = CALLER_BUFFER_REQUIRED,
     .Exchange  = QueryIntoCallerBuffer
   },
   {  // 1 OemC2Exchange
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 1,
+    .Kind      = DispatchKind::Broadcast,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_EXCHANGE_C2,
     .Required  = ArgumentBit (IN_PLACE_BUFFER),
     .Exchange  = ExchangeInPlace
   },
   {  // 2 Oem20Exchange
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 2,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_EXCHANGE_20,
     .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
@@ -192,8 +192,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = ExchangeInPlace
   },
   {  // 3 RegionRead
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 4,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_REGION_READ,
     .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
@@ -201,8 +201,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = TransferRegion
   },
   {  // 4 RegionWrite
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 4,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_REGION_WRITE,
     .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
@@ -210,23 +210,23 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = TransferRegion
   },
   {  // 5 SendRawCommand
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 4,
+    .Kind      = DispatchKind::SingleBmc,
     .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
     .Check     = CheckRawCommand,
     .Exchange  = ExchangeRawCommand
   },
   {  // 6 GetDeviceId
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 2,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = IPMI_NETFN_APP,
     .Command   = IPMI_CMD_GET_DEVICE_ID,
     .Required  = CALLER_BUFFER_REQUIRED,
     .Exchange  = QueryIntoCallerBuffer
   },
   {  // 7 GetSelfTestResults
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 2,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = IPMI_NETFN_APP,
     .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
     .Required  = CALLER_BUFFER_REQUIRED,
@@ -238,22 +238,22 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   // concern it alone; the stage command keeps its own guard.
   //
   {  // 8 ReportBootStage
+    .Arguments = 1,
     .Kind      = DispatchKind::BootStage,
     .Guarded   = FALSE,
-    .Arguments = 1,
     .Exchange  = ReportStage
   },
   {  // 9 GetOem10Value
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 1,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_VALUE_10,
     .Required  = ArgumentBit (0),
     .Exchange  = GetValue
   },
   {  // 10 SetOem10Value
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 1,
+    .Kind      = DispatchKind::Broadcast,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_VALUE_10,
     .Required  = ArgumentBit (0),
@@ -261,17 +261,17 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = SetValue
   },
   {  // 11 SetOem62Flag
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 1,
+    .Kind      = DispatchKind::Broadcast,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_FLAG_62,
     .Exchange  = SetFlag
   },
   {  // 12 FileOpen
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = OPEN_ARGUMENTS,
-    .Required  = ArgumentBit (OPEN_NAME),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_OPEN,
+    .Required  = ArgumentBit (OPEN_NAME),
     .Check     = CheckOpen,
     .Exchange  = FileExchange
   },
@@ -279,84 +279,84 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   // Read and write: every chunk under one guard.
   //
   {  // 13 FileRead
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = READ_ARGUMENTS,
-    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_READ,
+    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
     .Check     = ClearReport,
     .Exchange  = TransferFile
   },
   {  // 14 FileWrite
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = WRITE_ARGUMENTS,
-    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_WRITE,
+    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
     .Exchange  = TransferFile
   },
   {  // 15 FileClose
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 1,
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_CLOSE,
     .Check     = CheckClose,
     .Exchange  = FileExchange
   },
   {  // 16 ReadKnownFile
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = READ_ARGUMENTS + 1,
-    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = FILE_ACCESS_READ,
+    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
     .Exchange  = KnownFileExchange
   },
   {  // 17 WriteKnownFile
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = WRITE_ARGUMENTS + 1,
-    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = FILE_ACCESS_WRITE,
+    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
     .Exchange  = KnownFileExchange
   },
   {  // 18 FileDelete
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 3,
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_DELETE,
     .Exchange  = FileExchange
   },
   {  // 19 GetFileSize
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 4,
-    .Required  = ArgumentBit (NAMED_SIZE),
+    .Kind      = DispatchKind::SingleBmc,
     .Variant   = OEM_FILE_SIZE,
+    .Required  = ArgumentBit (NAMED_SIZE),
     .Check     = ClearReport,
     .Exchange  = FileExchange
   },
   {  // 20 UploadBlocks
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 5,
+    .Kind      = DispatchKind::Broadcast,
     .Check     = CheckUpload,
     .Exchange  = UploadExchange
   },
   {  // 21 UploadBlocksOp1
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 4,
+    .Kind      = DispatchKind::Broadcast,
     .Variant   = OEM_UPLOAD_OPERATION_01,
     .Check     = CheckUpload,
     .Exchange  = UploadExchange
   },
   {  // 22 StartPostWatchdog
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 1,
+    .Kind      = DispatchKind::Broadcast,
     .Exchange  = ArmAndStartWatchdog
   },
   {  // 23 Oem1CSetWord
-    .Kind      = DispatchKind::BmcZeroOnly,
     .Arguments = 1,
+    .Kind      = DispatchKind::BmcZeroOnly,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_1C,
     .Variant   = OEM_1C_SET_WORD_LENGTH,
     .Exchange  = WriteOem1C
   },
   {  // 24 Oem1CClear
-    .Kind      = DispatchKind::BmcZeroOnly,
     .Arguments = 0,
+    .Kind      = DispatchKind::BmcZeroOnly,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_1C,
     .Variant   = OEM_1C_CLEAR_LENGTH,
@@ -366,15 +366,15 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   // Steps that keep their own guards, so each judges the BMC afresh.
   //
   {  // 25 ConfigureSerialConsole
+    .Arguments = 1,
     .Kind      = DispatchKind::Broadcast,
     .Guarded   = FALSE,
-    .Arguments = 1,
     .Required  = ArgumentBit (0),
     .Exchange  = ConfigureSerialConsoleSteps
   },
   {  // 26 SetSerialMux
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 3,
+    .Kind      = DispatchKind::Broadcast,
     .NetFn     = IPMI_NETFN_TRANSPORT,
     .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
     .Required  = ArgumentBit (MUX_STATUS),
@@ -385,9 +385,9 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   // The read of slot 28 and the write keep their own guards.
   //
   {  // 27 SetOem1CState
+    .Arguments = 1,
     .Kind      = DispatchKind::BmcZeroOnly,
     .Guarded   = FALSE,
-    .Arguments = 1,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_1C,
     .Variant   = OEM_1C_STATE_WRITE,
@@ -395,34 +395,34 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = SetStateUnlessHeld
   },
   {  // 28 GetOem1CState
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 1,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_1C,
     .Required  = ArgumentBit (0),
     .Exchange  = ReadState
   },
   {  // 29 ReadBmcSetting
-    .Kind      = DispatchKind::SingleBmc,
     .Arguments = 3,
+    .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_SETTINGS_STORE,
-    .Required  = ArgumentBit (READ_SETTING_VALUE),
     .Variant   = SETTINGS_OP_READ,
+    .Required  = ArgumentBit (READ_SETTING_VALUE),
     .Exchange  = ExchangeSetting
   },
   {  // 30 WriteBmcSetting
-    .Kind      = DispatchKind::Broadcast,
     .Arguments = 4,
+    .Kind      = DispatchKind::Broadcast,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_SETTINGS_STORE,
-    .Required  = ArgumentBit (WRITE_SETTING_VALUE),
     .Variant   = SETTINGS_OP_WRITE,
+    .Required  = ArgumentBit (WRITE_SETTING_VALUE),
     .Exchange  = ExchangeSetting
   },
   {  // 31 Oem1CSetWordEx
-    .Kind      = DispatchKind::BmcZeroOnly,
     .Arguments = 1,
+    .Kind      = DispatchKind::BmcZeroOnly,
     .NetFn     = OEM_NETFN_CONTROLLER,
     .Command   = OEM_CMD_1C,
     .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
@@ -432,9 +432,9 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   // Stage 7 to BMC 1, dispatched by ReportBootStageSecondary itself.
   //
   {  // 32 ReportBootStageSecondary
+    .Arguments = 1,
     .Kind      = DispatchKind::SingleBmc,
     .Guarded   = FALSE,
-    .Arguments = 1,
     .Exchange  = ReportStage
   }
 };

@@ -49,35 +49,35 @@ ArgumentBit (
 
 //
 // What a slot does, as constant data: written with designated initialisers,
-// e.g. { .Kind = DispatchKind::SingleBmc, .Arguments = 2, .NetFn =
+// e.g. { .Arguments = 2, .Kind = DispatchKind::SingleBmc, .NetFn =
 // IPMI_NETFN_APP, .Command = IPMI_CMD_GET_DEVICE_ID, .Required = ...,
 // .Exchange = ... }, so operations of the same shape share one Exchange.
 // The small fields share four bytes, so a descriptor is those bytes and its
 // two steps.
 //
 struct OperationSpec {
+  //
+  // Arguments of the slot between This and BmcInstance.
+  //
+  UINT8             Arguments : 4 = 0;
   DispatchKind      Kind      : 3 = DispatchKind::SingleBmc;
   //
   // FALSE for an operation made of steps that keep their own guards (each
   // step then judges the BMC's health afresh).
   //
   BOOLEAN           Guarded   : 1 = TRUE;
-  //
-  // Arguments of the slot between This and BmcInstance.
-  //
-  UINT8             Arguments : 4 = 0;
   UINT8             NetFn         = 0;
   UINT8             Command       = 0;
-  //
-  // ArgumentBit of every pointer among the first five arguments that is
-  // refused when NULL, before Check.
-  //
-  UINT8             Required  : 5 = 0;
   //
   // Tells apart operations that share one Exchange: a file sub-command, an
   // upload operation code, a transfer direction, a request length.
   //
   UINT8             Variant   : 3 = 0;
+  //
+  // ArgumentBit of every pointer among the first five arguments that is
+  // refused when NULL, before Check.
+  //
+  UINT8             Required  : 5 = 0;
   //
   // Argument checks and outputs that are set before the guard, beyond the
   // Required pointers; NULL when there are none.
