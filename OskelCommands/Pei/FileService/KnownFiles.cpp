@@ -138,6 +138,12 @@ constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 constexpr UINT8  KNOWN_FILE_ID     = 0;
 constexpr UINT8  KNOWN_FILE_OFFSET = 1;
 
+//
+// FileWrite follows FileRead in the record as writing follows reading in
+// AccessMode, so the transfer's row is found by adding the two.
+//
+static_assert (BMC_COMMANDS_SLOT (FileWrite) == BMC_COMMANDS_SLOT (FileRead) + FILE_ACCESS_WRITE, "slot 14 after slot 13");
+
 }  // namespace
 
 namespace Oskel {
@@ -157,7 +163,7 @@ KnownFileExchange (
   CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
   CONST CHAR8          *Name;
   CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID), &Name);
-  CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? OPERATION (FileWrite) : OPERATION (FileRead);
+  CONST OperationSpec  &Transfer  = mOperations[BMC_COMMANDS_SLOT (FileRead) + AccessMode];
   UINT32               Handle;
   EFI_STATUS           Status;
   UINTN                Step[OPEN_ARGUMENTS];
@@ -184,10 +190,11 @@ KnownFileExchange (
   }
 
   //
-  // The transfer's arguments are the caller's own from the offset on.
+  // The transfer's arguments are the caller's own from the offset on, up
+  // to the size that the transfer does not take.
   //
   Step[TRANSFER_HANDLE] = Handle;
-  for (UINT8 Index = TRANSFER_OFFSET; Index < Transfer.Arguments; Index++) {
+  for (UINT8 Index = TRANSFER_OFFSET; Index < Last; Index++) {
     Step[Index] = Op.Argument (Index);
   }
 
