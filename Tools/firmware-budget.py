@@ -297,7 +297,13 @@ def read_graph(objdir):
                     if OPERATION_ENTRY in owner:
                         continue
                     code = code or section_bytes(obj, section)
-                    rows = {int.from_bytes(code[offset:offset + 4], "little") // OPERATION_ROW}
+                    addend = int.from_bytes(code[offset:offset + 4], "little")
+                    # Row 0 is no step's: an addend of 0 is the table's
+                    # base indexed at run time, whose row the bound cannot
+                    # know.
+                    if addend == 0 or addend % OPERATION_ROW != 0:
+                        sys.exit("%s indexes the operation table at run time: name its rows" % section)
+                    rows = {addend // OPERATION_ROW}
                 constants = constant_functions(obj, target, rows)
                 if constants:
                     g.refs[owner].update(constants)

@@ -241,6 +241,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Arguments = 1,
     .Kind      = DispatchKind::BootStage,
     .Guarded   = FALSE,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_BOOT_STAGE,
     .Exchange  = ReportStage
   },
   {  // 9 GetOem10Value
@@ -270,6 +272,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 12 FileOpen
     .Arguments = OPEN_ARGUMENTS,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_OPEN,
     .Required  = ArgumentBit (OPEN_NAME),
     .Check     = CheckOpen,
@@ -281,6 +285,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 13 FileRead
     .Arguments = READ_ARGUMENTS,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_READ,
     .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
     .Check     = ClearReport,
@@ -289,6 +295,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 14 FileWrite
     .Arguments = WRITE_ARGUMENTS,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_WRITE,
     .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
     .Exchange  = TransferFile
@@ -296,6 +304,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 15 FileClose
     .Arguments = 1,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_CLOSE,
     .Check     = CheckClose,
     .Exchange  = FileExchange
@@ -317,12 +327,16 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 18 FileDelete
     .Arguments = 3,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_DELETE,
     .Exchange  = FileExchange
   },
   {  // 19 GetFileSize
     .Arguments = 4,
     .Kind      = DispatchKind::SingleBmc,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_FILE_SERVICE,
     .Variant   = OEM_FILE_SIZE,
     .Required  = ArgumentBit (NAMED_SIZE),
     .Check     = ClearReport,
@@ -331,12 +345,16 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 20 UploadBlocks
     .Arguments = 5,
     .Kind      = DispatchKind::Broadcast,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_BLOCK_UPLOAD,
     .Check     = CheckUpload,
     .Exchange  = UploadExchange
   },
   {  // 21 UploadBlocksOp1
     .Arguments = 4,
     .Kind      = DispatchKind::Broadcast,
+    .NetFn     = OEM_NETFN_GROUP,
+    .Command   = OEM_CMD_BLOCK_UPLOAD,
     .Variant   = OEM_UPLOAD_OPERATION_01,
     .Check     = CheckUpload,
     .Exchange  = UploadExchange
@@ -344,6 +362,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
   {  // 22 StartPostWatchdog
     .Arguments = 1,
     .Kind      = DispatchKind::Broadcast,
+    .NetFn     = IPMI_NETFN_APP,
+    .Command   = IPMI_CMD_SET_WATCHDOG_TIMER,
     .Exchange  = ArmAndStartWatchdog
   },
   {  // 23 Oem1CSetWord
@@ -435,6 +455,8 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Arguments = 1,
     .Kind      = DispatchKind::SingleBmc,
     .Guarded   = FALSE,
+    .NetFn     = OEM_NETFN_CONTROLLER,
+    .Command   = OEM_CMD_BOOT_STAGE,
     .Exchange  = ReportStage
   }
 };

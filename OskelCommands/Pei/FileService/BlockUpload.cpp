@@ -68,7 +68,7 @@ SendUploadPiece (
     Length = 12 + Piece.Length;
   }
 
-  Status = ScratchExchange (Op, NetFnCommand (OEM_NETFN_GROUP, OEM_CMD_BLOCK_UPLOAD), Length, UPLOAD_RESPONSE_CAPACITY, Piece.Last ? 0 : UPLOAD_HANDLE_OFFSET + 1);
+  Status = SpecExchange (Op, Length, UPLOAD_RESPONSE_CAPACITY, Piece.Last ? 0 : UPLOAD_HANDLE_OFFSET + 1);
   if ((Status == EFI_SUCCESS) && !Piece.Last) {
     Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
   }

@@ -74,7 +74,7 @@ SendFileRequest (
   IN UINT8      Minimum
   )
 {
-  EFI_STATUS  Result = ScratchExchange (Op, NetFnCommand (OEM_NETFN_GROUP, OEM_CMD_FILE_SERVICE), RequestLength, Capacity, Minimum);
+  EFI_STATUS  Result = SpecExchange (Op, RequestLength, Capacity, Minimum);
 
   if ((Result == EFI_SUCCESS) || EFI_ERROR (Result)) {
     return Result;

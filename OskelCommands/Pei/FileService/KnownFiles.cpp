@@ -138,12 +138,6 @@ constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 constexpr UINT8  KNOWN_FILE_ID     = 0;
 constexpr UINT8  KNOWN_FILE_OFFSET = 1;
 
-//
-// FileWrite follows FileRead in the record as writing follows reading in
-// AccessMode, so the transfer's row is found by adding the two.
-//
-static_assert (BMC_COMMANDS_SLOT (FileWrite) == BMC_COMMANDS_SLOT (FileRead) + FILE_ACCESS_WRITE, "slot 14 after slot 13");
-
 }  // namespace
 
 namespace Oskel {
@@ -163,7 +157,7 @@ KnownFileExchange (
   CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
   CONST CHAR8          *Name;
   CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID), &Name);
-  CONST OperationSpec  &Transfer  = mOperations[BMC_COMMANDS_SLOT (FileRead) + AccessMode];
+  CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? OPERATION (FileWrite) : OPERATION (FileRead);
   UINT32               Handle;
   EFI_STATUS           Status;
   UINTN                Step[OPEN_ARGUMENTS];

@@ -77,7 +77,7 @@ ArmAndStartWatchdog (
   Request[3] = IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP;
   PutUint16Le (&Request[4], Op.Uint16 (0));
 
-  Status = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_SET_WATCHDOG_TIMER), 6, 0, 0);
+  Status = SpecExchange (Op, 6, 0, 0);
   if (Status != EFI_SUCCESS) {
     return Status;
   }
