@@ -162,6 +162,62 @@ INSTANTIATE_TEST_SUITE_P (
   [](const auto &Info) { return std::string (Info.param.Name); }
   );
 
+// Every row of the well-known file table as the BMC sees it: the name a
+// size query carries, and the open bytes 4..11 of a whole-file read and
+// write with the default size.
+struct TableRow {
+  UINT8       Id;
+  const char  *FileName;
+  uint32_t    DefaultSize;
+  UINT8       OpenFlag;
+  UINT8       WriteOpenMode;
+  UINT8       FileClass;
+};
+
+class KnownFileTableTest : public KnownFilesTest, public ::testing::WithParamInterface<TableRow> {};
+
+TEST_P (KnownFileTableTest, EveryRowOpensAndNamesItsFile) {
+  const TableRow  &Row = GetParam ();
+  UINT32          Size = 0;
+
+  Bmc (0).Default = Answer (Le32 (7));
+  ASSERT_EQ (Service->GetFileSize (nullptr, Service, Row.Id, nullptr, nullptr, &Size, &Bmc0, 0), EFI_SUCCESS);
+  ASSERT_EQ (Sends ().size (), 1u);
+  EXPECT_THAT (Sends ()[0].Request, ElementsAreArray (FileHeader (0x06) + Text (Row.FileName)));
+
+  for (bool Write : { false, true }) {
+    Log ().Clear ();
+    Bmc (0).Then (Answer (Le32 (7))).Default = ReadAnswer (4, PatternAt (0, 4));
+    ASSERT_EQ (Write ? WriteFile (Row.Id, 0, PatternAt (0, 4)) : ReadFile (Row.Id, 4), EFI_SUCCESS);
+    ASSERT_FALSE (Sends ().empty ());
+    const Bytes  Mode = { Write ? Row.WriteOpenMode : UINT8 (0x03), Row.OpenFlag };
+    EXPECT_THAT (
+      Sends ()[0].Request,
+      ElementsAreArray (FileHeader (0x01) + Mode + Le32 (Row.DefaultSize) + Bytes{ UINT8 (Write), Row.FileClass } + Text (Row.FileName))
+      ) << (Write ? "write" : "read");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P (
+  Table,
+  KnownFileTableTest,
+  ::testing::Values (
+    TableRow{ KNOWN_FILE_SMBIOS_TABLE, "smbios-table", 0x19000, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_PAP_PASSWORD, "pap-password", 0x40, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_WHEA_DATA, "whea-data", 0x2000, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_SLP2_DATA, "slp2-data", 0x400, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_BIOS_CONFIG_RAW, "bios-config-raw", 0x32, 0, 1, 0x0B },
+    TableRow{ KNOWN_FILE_CONFIG_LOG, "config_log", 0x2000, 1, 3, 0x0B },
+    TableRow{ KNOWN_FILE_CONFIG, "config", 0x4000, 1, 3, 0x0B },
+    TableRow{ KNOWN_FILE_CATERR_MSR_DUMP, "caterr-msr-dump", 0x80, 1, 3, 0x14 },
+    TableRow{ KNOWN_FILE_UEFI_THERMAL_TABLE, "uefi-thermal-table", 0x320, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_UEFI_CHIPSET_REGISTERS, "uefi-chipset-registers", 0x3000, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_UEFI_TCL_IN, "uefi-tcl.in", 0x1000, 0, 3, 0x14 },
+    TableRow{ KNOWN_FILE_UEFI_ERR_LOG, "uefi-err.log", 0x3000, 0, 3, 0x14 }
+    ),
+  [](const auto &Info) { return "Id" + std::to_string (Info.param.Id); }
+  );
+
 TEST_F (KnownFilesTest, RefusalsSendNothing) {
   for (UINT8 Id : { 4, 10, KNOWN_FILE_CALLER_NAMED }) {
     Log ().Clear ();
