@@ -351,7 +351,7 @@ class Depth:
         own = frozenset(g.refs.get(key, ()))
         context = own if own else context
         memo_key = (key, context)
-        # The same function may nest under another OperationSpec (RunWorker inside a
+        # The same function may nest under another OperationSpec (Dispatch inside a
         # composite's step); only the same function with the same steps in
         # force is a cycle.
         if memo_key in stack:

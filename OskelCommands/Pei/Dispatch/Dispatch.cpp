@@ -21,7 +21,6 @@ GetBmcCount (
   return Count;
 }
 
-
 namespace {
 
 //
@@ -371,6 +370,5 @@ SendScratch (
 
   return Status;
 }
-
 
 }  // namespace Oskel

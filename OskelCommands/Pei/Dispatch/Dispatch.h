@@ -299,7 +299,6 @@ RunGuarded (
   IN OPERATION_STEP    Exchange
   );
 
-
 [[nodiscard]] UINT8 OSKEL_INTERNAL
 GetBmcCount (
   IN CONST EFI_PEI_SERVICES  **PeiServices,

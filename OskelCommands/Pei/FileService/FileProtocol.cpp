@@ -131,7 +131,6 @@ TransferFileChunk (
   return EFI_SUCCESS;
 }
 
-
 }  // namespace
 
 namespace Oskel {
