@@ -333,7 +333,7 @@ constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
     .Exchange  = FileExchange
   },
   {  // 19 GetFileSize
-    .Arguments = 4,
+    .Arguments = NAMED_SIZE + 1,
     .Kind      = DispatchKind::SingleBmc,
     .NetFn     = OEM_NETFN_GROUP,
     .Command   = OEM_CMD_FILE_SERVICE,

@@ -31,7 +31,7 @@ ProbeExchange (Operation &Op)
   }
 
   Op.Scratch ()[0] = *Op.BmcInstance;
-  return Oskel::SendScratch (Op, Op.Spec->NetFn, Op.Spec->Command, 1, 0, nullptr);
+  return Oskel::SpecExchange (Op, 1, 0, 0);
 }
 
 constexpr OperationSpec  mSingle = { .Kind = DispatchKind::SingleBmc, .NetFn = 0x06, .Command = 0x01, .Check = ProbeCheck, .Exchange = ProbeExchange };
@@ -202,15 +202,15 @@ TEST_F (DispatchTest, LateRefusalSkipsPhaseOne) {
   EXPECT_EQ (Log ().Of (EventKind::TrackBmcStatus).size (), 3u);
 }
 
-TEST_F (DispatchTest, SendScratchNeverReportsMoreThanCapacity) {
-  // SendScratch talks to whichever BMC is selected; the entry's boot stage
+TEST_F (DispatchTest, ExchangeNeverReportsMoreThanCapacity) {
+  // The exchange talks to whichever BMC is selected; the entry's boot stage
   // report leaves the last one selected.
   Board.Transport.Selected = 0;
   Bmc (0).Then (Reply{ EFI_SUCCESS, { 1, 2, 3 }, uint8_t (200) });
   Operation  Op{ Board.Services (), Service, &Bmc0, 0, FALSE, nullptr, &mSingle };
-  UINT8      Received = 0xEE;
-  EXPECT_EQ (Oskel::SendScratch (Op, 0x06, 0x01, 0, 3, &Received), EFI_SUCCESS);
-  EXPECT_EQ (Received, 3);
+  Op.Received = 0xEE;
+  EXPECT_EQ (Oskel::SpecExchange (Op, 0, 3, 0), EFI_SUCCESS);
+  EXPECT_EQ (Op.Received, 3);
 }
 
 }  // namespace

@@ -352,23 +352,4 @@ SpecExchange (
   return ScratchExchange (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), RequestLength, Capacity, Minimum);
 }
 
-EFI_STATUS OSKEL_INTERNAL
-SendScratch (
-  IN OUT Operation  &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
-  IN UINT8          RequestLength,
-  IN UINT8          Capacity,
-  OUT UINT8         *Received OPTIONAL
-  )
-{
-  EFI_STATUS  Status = ScratchExchange (Op, NetFnCommand (NetFn, Command), RequestLength, Capacity, 0);
-
-  if (Received != nullptr) {
-    *Received = Op.Received;
-  }
-
-  return Status;
-}
-
 }  // namespace Oskel

@@ -371,19 +371,6 @@ SpecExchange (
   );
 
 //
-// ScratchExchange without a minimum; *Received, when given, is Op.Received.
-//
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendScratch (
-  IN OUT Operation  &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
-  IN UINT8          RequestLength,
-  IN UINT8          Capacity,
-  OUT UINT8         *Received OPTIONAL
-  );
-
-//
 // An EFI status in one byte, for constant tables: 0 stands for EFI_SUCCESS,
 // any other value for the error of that code.
 //

@@ -9,26 +9,6 @@
 
 namespace Oskel {
 
-VOID OSKEL_INTERNAL
-PutUint32Le (
-  OUT UINT8  *At,
-  IN UINT32  Value
-  )
-{
-  PutUint16Le (At, static_cast<UINT16>(Value));
-  PutUint16Le (At + 2, static_cast<UINT16>(Value >> 16));
-}
-
-VOID OSKEL_INTERNAL
-PutUint32Be (
-  OUT UINT8  *At,
-  IN UINT32  Value
-  )
-{
-  PutUint16Be (At, static_cast<UINT16>(Value >> 16));
-  PutUint16Be (At + 2, static_cast<UINT16>(Value));
-}
-
 WireWriter & OSKEL_INTERNAL
 WireWriter::Byte (
   IN UINT8  Value

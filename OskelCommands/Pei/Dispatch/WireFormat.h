@@ -26,7 +26,7 @@ enum class ByteOrder : UINT8 {
 // Multi-byte fields of a fixed-layout request, stored byte by byte at their
 // offsets; the name says the byte order.
 //
-inline VOID
+constexpr VOID
 PutUint16Le (
   OUT UINT8  *At,
   IN UINT16  Value
@@ -36,7 +36,7 @@ PutUint16Le (
   At[1] = static_cast<UINT8>(Value >> 8);
 }
 
-inline VOID
+constexpr VOID
 PutUint16Be (
   OUT UINT8  *At,
   IN UINT16  Value
@@ -66,17 +66,29 @@ GetUint32Le (
   return GetUint16Le (At) | (static_cast<UINT32>(GetUint16Le (At + 2)) << 16);
 }
 
-VOID OSKEL_INTERNAL
+//
+// Out of line at run time, where several requests share them; constexpr so
+// that tables built at compile time store their fields the same way.
+//
+[[gnu::noinline]] constexpr VOID OSKEL_INTERNAL
 PutUint32Le (
   OUT UINT8  *At,
   IN UINT32  Value
-  );
+  )
+{
+  PutUint16Le (At, static_cast<UINT16>(Value));
+  PutUint16Le (At + 2, static_cast<UINT16>(Value >> 16));
+}
 
-VOID OSKEL_INTERNAL
+[[gnu::noinline]] constexpr VOID OSKEL_INTERNAL
 PutUint32Be (
   OUT UINT8  *At,
   IN UINT32  Value
-  );
+  )
+{
+  PutUint16Be (At, static_cast<UINT16>(Value >> 16));
+  PutUint16Be (At + 2, static_cast<UINT16>(Value));
+}
 
 //
 // Appends fields to a request buffer. A field that would pass the capacity

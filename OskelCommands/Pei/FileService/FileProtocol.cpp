@@ -188,7 +188,7 @@ ClearReport (
   return EFI_SUCCESS;
 }
 
-static_assert ((READ_BYTES_READ == READ_ARGUMENTS - 1) && (NAMED_SIZE == 3), "the report is the last argument");
+static_assert (READ_BYTES_READ == READ_ARGUMENTS - 1, "the report is the last argument");
 
 //
 // Open, close, delete and size: one request each, by Spec.Variant. Open,

@@ -92,14 +92,12 @@ PackKnownFiles (
     CONST KnownFileSource  &Source = mKnownFileSource[Index];
     KnownFile              &Row    = Block.Rows[Index];
 
-    Row.Id          = Source.Id;
-    Row.NameLength  = static_cast<UINT8>(NameLength (Source.Name));
-    Row.OpenFlag    = Source.OpenFlag;
+    Row.Id            = Source.Id;
+    Row.NameLength    = static_cast<UINT8>(NameLength (Source.Name));
+    Row.OpenFlag      = Source.OpenFlag;
     Row.WriteOpenMode = Source.WriteOpenMode;
-    Row.FileClass   = Source.FileClass;
-    for (UINTN Byte = 0; Byte < sizeof (Row.DefaultSize); Byte++) {
-      Row.DefaultSize[Byte] = static_cast<UINT8>(Source.DefaultSize >> (8 * Byte));
-    }
+    Row.FileClass     = Source.FileClass;
+    PutUint32Le (Row.DefaultSize, Source.DefaultSize);
 
     for (UINTN Char = 0; Char < Row.NameLength; Char++) {
       Block.Names[Next++] = Source.Name[Char];

@@ -293,7 +293,7 @@ ConfigureSerialConsoleSteps (
   (VOID)RunStep (Step, WriteChannelAccessMode);
   Args.Selector = IPMI_CHANNEL_ACCESS_NON_VOLATILE;
   Status        = RunStep (Step, WriteChannelAccessMode);
-  Args.Mode     = 0;
+  Args.Mode     = 0;  // the steps below take no mode
 
   if ((Config.ConsoleEnable == 0) || (Config.MuxSwitchOption == 0) || (Config.ChannelAccessMode == 0)) {
     return Status;

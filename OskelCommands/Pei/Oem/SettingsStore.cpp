@@ -129,7 +129,7 @@ ExchangeSetting (
   CONST UINT8    Operation = Op.Spec->Variant;
   CONST BOOLEAN  IsWrite   = (Operation == SETTINGS_OP_WRITE);
   UINT8          *Value    = Op.Pointer<UINT8>(READ_SETTING_VALUE + IsWrite);
-  UINT8          *Answer   = Op.Scratch ();
+  UINT8          *Scratch  = Op.Scratch ();  // the request, then the answer
   SettingView    Setting;
   EFI_STATUS     Status;
   UINT8          Length;
@@ -160,10 +160,10 @@ ExchangeSetting (
     Returned = 0;
   }
 
-  UINT8  *At = Answer + 3;
+  UINT8  *At = Scratch + 3;
 
-  Answer[0] = Operation;
-  Answer[1] = 0;
+  Scratch[0] = Operation;
+  Scratch[1] = 0;
   if (IsWrite) {
     *At++ = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
   }
@@ -177,8 +177,8 @@ ExchangeSetting (
     At += Setting.ValueLength;
   }
 
-  Length    = static_cast<UINT8>(At - Answer);
-  Answer[2] = Length - 3;
+  Length     = static_cast<UINT8>(At - Scratch);
+  Scratch[2] = Length - 3;
 
   //
   // An answer without the status byte, or a read whose value is cut short,
@@ -189,11 +189,11 @@ ExchangeSetting (
     return Status;
   }
 
-  if (Answer[0] >= sizeof (mSettingStatusMap)) {
+  if (Scratch[0] >= sizeof (mSettingStatusMap)) {
     return EFI_BMC_UNEXPECTED_CODE;
   }
 
-  Status = StatusFromCode (mSettingStatusMap[Answer[0]]);
+  Status = StatusFromCode (mSettingStatusMap[Scratch[0]]);
   if ((Status != EFI_SUCCESS) || (Returned == 0)) {
     return Status;
   }
@@ -202,7 +202,7 @@ ExchangeSetting (
     return EFI_PROTOCOL_ERROR;
   }
 
-  CopyMem (Value, &Answer[SETTINGS_VALUE_OFFSET], Returned);
+  CopyMem (Value, &Scratch[SETTINGS_VALUE_OFFSET], Returned);
   return EFI_SUCCESS;
 }
 
