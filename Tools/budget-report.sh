@@ -30,6 +30,7 @@ echo "### Stack: worst case along the call graph, bytes"
 echo
 python3 Tools/firmware-budget.py stack "$objs" --check 512 || true
 echo
+Tools/ia32-exec.sh
 cmake --preset i386 >/dev/null
 cmake --build --preset i386 --target oskel-budget-probe >/dev/null
 probe=build/i386/oskel-budget-probe

@@ -17,6 +17,7 @@ stage() {
 }
 stage dependencies
 Tools/install-deps.sh
+Tools/ia32-exec.sh
 passed=0
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
