@@ -18,12 +18,16 @@ cp -pR "$root/OskelCommands/Pei" "$package/OskelCommands/"
 cp -pR "$root/KcsTransport/Pei" "$package/KcsTransport/"
 cp -pR "$root/Edk2" "$package/"
 
+# Rewritten only when its content changes, so that a warm cache stays warm.
 conf_cxx=$cache/conf-cxx
-rm -rf "$conf_cxx"
 mkdir -p "$conf_cxx"
-cp "$edk2/BaseTools/Conf/tools_def.template" "$conf_cxx/tools_def.txt"
-cp "$edk2/BaseTools/Conf/target.template" "$conf_cxx/target.txt"
-cat "$edk2/BaseTools/Conf/build_rule.template" "$root/Edk2/CxxBuildRule.txt" >"$conf_cxx/build_rule.txt"
+conf_file() {
+  cat "$@" >"$conf_cxx/.new"
+  if cmp -s "$conf_cxx/.new" "$conf_cxx/$name"; then rm "$conf_cxx/.new"; else mv "$conf_cxx/.new" "$conf_cxx/$name"; fi
+}
+name=tools_def.txt conf_file "$edk2/BaseTools/Conf/tools_def.template"
+name=target.txt conf_file "$edk2/BaseTools/Conf/target.template"
+name=build_rule.txt conf_file "$edk2/BaseTools/Conf/build_rule.template" "$root/Edk2/CxxBuildRule.txt"
 
 # edk2_build TOOLCHAIN LOG TIMEOUT BUILD-ARGUMENTS...: one EDK II build in
 # the tree, with the edk2 tree's own Conf for GCC5 (no C++ rule: the gcc
