@@ -8,15 +8,17 @@
 # 2022.11's templates with the C++ build rule of Edk2/CxxBuildRule.txt
 # appended, as an integrator adds it. Defines edk2_build.
 
+# Copied without their times: a source older than an object built from an
+# earlier copy must still be rebuilt.
 package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include" "$package/OskelCommands" "$package/KcsTransport"
-cp -p "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
-cp -pR "$root/Include/Ppi" "$package/Include/"
-cp -p "$root/Include/OskelCompiler.h" "$package/Include/"
-cp -pR "$root/OskelCommands/Pei" "$package/OskelCommands/"
-cp -pR "$root/KcsTransport/Pei" "$package/KcsTransport/"
-cp -pR "$root/Edk2" "$package/"
+cp "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
+cp -R "$root/Include/Ppi" "$package/Include/"
+cp "$root/Include/OskelCompiler.h" "$package/Include/"
+cp -R "$root/OskelCommands/Pei" "$package/OskelCommands/"
+cp -R "$root/KcsTransport/Pei" "$package/KcsTransport/"
+cp -R "$root/Edk2" "$package/"
 
 # Rewritten only when its content changes, so that a warm cache stays warm.
 conf_cxx=$cache/conf-cxx
