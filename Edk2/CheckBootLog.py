@@ -74,6 +74,8 @@ SEND = re.compile(
     r"OskelTransport: SendCommand bmc=(\d+) netfn=([0-9a-f]+) lun=(\d+) cmd=([0-9a-f]+) req=([0-9a-f]*)"
     r" cap=(\d+) status=([0-9a-f]+) len=(\d+) resp=([0-9a-f]*) caller=0x([0-9a-f]+)", re.IGNORECASE)
 IO_WRITE = re.compile(r"OskelTransport: IoWrite8 port=([0-9a-f]+) value=([0-9a-f]+) caller=0x([0-9a-f]+)", re.IGNORECASE)
+STACK_MARK = re.compile(r"OskelConsumer: stack (\w+) sp=0x([0-9a-f]+)", re.IGNORECASE)
+TRANSPORT_SP = re.compile(r"OskelTransport: .* sp=0x([0-9a-f]+)", re.IGNORECASE)
 LOAD_AT = re.compile(r"Loading PEIM at 0x([0-9a-f]+) EntryPoint=0x([0-9a-f]+)", re.IGNORECASE)
 IO_BASES = re.compile(r"OskelTransport: installed bmcs=(\d+) iobase0=([0-9a-f]+) iobase1=([0-9a-f]+)", re.IGNORECASE)
 
@@ -240,6 +242,31 @@ def main():
         print("A consumer round trip:")
         for index in range(max(0, round_trip - 5), round_trip + 1):
             print("     " + log.lines[index].strip())
+
+    #
+    # The module's stack in this boot, per slot the consumer calls: from the
+    # consumer's stack pointer before it calls the slot (its arguments not
+    # yet pushed) down to the lowest stack pointer at which the module
+    # calls the transport. So it counts the slot's arguments and return
+    # address, the module's frames and the arguments of that transport
+    # call; the transport's own frames and leaves that call nothing are not
+    # in it.
+    #
+    depths, slot, base = {}, None, 0
+    for line in log.lines:
+        match = STACK_MARK.search(line)
+        if match:
+            slot, base = match.group(1), int(match.group(2), 16)
+            continue
+        match = TRANSPORT_SP.search(line)
+        if match and slot:
+            depths[slot] = max(depths.get(slot, 0), base - int(match.group(1), 16))
+        elif line.startswith("OskelConsumer: PASS") or line.startswith("OskelConsumer: FAIL"):
+            slot = None
+    if depths:
+        print("Module stack at transport calls, bytes: " +
+              ", ".join(f"{name} {depth}" for name, depth in depths.items()) +
+              f"; worst {max(depths.values())}")
 
     failed = [(name, lacking) for name, lacking in results if lacking]
     for name, lacking in results:

@@ -2,9 +2,11 @@
 """Writes OvmfPkg/<NAME>.dsc and .fdf next to one of OVMF's platforms
 (OvmfPkgIa32 or OvmfPkgX64, PEI in that mode): the same platform with the
 BMC command PEIM, the test transport and the test consumer added to the
-PEI firmware volume, its own output directory Build/<NAME>, and, for the
-binary module, the rule that places a binary PEIM. The originals are left
-untouched; the FDF keeps its CRLF line ends.
+PEI firmware volume, its own output directory Build/<NAME>, the build
+options the CLANG tool chains need on edk2 2022.11 with Debian's clang
+(CLANG_OPTIONS, as the README's integrators section gives them), and, for
+the binary module, the rule that places a binary PEIM. The originals are
+left untouched; the FDF keeps its CRLF line ends.
 
 Usage: PatchOvmf.py EDK2_DIR Ia32|X64 source|binary NAME
 """
@@ -18,6 +20,20 @@ MODULE = {
     "source": "OskelCommandsPkg/OskelCommands/Pei/OskelCommandsPei.inf",
     "binary": "OskelCommandsPkg/Edk2/OskelCommandsPei/OskelCommandsPei.inf",
 }
+
+#
+# OVMF of edk2 2022.11 with clang 14: IntelTdx.c sets a variable it never
+# reads, which clang 14 reports and the release's compilers did not; and
+# CLANGDWARF IA32 leaves the code model to the compiler, whose Debian build
+# makes position-independent code that GenFw cannot take. The family of
+# CLANGDWARF's options is GCC; CLANGPDB's is its own.
+#
+CLANG_OPTIONS = [
+    "  GCC:*_CLANGDWARF_*_CC_FLAGS        = -Wno-unused-but-set-variable",
+    "  GCC:*_CLANGDWARF_IA32_CC_FLAGS     = -fno-pic -fno-pie -malign-double",
+    "  GCC:*_CLANGDWARF_IA32_DLINK2_FLAGS = -no-pie",
+    "  CLANGPDB:*_*_*_CC_FLAGS            = -Wno-unused-but-set-variable",
+]
 
 BINARY_PEIM_RULE = [
     "[Rule.Common.PEIM.BINARY]",
@@ -48,6 +64,8 @@ def main():
     dsc = replace_once(dsc, f"OvmfPkg/OvmfPkg{arch}.fdf", f"OvmfPkg/{name}.fdf", "the DSC")
     anchor = "  OvmfPkg/PlatformPei/PlatformPei.inf\n"
     dsc = replace_once(dsc, anchor, anchor + "".join(f"  {m}\n" for m in modules), "the DSC")
+    anchor = "[BuildOptions]\n"
+    dsc = replace_once(dsc, anchor, anchor + "".join(f"{o}\n" for o in CLANG_OPTIONS), "the DSC")
     (ovmf / f"{name}.dsc").write_text(dsc)
 
     #

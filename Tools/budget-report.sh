@@ -8,7 +8,10 @@
 #  - the stack each slot and the entry's first run use, measured on the
 #    simulated board beside the call-graph bound;
 #  - the module's own instructions for one representative call of each slot
-#    (callgrind), the simulated transport and PEI services excluded.
+#    (callgrind), the simulated transport and PEI services excluded;
+#  - .text/.rodata of both PEIMs as the package DSC links them with each
+#    EDK II tool chain (GCC5, CLANGDWARF, CLANGPDB), IA32 and X64, DEBUG
+#    and RELEASE, in the edk2 cache of Tools/ovmf-check.sh.
 set -eu
 cd "$(dirname "$0")/.."
 Tools/install-deps.sh valgrind
@@ -41,3 +44,31 @@ echo
 echo "### Instructions per operation (callgrind, -m32, the firmware objects)"
 echo
 python3 Tools/firmware-budget.py instructions "$probe"
+echo
+echo "### Flash per EDK II tool chain: the package DSC, DEBUG and RELEASE, bytes"
+echo
+# The package DSC as Tools/ovmf-check.sh builds it, in the same cache.
+root=$(pwd)
+cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
+say() {
+  echo "budget-report: $*" >&2
+}
+. Tools/edk2-tree.sh
+. Tools/edk2-package.sh
+echo "| Tool chain | Target | Arch | PEIM | .text | .rodata | relocated constants |"
+echo "|---|---|---|---|---:|---:|---:|"
+for toolchain in GCC5 CLANGDWARF CLANGPDB; do
+  for target in DEBUG RELEASE; do
+    edk2_build "$toolchain" "$log/budget-$toolchain-$target.log" 1800 \
+      -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target" ||
+      { say "package DSC $toolchain $target failed (log: $log/budget-$toolchain-$target.log)"; continue; }
+    for arch in IA32 X64; do
+      for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+        name=$(basename "$module")
+        python3 Edk2/ModuleSections.py "$toolchain $target $arch $name" \
+          "$edk2/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module/DEBUG/$name.map" |
+          sed -n 's/^\([^ ]*\) \([^ ]*\) \([^ ]*\) \([^:]*\): .text \([0-9]*\) bytes, .rodata \([0-9]*\) bytes, relocated constants (.data.rel.ro) \([0-9]*\) bytes$/| \1 | \2 | \3 | `\4` | \5 | \6 | \7 |/p'
+      done
+    done
+  done
+done

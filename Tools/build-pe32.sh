@@ -29,15 +29,28 @@ common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stat
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
   -I$root/Include -I$root/Include/Pi"
 
-# image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS
+# image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS ARCH
+# Sources as the source INF lists them for ARCH: the C++ files but those
+# under another architecture's folder (Ia32/, X64/) and Dispatch/Slots.cpp,
+# the module's X64 slots; NASM files from the ARCH folder.
 image() {
-  dir=$1 prefix=$2 entry=$3 extra=$4
+  dir=$1 prefix=$2 entry=$3 extra=$4 arch=$5
   mkdir -p "$dir/obj"
   objects=""
-  for src in $(cd "$root" && find $sources -name '*.cpp' | LC_ALL=C sort); do
-    obj="$dir/obj/$(echo "$src" | tr '/' '_' | sed 's/\.cpp$/.o/')"
-    # shellcheck disable=SC2086
-    "$prefix-g++" $common $extra -c "$root/$src" -o "$obj"
+  for src in $(cd "$root" && find $sources -name '*.cpp' -o -name '*.nasm' | LC_ALL=C sort); do
+    obj="$dir/obj/$(echo "$src" | tr '/' '_' | sed 's/\.[a-z]*$/.o/')"
+    case "$src" in
+      */Ia32/*) [ "$arch" = Ia32 ] || continue ;;
+      */X64/*) [ "$arch" = X64 ] || continue ;;
+      */Dispatch/Slots.cpp) [ "$arch" = X64 ] || continue ;;
+    esac
+    case "$src" in
+      # i686 PE symbols carry a leading underscore, as ASM_PFX gives them
+      # in an EDK II build for IA32.
+      *.nasm) nasm -f win32 '-DASM_PFX(Name)=_ %+ Name' -o "$obj" "$root/$src" ;;
+      # shellcheck disable=SC2086
+      *) "$prefix-g++" $common $extra -c "$root/$src" -o "$obj" ;;
+    esac
     objects="$objects $obj"
   done
   # shellcheck disable=SC2086
@@ -49,11 +62,11 @@ image() {
 }
 
 # i686 PE symbols carry a leading underscore; the entry is the C symbol.
-image "$out" "${PE32_PREFIX:-i686-w64-mingw32}" "_${name}EntryPoint" "-mpreferred-stack-boundary=2"
+image "$out" "${PE32_PREFIX:-i686-w64-mingw32}" "_${name}EntryPoint" "-mpreferred-stack-boundary=2" Ia32
 # PEI in 64-bit mode: EFIAPI is the Microsoft x64 convention, mingw's own
 # (no red zone, shadow space for register arguments). No MMX or SSE: the
 # PEIM must not depend on the platform's FPU state.
-image "$out/X64" "${PE32PLUS_PREFIX:-x86_64-w64-mingw32}" "${name}EntryPoint" "-mno-mmx -mno-sse"
+image "$out/X64" "${PE32PLUS_PREFIX:-x86_64-w64-mingw32}" "${name}EntryPoint" "-mno-mmx -mno-sse" X64
 
 # Dependency expression: PUSH the GUID, END.
 python3 -c 'import sys, uuid

@@ -189,11 +189,61 @@ def read_tail_calls(obj):
     return found
 
 
+def read_assembly(g, obj):
+    """The functions of an assembly object, which has no call graph file:
+    read from its code. A function's frame is its return address and the
+    words it pushes before its call; a jump to another function reuses the
+    frame. Returns {function: row} of the IA32 slots ("mov $row, %al" and a
+    jump, no frame)."""
+    out = subprocess.run(["objdump", "-dr", obj], capture_output=True, text=True, check=True).stdout
+    rows, current, pushes, last = {}, None, 0, ""
+    for line in out.splitlines():
+        m = re.match(r"[0-9a-f]+ <(\w+)>:", line)
+        if m:
+            name = m.group(1)
+            current = name if name in g.global_names or name in SLOTS or name == OPERATION_ENTRY else obj + "|" + name
+            g.frame[current], g.bounded[current] = 4, True
+            g.where[current] = (obj, 0)
+            pushes, first = 0, True
+            continue
+        m = re.match(r"\s+[0-9a-f]+: (R_386_\w+)\s+(\S+)", line)
+        if m and current:
+            target = m.group(2)
+            if last == "call":
+                g.calls[current].add(target)
+            elif last == "jmp":
+                g.tail[current].add(target)
+            continue
+        m = re.match(r"\s+[0-9a-f]+:\s+(?:[0-9a-f]{2} )+\s*(\S+)\s*(.*)", line)
+        if not (m and current):
+            continue
+        last, operands = m.group(1), m.group(2)
+        if first and last == "mov" and operands.endswith(",%al"):
+            rows[current] = int(operands.split(",")[0].lstrip("$"), 16)
+            g.frame[current] = 0
+        first = False
+        if last == "push":
+            pushes += 1
+            g.frame[current] = 4 + 4 * pushes
+        local = re.search(r"<(\w+)>$", operands)
+        if last == "jmp" and local and not re.search(r"<\w+\+0x", operands):
+            g.tail[current].add(obj + "|" + local.group(1))
+    for slot, row in rows.items():
+        if slot not in SLOTS or SLOTS.index(slot) != row:
+            sys.exit("%s: slot %s loads row %d, its place in the record is %s" %
+                     (obj, slot, row, SLOTS.index(slot) if slot in SLOTS else "none"))
+    return rows
+
+
 def read_graph(objdir):
     g = Graph()
     local_by_section = {}
     per_object = []
+    assembly_slots = {}
     for obj in objects(objdir):
+        if obj.endswith(".nasm.o"):
+            assembly_slots.update(read_assembly(g, obj))
+            continue
         ci = obj[:-2] + ".ci"
         if not os.path.exists(ci):
             sys.exit("missing %s: build with -fcallgraph-info=su" % ci)
@@ -262,6 +312,10 @@ def read_graph(objdir):
 
     # A slot on IA32 is "mov $slot, %al; jmp" to the slot entry: its row is
     # the number it loads.
+    table = next((s for s in data_section if OPERATION_TABLE in s), None)
+    for slot, row in assembly_slots.items():
+        if table:
+            g.refs[slot].update(constant_functions(None, table, {row}))
     for obj in per_object:
         for section, entries in relocs_of[obj].items():
             owner = function_key(obj, section) if section.startswith(".text.") else None

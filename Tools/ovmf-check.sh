@@ -1,14 +1,18 @@
 #!/bin/sh
 # Boots the module under EDK II's own PEI core in OVMF, next to a scripted
 # IPMI transport and a consumer PEIM built by EDK II from Edk2/, and checks
-# each debug log. Three firmware images, one boot each:
-#  - OskelOvmfIa32Src: OvmfPkgIa32 with the module built from source by EDK II;
-#  - OskelOvmfX64: OvmfPkgX64 (PEI in 64-bit mode), module built from source;
-#  - OskelOvmfIa32Pe32: OvmfPkgIa32 with the mingw PE32 image as a binary
+# each debug log. Four firmware images, one boot each, so that every EDK II
+# tool chain of Linux boots the module from source:
+#  - OskelOvmfIa32Src: OvmfPkgIa32, GCC5, the module from source;
+#  - OskelOvmfX64: OvmfPkgX64 (PEI in 64-bit mode), CLANGPDB, from source;
+#  - OskelOvmfIa32Dwarf: OvmfPkgIa32, CLANGDWARF, from source;
+#  - OskelOvmfIa32Pe32: OvmfPkgIa32, GCC5, the mingw PE32 image as a binary
 #    module.
-# OSKEL_OVMF_BOOTS (default: all three) names the ones to run. The names
-# differ from older checkouts' single OskelOvmfIa32 (binary module), so that
-# checkouts sharing the cache never reuse each other's build directory.
+# Before them, the package DSC builds both PEIMs from source with GCC5,
+# CLANGDWARF and CLANGPDB, IA32 and X64, DEBUG and RELEASE, with -Werror.
+# OSKEL_OVMF_BOOTS (default: all four) names the boots to run;
+# OSKEL_PACKAGE_TOOLCHAINS (default: all three) the package builds. Each
+# image has its own build directory, and each tool chain its own under it.
 #
 # Everything from the edk2 source package to the firmware images is built
 # under OSKEL_EDK2_CACHE (default /var/tmp/oskel-edk2) and reused when
@@ -17,7 +21,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
 boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
-boots=${OSKEL_OVMF_BOOTS:-OskelOvmfIa32Src OskelOvmfX64 OskelOvmfIa32Pe32}
+boots=${OSKEL_OVMF_BOOTS:-OskelOvmfIa32Src OskelOvmfX64 OskelOvmfIa32Dwarf OskelOvmfIa32Pe32}
+toolchains=${OSKEL_PACKAGE_TOOLCHAINS:-GCC5 CLANGDWARF CLANGPDB}
 # A cold OVMF build takes minutes on two cores; a stalled one must end the
 # check rather than the CI run.
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
@@ -28,29 +33,18 @@ say() {
 }
 
 "$root/Tools/install-deps.sh" build-essential uuid-dev nasm acpica-tools python3 \
-  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
+  clang lld llvm
 . "$root/Tools/edk2-tree.sh"
+. "$root/Tools/edk2-package.sh"
 
 #
-# The module's PE32 and PE32+ images, and the package as an EDK II build
-# sees it: the .dec and .dsc, the public headers without the standalone PI
-# layer (MdePkg's own PiPei.h must be the one found), the module's sources
-# with their INF, the INFs and sources under Edk2/, and the images and
-# depex next to the binary INF.
+# The module's PE32 and PE32+ images, and the images and depex next to the
+# binary INF.
 #
 "$root/Tools/build-pe32.sh" "$cache/pe32" >/dev/null
 "$root/Tools/check-pe32.sh" "$cache/pe32/OskelCommandsPei.efi"
 "$root/Tools/check-pe32.sh" "$cache/pe32/X64/OskelCommandsPei.efi"
-
-package=$cache/packages/OskelCommandsPkg
-rm -rf "$package"
-mkdir -p "$package/Include" "$package/OskelCommands"
-cp -p "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
-cp -pR "$root/Include/Ppi" "$package/Include/"
-cp -pR "$root/OskelCommands/Pei" "$package/OskelCommands/"
-mkdir -p "$package/KcsTransport"
-cp -pR "$root/KcsTransport/Pei" "$package/KcsTransport/"
-cp -pR "$root/Edk2" "$package/"
 binary=$package/Edk2/OskelCommandsPei
 mkdir -p "$binary/X64"
 cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$binary/"
@@ -61,43 +55,46 @@ checked=""
 
 #
 # Both PEIMs of the package from source against MdePkg alone, for PEI in
-# 32-bit and in 64-bit mode, with their sizes.
+# 32-bit and in 64-bit mode, one build per tool chain and target, with
+# their sizes.
 #
-say "package DSC: the module and the KCS transport from source, IA32 and X64 (log: $log/package-build.log)"
-if (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
-  'limit=$0; set --; . ./edksetup.sh >/dev/null &&
-   timeout -k 30 "$limit" build -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -t GCC5 -b DEBUG -n 2' \
-  "$build_timeout" >"$log/package-build.log" 2>&1); then
-  for arch in IA32 X64; do
-    for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
-      python3 "$root/Edk2/ModuleSections.py" "package $arch $(basename "$module")" \
-        "$edk2/Build/OskelCommandsPkg/DEBUG_GCC5/$arch/OskelCommandsPkg/$module/DEBUG/$(basename "$module").map" ||
-        failed="$failed package"
-    done
+for toolchain in $toolchains; do
+  for target in DEBUG RELEASE; do
+    started=$(date +%s)
+    build_log=$log/package-$toolchain-$target.log
+    if edk2_build "$toolchain" "$build_log" "$build_timeout" \
+      -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target"; then
+      say "package DSC $toolchain $target, IA32 and X64: built in $(($(date +%s) - started)) s (log: $build_log)"
+      for arch in IA32 X64; do
+        for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+          python3 "$root/Edk2/ModuleSections.py" "package $toolchain $target $arch $(basename "$module")" \
+            "$edk2/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module/DEBUG/$(basename "$module").map" ||
+            failed="$failed package-$toolchain-$target"
+        done
+      done
+    else
+      grep -E ": error|error:|Error [0-9]" "$build_log" | grep -v '^"' | tail -n 30
+      say "FAIL package DSC $toolchain $target build (log: $build_log)"
+      failed="$failed package-$toolchain-$target"
+    fi
   done
-else
-  grep -E "error|Error|ERROR" "$log/package-build.log" | tail -n 30
-  say "FAIL package DSC build"
-  failed="$failed package"
-fi
+done
 for name in $boots; do
   case $name in
-    OskelOvmfIa32Src) arch=Ia32 kind=source ;;
-    OskelOvmfX64) arch=X64 kind=source ;;
-    OskelOvmfIa32Pe32) arch=Ia32 kind=binary ;;
+    OskelOvmfIa32Src) arch=Ia32 kind=source toolchain=GCC5 ;;
+    OskelOvmfX64) arch=X64 kind=source toolchain=CLANGPDB ;;
+    OskelOvmfIa32Dwarf) arch=Ia32 kind=source toolchain=CLANGDWARF ;;
+    OskelOvmfIa32Pe32) arch=Ia32 kind=binary toolchain=GCC5 ;;
     *) say "unknown boot $name"; exit 1 ;;
   esac
   build_arch=$(echo "$arch" | tr a-z A-Z)
   python3 "$root/Edk2/PatchOvmf.py" "$edk2" "$arch" "$kind" "$name"
 
   started=$(date +%s)
-  say "$name: building OVMF $build_arch with the module ($kind; log: $log/$name-build.log)"
-  # edksetup.sh reads the positional parameters: none may reach it.
-  if ! (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
-    'limit=$0 arch=$1 dsc=OvmfPkg/$2.dsc; set --; . ./edksetup.sh >/dev/null &&
-     timeout -k 30 "$limit" build -a "$arch" -t GCC5 -p "$dsc" -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
-    "$build_timeout" "$build_arch" "$name" >"$log/$name-build.log" 2>&1); then
-    grep -E "error|Error|ERROR" "$log/$name-build.log" | grep -v "^\"" | tail -n 30
+  say "$name: building OVMF $build_arch with $toolchain and the module ($kind; log: $log/$name-build.log)"
+  if ! edk2_build "$toolchain" "$log/$name-build.log" "$build_timeout" \
+    -a "$build_arch" -p "OvmfPkg/$name.dsc" -b DEBUG -D BUILD_SHELL=FALSE; then
+    grep -E ": error|error:|Error [0-9]" "$log/$name-build.log" | grep -v '^"' | tail -n 30
     say "FAIL $name: OVMF build"
     failed="$failed $name"
     continue
@@ -105,9 +102,9 @@ for name in $boots; do
   built=$(date +%s)
 
   if [ "$kind" = source ]; then
-    module=$edk2/Build/$name/DEBUG_GCC5/$build_arch/OskelCommandsPkg/OskelCommands/Pei/OskelCommandsPei
+    module=$edk2/Build/$name/DEBUG_$toolchain/$build_arch/OskelCommandsPkg/OskelCommands/Pei/OskelCommandsPei
     image=$module/OUTPUT/OskelCommandsPei.efi
-    python3 "$root/Edk2/ModuleSections.py" "$name module" "$module/DEBUG/OskelCommandsPei.map" ||
+    python3 "$root/Edk2/ModuleSections.py" "$name module ($toolchain $build_arch)" "$module/DEBUG/OskelCommandsPei.map" ||
       failed="$failed $name"
   else
     image=$cache/pe32/OskelCommandsPei.efi
@@ -117,7 +114,7 @@ for name in $boots; do
   # Boot with the debug console on port 402h and wait for the consumer's
   # last line, or the time limit.
   #
-  fv=$edk2/Build/$name/DEBUG_GCC5/FV
+  fv=$edk2/Build/$name/DEBUG_$toolchain/FV
   run=$cache/run/$name
   mkdir -p "$run"
   cp "$fv/OVMF_VARS.fd" "$run/OVMF_VARS.fd"

@@ -3,10 +3,12 @@
 # the host suites natively, under -m32 and with ASan and UBSan, the firmware
 # object check and budgets, the PE32 image check, the C consumer, the
 # coverage floor of the module (and what the fuzz corpora reach), then the
-# fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60)
-# and the boot of the PE32 image under EDK II's PEI core in OVMF IA32
-# (minutes when the edk2 build is cached), then the boots on the QEMU board
-# whose KCS BMCs are QEMU's and ipmi_sim's.
+# fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60),
+# then EDK II: the package DSC built with GCC5, CLANGDWARF and CLANGPDB for
+# IA32 and X64, DEBUG and RELEASE, and four OVMF boots under EDK II's PEI
+# core that between them boot the module as each tool chain builds it and
+# the PE32 image (minutes when the edk2 cache is warm), then the boots on
+# the QEMU board whose KCS BMCs are QEMU's and ipmi_sim's.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -44,5 +46,6 @@ stage qemu-kcs
 Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
 # Every ctest test of the three builds, the coverage floor, the fuzzer runs,
-# the OVMF boots and the boots on the QEMU board with two KCS BMCs.
+# the package DSC builds and OVMF boots, and the boots on the QEMU board
+# with two KCS BMCs.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

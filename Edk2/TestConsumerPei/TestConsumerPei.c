@@ -86,6 +86,21 @@ Report (
   DEBUG ((DEBUG_INFO, "OskelConsumer: %a %a status=%x %a\n", Passed ? "PASS" : "FAIL", Check, Status, Detail));
 }
 
+//
+// Logs the consumer's stack pointer before it calls Slot: the boot check
+// measures how far below it the module's calls into the transport go.
+// Out of line, so that its frame is not the consumer's.
+//
+STATIC
+VOID
+__attribute__ ((noinline))
+MarkStack (
+  IN CONST CHAR8  *Slot
+  )
+{
+  DEBUG ((DEBUG_INFO, "OskelConsumer: stack %a sp=0x%lx\n", Slot, CALLER_STACK_POINTER ()));
+}
+
 STATIC
 VOID
 FillPattern (
@@ -187,6 +202,7 @@ CheckDeviceId (
 
   SetMem (Response, sizeof (Response), 0xEE);
   Length = sizeof (Response);
+  MarkStack ("GetDeviceId");
   Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
   Report (
     Tally,
@@ -216,6 +232,7 @@ CheckRawCommand (
   CopyMem (Data, Request, sizeof (Request));
   Length = sizeof (Request);
   Bmc    = 1;
+  MarkStack ("SendRawCommand");
   Status = Ppi->SendRawCommand (NULL, Ppi, SCRIPTED_RAW_NETFN, SCRIPTED_RAW_COMMAND, Data, &Length, &Bmc, FALSE);
   Report (
     Tally,
@@ -243,11 +260,13 @@ CheckWholeFile (
   FillPattern (Written, sizeof (Written));
   Count  = sizeof (Written);
   Bmc    = 0;
+  MarkStack ("WriteKnownFile");
   Status = Ppi->WriteKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, Written, &Count, NULL, &Bmc, FALSE);
   Report (Tally, (Status == EFI_SUCCESS) && (Count == sizeof (Written)), "WriteKnownFile config", Status, "300 bytes in two chunks");
 
   SetMem (Read, sizeof (Read), 0xEE);
   BytesRead = 0;
+  MarkStack ("ReadKnownFile");
   Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, sizeof (Read), Read, &BytesRead, NULL, &Bmc, FALSE);
   Report (
     Tally,
@@ -275,6 +294,7 @@ CheckRegionRead (
   SetMem (Buffer, sizeof (Buffer), 0xEE);
   Length = sizeof (Buffer);
   Bmc    = 1;
+  MarkStack ("RegionRead");
   Status = Ppi->RegionRead (NULL, Ppi, REGION_OFFSET, REGION_SELECTOR, &Length, Buffer, &Bmc, FALSE);
   Same   = TRUE;
   for (Index = 0; Index < sizeof (Buffer); Index++) {
@@ -303,6 +323,7 @@ CheckSetting (
 
   Value  = 0;
   Bmc    = 1;
+  MarkStack ("ReadBmcSetting");
   Status = Ppi->ReadBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, &Value, NULL, &Bmc, FALSE);
   Report (
     Tally,

@@ -55,3 +55,12 @@ ScriptedRegionByte (
 {
   return (UINT8)((Offset * 7) ^ (Offset >> 8) ^ (Selector * 0x1D));
 }
+
+//
+// The caller's stack pointer just before its call: the word above the
+// return address, which a function that takes its frame address keeps in
+// a frame pointer on IA32 and X64 (GCC and Clang, the tool chains these
+// test PEIMs are built with). The boot check measures the module's stack
+// from these (Edk2/CheckBootLog.py).
+//
+#define CALLER_STACK_POINTER()  ((UINT64)(UINTN)__builtin_frame_address (0) + 2 * sizeof (UINTN))

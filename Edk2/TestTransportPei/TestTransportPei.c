@@ -567,7 +567,7 @@ TransportSendCommand (
 
   DEBUG ((DEBUG_INFO, " cap=%d status=%x len=%d resp=", Capacity, Status, ReplySize));
   LogHex (Reply, ReplySize);
-  DEBUG ((DEBUG_INFO, " caller=0x%08x\n", (UINTN)RETURN_ADDRESS (0)));
+  DEBUG ((DEBUG_INFO, " caller=0x%08x sp=0x%lx\n", (UINTN)RETURN_ADDRESS (0), CALLER_STACK_POINTER ()));
   return Status;
 }
 
@@ -591,12 +591,13 @@ TransportTrackBmcStatus (
 
   DEBUG ((
     DEBUG_INFO,
-    "OskelTransport: TrackBmcStatus bmc=%d phase=%d flag=%d state=%d caller=0x%08x\n",
+    "OskelTransport: TrackBmcStatus bmc=%d phase=%d flag=%d state=%d caller=0x%08x sp=0x%lx\n",
     Transport->Selected,
     Phase,
     DeviceError,
     *State,
-    (UINTN)RETURN_ADDRESS (0)
+    (UINTN)RETURN_ADDRESS (0),
+    CALLER_STACK_POINTER ()
     ));
   return EFI_SUCCESS;
 }
@@ -620,7 +621,7 @@ TransportSelectBmc (
     Status              = EFI_SUCCESS;
   }
 
-  DEBUG ((DEBUG_INFO, "OskelTransport: SelectBmc index=%d status=%x caller=0x%08x\n", Index, Status, (UINTN)RETURN_ADDRESS (0)));
+  DEBUG ((DEBUG_INFO, "OskelTransport: SelectBmc index=%d status=%x caller=0x%08x sp=0x%lx\n", Index, Status, (UINTN)RETURN_ADDRESS (0), CALLER_STACK_POINTER ()));
   return Status;
 }
 
@@ -634,7 +635,7 @@ TransportGetBmcCount (
   )
 {
   *Count = SCRIPTED_BMC_COUNT;
-  DEBUG ((DEBUG_INFO, "OskelTransport: GetBmcCount count=%d caller=0x%08x\n", *Count, (UINTN)RETURN_ADDRESS (0)));
+  DEBUG ((DEBUG_INFO, "OskelTransport: GetBmcCount count=%d caller=0x%08x sp=0x%lx\n", *Count, (UINTN)RETURN_ADDRESS (0), CALLER_STACK_POINTER ()));
   return EFI_SUCCESS;
 }
 

@@ -12,15 +12,13 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 
+#include <OskelCompiler.h>
+
 //
 // Register arguments between the PEIM's own functions on IA32, to keep the
 // transaction's frames small; never on EFIAPI or PI interfaces.
 //
-#if defined (__i386__)
-#define KCS_INTERNAL  __attribute__ ((regparm (3)))
-#else
-#define KCS_INTERNAL
-#endif
+#define KCS_INTERNAL  OSKEL_INTERNAL
 
 namespace OskelKcs {
 
@@ -112,7 +110,7 @@ struct KCS_TRANSPORT_PRIVATE {
   UINT16                    IoBase[KCS_MAX_BMCS];
 };
 
-static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
+static_assert (OSKEL_OFFSET_OF (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
 
 //
 // Where a transaction puts the response: data after the completion code,

@@ -12,7 +12,7 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 
-#include "InternalCall.h"
+#include <OskelCompiler.h>
 
 namespace Oskel {
 

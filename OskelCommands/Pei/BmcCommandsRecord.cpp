@@ -20,25 +20,25 @@ namespace Oskel {
 // of the IA32 and the X64 firmware; the host test builds check them under
 // -m32 and natively.
 //
-#if defined (__i386__)
+#if defined (OSKEL_ARCH_IA32)
 static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Self) == 252, "self offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Transport) == 256, "transport offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, PeiServices) == 260, "services offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 252, "self offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Transport) == 256, "transport offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, PeiServices) == 260, "services offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor size");
-#elif defined (__x86_64__)
+#elif defined (OSKEL_ARCH_X64)
 static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record size");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Self) == 256, "self offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, Transport) == 264, "transport offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, PeiServices) == 272, "services offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) == 280, "slot 0 offset");
-static_assert (__builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 536, "slot 32 offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 256, "self offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Transport) == 264, "transport offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, PeiServices) == 272, "services offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 280, "slot 0 offset");
+static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 536, "slot 32 offset");
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 24, "descriptor size");
 #endif
 
@@ -85,42 +85,42 @@ struct SlotTable {
   BMC_COMMANDS_REPORT_BOOT_STAGE_SECONDARY ReportBootStageSecondary;
 };
 
-constexpr UINTN  SLOTS_OFFSET = __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query);
+constexpr UINTN  SLOTS_OFFSET = OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query);
 
 static_assert (sizeof (SlotTable) == sizeof (BMC_COMMANDS_PPI) - SLOTS_OFFSET, "every slot, and nothing after them");
-static_assert (__builtin_offsetof (SlotTable, OemC1Query) == __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query) - SLOTS_OFFSET, "slot 0");
-static_assert (__builtin_offsetof (SlotTable, OemC2Exchange) == __builtin_offsetof (BMC_COMMANDS_PPI, OemC2Exchange) - SLOTS_OFFSET, "slot 1");
-static_assert (__builtin_offsetof (SlotTable, Oem20Exchange) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem20Exchange) - SLOTS_OFFSET, "slot 2");
-static_assert (__builtin_offsetof (SlotTable, RegionRead) == __builtin_offsetof (BMC_COMMANDS_PPI, RegionRead) - SLOTS_OFFSET, "slot 3");
-static_assert (__builtin_offsetof (SlotTable, RegionWrite) == __builtin_offsetof (BMC_COMMANDS_PPI, RegionWrite) - SLOTS_OFFSET, "slot 4");
-static_assert (__builtin_offsetof (SlotTable, SendRawCommand) == __builtin_offsetof (BMC_COMMANDS_PPI, SendRawCommand) - SLOTS_OFFSET, "slot 5");
-static_assert (__builtin_offsetof (SlotTable, GetDeviceId) == __builtin_offsetof (BMC_COMMANDS_PPI, GetDeviceId) - SLOTS_OFFSET, "slot 6");
-static_assert (__builtin_offsetof (SlotTable, GetSelfTestResults) == __builtin_offsetof (BMC_COMMANDS_PPI, GetSelfTestResults) - SLOTS_OFFSET, "slot 7");
-static_assert (__builtin_offsetof (SlotTable, ReportBootStage) == __builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStage) - SLOTS_OFFSET, "slot 8");
-static_assert (__builtin_offsetof (SlotTable, GetOem10Value) == __builtin_offsetof (BMC_COMMANDS_PPI, GetOem10Value) - SLOTS_OFFSET, "slot 9");
-static_assert (__builtin_offsetof (SlotTable, SetOem10Value) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem10Value) - SLOTS_OFFSET, "slot 10");
-static_assert (__builtin_offsetof (SlotTable, SetOem62Flag) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem62Flag) - SLOTS_OFFSET, "slot 11");
-static_assert (__builtin_offsetof (SlotTable, FileOpen) == __builtin_offsetof (BMC_COMMANDS_PPI, FileOpen) - SLOTS_OFFSET, "slot 12");
-static_assert (__builtin_offsetof (SlotTable, FileRead) == __builtin_offsetof (BMC_COMMANDS_PPI, FileRead) - SLOTS_OFFSET, "slot 13");
-static_assert (__builtin_offsetof (SlotTable, FileWrite) == __builtin_offsetof (BMC_COMMANDS_PPI, FileWrite) - SLOTS_OFFSET, "slot 14");
-static_assert (__builtin_offsetof (SlotTable, FileClose) == __builtin_offsetof (BMC_COMMANDS_PPI, FileClose) - SLOTS_OFFSET, "slot 15");
-static_assert (__builtin_offsetof (SlotTable, ReadKnownFile) == __builtin_offsetof (BMC_COMMANDS_PPI, ReadKnownFile) - SLOTS_OFFSET, "slot 16");
-static_assert (__builtin_offsetof (SlotTable, WriteKnownFile) == __builtin_offsetof (BMC_COMMANDS_PPI, WriteKnownFile) - SLOTS_OFFSET, "slot 17");
-static_assert (__builtin_offsetof (SlotTable, FileDelete) == __builtin_offsetof (BMC_COMMANDS_PPI, FileDelete) - SLOTS_OFFSET, "slot 18");
-static_assert (__builtin_offsetof (SlotTable, GetFileSize) == __builtin_offsetof (BMC_COMMANDS_PPI, GetFileSize) - SLOTS_OFFSET, "slot 19");
-static_assert (__builtin_offsetof (SlotTable, UploadBlocks) == __builtin_offsetof (BMC_COMMANDS_PPI, UploadBlocks) - SLOTS_OFFSET, "slot 20");
-static_assert (__builtin_offsetof (SlotTable, UploadBlocksOp1) == __builtin_offsetof (BMC_COMMANDS_PPI, UploadBlocksOp1) - SLOTS_OFFSET, "slot 21");
-static_assert (__builtin_offsetof (SlotTable, StartPostWatchdog) == __builtin_offsetof (BMC_COMMANDS_PPI, StartPostWatchdog) - SLOTS_OFFSET, "slot 22");
-static_assert (__builtin_offsetof (SlotTable, Oem1CSetWord) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CSetWord) - SLOTS_OFFSET, "slot 23");
-static_assert (__builtin_offsetof (SlotTable, Oem1CClear) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CClear) - SLOTS_OFFSET, "slot 24");
-static_assert (__builtin_offsetof (SlotTable, ConfigureSerialConsole) == __builtin_offsetof (BMC_COMMANDS_PPI, ConfigureSerialConsole) - SLOTS_OFFSET, "slot 25");
-static_assert (__builtin_offsetof (SlotTable, SetSerialMux) == __builtin_offsetof (BMC_COMMANDS_PPI, SetSerialMux) - SLOTS_OFFSET, "slot 26");
-static_assert (__builtin_offsetof (SlotTable, SetOem1CState) == __builtin_offsetof (BMC_COMMANDS_PPI, SetOem1CState) - SLOTS_OFFSET, "slot 27");
-static_assert (__builtin_offsetof (SlotTable, GetOem1CState) == __builtin_offsetof (BMC_COMMANDS_PPI, GetOem1CState) - SLOTS_OFFSET, "slot 28");
-static_assert (__builtin_offsetof (SlotTable, ReadBmcSetting) == __builtin_offsetof (BMC_COMMANDS_PPI, ReadBmcSetting) - SLOTS_OFFSET, "slot 29");
-static_assert (__builtin_offsetof (SlotTable, WriteBmcSetting) == __builtin_offsetof (BMC_COMMANDS_PPI, WriteBmcSetting) - SLOTS_OFFSET, "slot 30");
-static_assert (__builtin_offsetof (SlotTable, Oem1CSetWordEx) == __builtin_offsetof (BMC_COMMANDS_PPI, Oem1CSetWordEx) - SLOTS_OFFSET, "slot 31");
-static_assert (__builtin_offsetof (SlotTable, ReportBootStageSecondary) == __builtin_offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) - SLOTS_OFFSET, "slot 32");
+static_assert (OSKEL_OFFSET_OF (SlotTable, OemC1Query) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) - SLOTS_OFFSET, "slot 0");
+static_assert (OSKEL_OFFSET_OF (SlotTable, OemC2Exchange) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC2Exchange) - SLOTS_OFFSET, "slot 1");
+static_assert (OSKEL_OFFSET_OF (SlotTable, Oem20Exchange) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem20Exchange) - SLOTS_OFFSET, "slot 2");
+static_assert (OSKEL_OFFSET_OF (SlotTable, RegionRead) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, RegionRead) - SLOTS_OFFSET, "slot 3");
+static_assert (OSKEL_OFFSET_OF (SlotTable, RegionWrite) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, RegionWrite) - SLOTS_OFFSET, "slot 4");
+static_assert (OSKEL_OFFSET_OF (SlotTable, SendRawCommand) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SendRawCommand) - SLOTS_OFFSET, "slot 5");
+static_assert (OSKEL_OFFSET_OF (SlotTable, GetDeviceId) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetDeviceId) - SLOTS_OFFSET, "slot 6");
+static_assert (OSKEL_OFFSET_OF (SlotTable, GetSelfTestResults) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetSelfTestResults) - SLOTS_OFFSET, "slot 7");
+static_assert (OSKEL_OFFSET_OF (SlotTable, ReportBootStage) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStage) - SLOTS_OFFSET, "slot 8");
+static_assert (OSKEL_OFFSET_OF (SlotTable, GetOem10Value) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetOem10Value) - SLOTS_OFFSET, "slot 9");
+static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem10Value) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem10Value) - SLOTS_OFFSET, "slot 10");
+static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem62Flag) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem62Flag) - SLOTS_OFFSET, "slot 11");
+static_assert (OSKEL_OFFSET_OF (SlotTable, FileOpen) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileOpen) - SLOTS_OFFSET, "slot 12");
+static_assert (OSKEL_OFFSET_OF (SlotTable, FileRead) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileRead) - SLOTS_OFFSET, "slot 13");
+static_assert (OSKEL_OFFSET_OF (SlotTable, FileWrite) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileWrite) - SLOTS_OFFSET, "slot 14");
+static_assert (OSKEL_OFFSET_OF (SlotTable, FileClose) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileClose) - SLOTS_OFFSET, "slot 15");
+static_assert (OSKEL_OFFSET_OF (SlotTable, ReadKnownFile) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReadKnownFile) - SLOTS_OFFSET, "slot 16");
+static_assert (OSKEL_OFFSET_OF (SlotTable, WriteKnownFile) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, WriteKnownFile) - SLOTS_OFFSET, "slot 17");
+static_assert (OSKEL_OFFSET_OF (SlotTable, FileDelete) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileDelete) - SLOTS_OFFSET, "slot 18");
+static_assert (OSKEL_OFFSET_OF (SlotTable, GetFileSize) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetFileSize) - SLOTS_OFFSET, "slot 19");
+static_assert (OSKEL_OFFSET_OF (SlotTable, UploadBlocks) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, UploadBlocks) - SLOTS_OFFSET, "slot 20");
+static_assert (OSKEL_OFFSET_OF (SlotTable, UploadBlocksOp1) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, UploadBlocksOp1) - SLOTS_OFFSET, "slot 21");
+static_assert (OSKEL_OFFSET_OF (SlotTable, StartPostWatchdog) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, StartPostWatchdog) - SLOTS_OFFSET, "slot 22");
+static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CSetWord) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CSetWord) - SLOTS_OFFSET, "slot 23");
+static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CClear) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CClear) - SLOTS_OFFSET, "slot 24");
+static_assert (OSKEL_OFFSET_OF (SlotTable, ConfigureSerialConsole) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ConfigureSerialConsole) - SLOTS_OFFSET, "slot 25");
+static_assert (OSKEL_OFFSET_OF (SlotTable, SetSerialMux) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetSerialMux) - SLOTS_OFFSET, "slot 26");
+static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem1CState) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem1CState) - SLOTS_OFFSET, "slot 27");
+static_assert (OSKEL_OFFSET_OF (SlotTable, GetOem1CState) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetOem1CState) - SLOTS_OFFSET, "slot 28");
+static_assert (OSKEL_OFFSET_OF (SlotTable, ReadBmcSetting) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReadBmcSetting) - SLOTS_OFFSET, "slot 29");
+static_assert (OSKEL_OFFSET_OF (SlotTable, WriteBmcSetting) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, WriteBmcSetting) - SLOTS_OFFSET, "slot 30");
+static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CSetWordEx) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CSetWordEx) - SLOTS_OFFSET, "slot 31");
+static_assert (OSKEL_OFFSET_OF (SlotTable, ReportBootStageSecondary) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) - SLOTS_OFFSET, "slot 32");
 
 constexpr SlotTable  mSlots = {
   .OemC1Query               = ::OemC1Query,

@@ -10,7 +10,7 @@
 
 #include <PiPei.h>
 
-#include "InternalCall.h"
+#include <OskelCompiler.h>
 
 namespace Oskel {
 

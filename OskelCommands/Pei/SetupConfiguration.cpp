@@ -75,7 +75,7 @@ constexpr UINT16  mWatchdogCountdownMax   = 0xFFFF;
 // Kept out of line so the Setup buffer, the largest stack object of the
 // module, is released before the service calls stack up on top of it.
 //
-[[gnu::noinline]] VOID
+OSKEL_NOINLINE VOID
 ReadBmcSetupSettings (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   OUT BmcSetupSettings       *Settings

@@ -32,7 +32,7 @@ constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
 // GetBmcCount, then the BMC index check: NULL, or neither below the count
 // nor ALL_BMCS, is EFI_INVALID_PARAMETER. Part of Dispatch.
 //
-[[gnu::always_inline]] inline EFI_STATUS
+OSKEL_ALWAYS_INLINE EFI_STATUS
 CheckBmcInstance (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN BMC_COMMANDS_PPI        *This,
@@ -52,7 +52,7 @@ CheckBmcInstance (
 // The worker on the BMC already selected. Part of Dispatch, so a nested
 // dispatch costs no frame of its own for it.
 //
-[[gnu::always_inline]] inline EFI_STATUS
+OSKEL_ALWAYS_INLINE EFI_STATUS
 RunWorker (
   IN OUT Operation          &Op,
   IN CONST OperationSpec    &Spec
@@ -92,7 +92,7 @@ namespace {
 // The slot's arguments: PeiServices, This, Spec.Arguments words,
 // BmcInstance, Force.
 //
-[[gnu::always_inline]] inline EFI_STATUS
+OSKEL_ALWAYS_INLINE EFI_STATUS
 DispatchArguments (
   IN CONST OperationSpec  &Spec,
   IN CONST UINTN          *Arguments
@@ -112,16 +112,17 @@ DispatchArguments (
 
 }  // namespace
 
-#if defined (__i386__)
-EFI_STATUS OSKEL_INTERNAL
+#if defined (OSKEL_ARCH_IA32)
+extern "C" EFI_STATUS EFIAPI
 DispatchSlotEntry (
-  IN UINTN  Slot
+  IN UINTN        Slot,
+  IN CONST UINTN  *Arguments
   )
 {
   //
-  // The slot set AL alone.
+  // The slot set AL alone; the entry widened it.
   //
-  return DispatchArguments (mOperations[static_cast<UINT8>(Slot)], static_cast<CONST UINTN *>(__builtin_frame_address (0)) + 2);
+  return DispatchArguments (mOperations[static_cast<UINT8>(Slot)], Arguments);
 }
 
 #else
@@ -244,7 +245,7 @@ namespace {
 // One TrackBmcStatus call. Kept out of the guard so that its arguments are
 // not on the stack while the exchange runs.
 //
-[[gnu::noinline]] EFI_STATUS OSKEL_INTERNAL
+OSKEL_NOINLINE EFI_STATUS OSKEL_INTERNAL
 TrackBmcStatus (
   IN OUT Operation  &Op,
   IN UINT8          Phase,

@@ -17,7 +17,7 @@
 #include <PiPei.h>
 #include <Ppi/BmcCommands.h>
 
-#include "../InternalCall.h"
+#include <OskelCompiler.h>
 #include "IpmiDefinitions.h"
 #include "WireFormat.h"
 
@@ -207,7 +207,7 @@ SlotArguments (
 // counted from OemC1Query, and its row in mOperations.
 //
 #define BMC_COMMANDS_SLOT(Name)  \
-  ((__builtin_offsetof (BMC_COMMANDS_PPI, Name) - __builtin_offsetof (BMC_COMMANDS_PPI, OemC1Query)) / sizeof (VOID *))
+  ((OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Name) - OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query)) / sizeof (VOID *))
 
 constexpr UINTN  BMC_COMMANDS_SLOTS = BMC_COMMANDS_SLOT (ReportBootStageSecondary) + 1;
 
@@ -218,37 +218,25 @@ extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];
 
 #define OPERATION(Name)  (Oskel::mOperations[BMC_COMMANDS_SLOT (Name)])
 
-#if defined (__i386__)
+#if defined (OSKEL_ARCH_IA32)
 //
-// The dispatch of a slot that has handed over by a jump and left the stack
-// as its caller built it: the arguments lie two words above this function's
-// frame address, past the saved frame pointer and the return address into
-// the caller. Reached only from the jump of SLOT_DISPATCH.
+// An IA32 slot (Ia32/SlotEntry.nasm) is two instructions and no frame: its
+// row number into AL and a jump to the common slot entry there, which
+// passes that number and the address of the slot's arguments, as the
+// EFIAPI (cdecl) caller pushed them, to this function with the plain C
+// convention every IA32 compiler shares, and returns its status to the
+// slot's caller.
 //
-[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+extern "C" EFI_STATUS EFIAPI
 DispatchSlotEntry (
-  IN UINTN  Slot
+  IN UINTN        Slot,
+  IN CONST UINTN  *Arguments
   );
 
-//
-// A slot whose whole work is its row of mOperations, the slot Name. On
-// IA32 it is two instructions and no frame: the slot number into AL, the
-// low byte of the register in which the module's own calls take their first
-// argument, and a jump to DispatchSlotEntry, which finds the arguments
-// where the caller pushed them and returns to the slot's caller; nothing
-// follows the jump. Elsewhere the slot stores its arguments in a block and
-// calls DispatchSlot. The parameters are named on both paths so that they
-// read alike; sizeof only names them and evaluates nothing.
-//
-#define OSKEL_SLOT  [[gnu::naked]]
-#define SLOT_DISPATCH(Name, ...)                                                                       \
-  (VOID)sizeof (Oskel::SlotArguments (__VA_ARGS__));                                                   \
-  asm ("movb %0, %%al\n\tjmp %P1" : : "i" (BMC_COMMANDS_SLOT (Name)), "i" (Oskel::DispatchSlotEntry)); \
-  __builtin_unreachable ()
 #else
 //
-// A slot's dispatch: PeiServices, This, Spec.Arguments words, BmcInstance,
-// Force.
+// A slot's dispatch (Slots.cpp): PeiServices, This, Spec.Arguments words,
+// BmcInstance, Force, stored by the slot in a block of its own.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchSlot (
@@ -256,8 +244,6 @@ DispatchSlot (
   IN CONST UINTN          *Arguments
   );
 
-#define OSKEL_SLOT
-#define SLOT_DISPATCH(Name, ...)  return Oskel::DispatchSlot (OPERATION (Name), Oskel::SlotArguments (__VA_ARGS__).Words)
 #endif
 
 //

@@ -70,7 +70,7 @@ GetUint32Le (
 // Out of line at run time, where several requests share them; constexpr so
 // that tables built at compile time store their fields the same way.
 //
-[[gnu::noinline]] constexpr VOID OSKEL_INTERNAL
+OSKEL_NOINLINE constexpr VOID OSKEL_INTERNAL
 PutUint32Le (
   OUT UINT8  *At,
   IN UINT32  Value
@@ -80,7 +80,7 @@ PutUint32Le (
   PutUint16Le (At + 2, static_cast<UINT16>(Value >> 16));
 }
 
-[[gnu::noinline]] constexpr VOID OSKEL_INTERNAL
+OSKEL_NOINLINE constexpr VOID OSKEL_INTERNAL
 PutUint32Be (
   OUT UINT8  *At,
   IN UINT32  Value

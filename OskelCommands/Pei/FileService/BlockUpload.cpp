@@ -116,34 +116,3 @@ UploadExchange (
 }
 
 }  // namespace Oskel
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-UploadBlocks (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT32                  BlockTag,
-  IN UINT8                   Value,
-  IN CONST UINT8             *Data OPTIONAL,
-  IN CONST UINT32            *Length OPTIONAL,
-  IN BOOLEAN                 UseOp80,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (UploadBlocks, PeiServices, This, BlockTag, Value, Data, Length, UseOp80, BmcInstance, Force);
-}
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-UploadBlocksOp1 (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT32                  BlockTag,
-  IN UINT8                   Value,
-  IN CONST UINT8             *Data OPTIONAL,
-  IN CONST UINT32            *Length OPTIONAL,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (UploadBlocksOp1, PeiServices, This, BlockTag, Value, Data, Length, BmcInstance, Force);
-}

@@ -221,36 +221,3 @@ Oskel::FindKnownFile (
 
   return nullptr;
 }
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-ReadKnownFile (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   KnownFileId,
-  IN UINT32                  Offset,
-  IN UINT32                  Count,
-  OUT VOID                   *Buffer,
-  OUT UINT32                 *BytesRead,
-  IN CONST UINT32            *Size OPTIONAL,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (ReadKnownFile, PeiServices, This, KnownFileId, Offset, Count, Buffer, BytesRead, Size, BmcInstance, Force);
-}
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-WriteKnownFile (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   KnownFileId,
-  IN UINT32                  Offset,
-  IN CONST VOID              *Buffer,
-  IN OUT UINT32              *Count,
-  IN CONST UINT32            *Size OPTIONAL,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (WriteKnownFile, PeiServices, This, KnownFileId, Offset, Buffer, Count, Size, BmcInstance, Force);
-}

@@ -322,29 +322,3 @@ ConfigureSerialConsoleSteps (
 }
 
 }  // namespace Oskel
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-ConfigureSerialConsole (
-  IN CONST EFI_PEI_SERVICES       **PeiServices,
-  IN BMC_COMMANDS_PPI             *This,
-  IN CONST SERIAL_CONSOLE_CONFIG  *Config,
-  IN UINT8                        *BmcInstance,
-  IN BOOLEAN                      Force
-  )
-{
-  SLOT_DISPATCH (ConfigureSerialConsole, PeiServices, This, Config, BmcInstance, Force);
-}
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-SetSerialMux (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   Channel,
-  IN UINT8                   MuxSetting,
-  OUT UINT8                  *MuxStatus,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (SetSerialMux, PeiServices, This, Channel, MuxSetting, MuxStatus, BmcInstance, Force);
-}

@@ -178,18 +178,6 @@ ReportStage (
 
 }  // namespace Oskel
 
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-ReportBootStage (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT8                   Stage,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (ReportBootStage, PeiServices, This, Stage, BmcInstance, Force);
-}
-
 //
 // The located service only proves that the module is installed; the report
 // goes through This.

@@ -93,33 +93,3 @@ TransferRegion (
 }
 
 }  // namespace Oskel
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-RegionRead (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT16                  Offset,
-  IN UINT8                   Selector,
-  IN OUT UINT16              *Length,
-  OUT UINT8                  *Buffer,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (RegionRead, PeiServices, This, Offset, Selector, Length, Buffer, BmcInstance, Force);
-}
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-RegionWrite (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN UINT16                  Offset,
-  IN UINT8                   Selector,
-  IN OUT UINT16              *Length,
-  IN CONST UINT8             *Data,
-  IN UINT8                   *BmcInstance,
-  IN BOOLEAN                 Force
-  )
-{
-  SLOT_DISPATCH (RegionWrite, PeiServices, This, Offset, Selector, Length, Data, BmcInstance, Force);
-}

@@ -207,32 +207,3 @@ ExchangeSetting (
 }
 
 }  // namespace Oskel
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-ReadBmcSetting (
-  IN CONST EFI_PEI_SERVICES        **PeiServices,
-  IN BMC_COMMANDS_PPI              *This,
-  IN UINT8                         Selector,
-  OUT VOID                         *Value,
-  IN CONST BMC_SETTING_DESCRIPTOR  *Descriptor OPTIONAL,
-  IN UINT8                         *BmcInstance,
-  IN BOOLEAN                       Force
-  )
-{
-  SLOT_DISPATCH (ReadBmcSetting, PeiServices, This, Selector, Value, Descriptor, BmcInstance, Force);
-}
-
-extern "C" OSKEL_SLOT EFI_STATUS EFIAPI
-WriteBmcSetting (
-  IN CONST EFI_PEI_SERVICES        **PeiServices,
-  IN BMC_COMMANDS_PPI              *This,
-  IN UINT8                         Selector,
-  IN BOOLEAN                       WriteFlag,
-  IN CONST VOID                    *Value,
-  IN CONST BMC_SETTING_DESCRIPTOR  *Descriptor OPTIONAL,
-  IN UINT8                         *BmcInstance,
-  IN BOOLEAN                       Force
-  )
-{
-  SLOT_DISPATCH (WriteBmcSetting, PeiServices, This, Selector, WriteFlag, Value, Descriptor, BmcInstance, Force);
-}
