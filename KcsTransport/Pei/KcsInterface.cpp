@@ -15,6 +15,8 @@ namespace {
 
 struct KCS_PORTS {
   CONST EFI_PEI_SERVICES    **PeiServices;
+  KCS_TRANSPORT_PRIVATE     *Private;
+  KCS_RESPONSE_SINK         *Sink;
   UINT16                    Data;
   UINT16                    Status;
 };
@@ -29,8 +31,7 @@ ReadPort (
   UINT8               Value  = 0xFF;
 
   //
-  // A read that fails leaves FFh, what a floating LPC bus returns: the
-  // ERROR state with both flags set, which ends the transaction.
+  // A read that fails leaves FFh, what a floating LPC bus returns.
   //
   (VOID)CpuIo->Io.Read (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint8, Port, 1, &Value);
   return Value;
@@ -57,24 +58,85 @@ StateOf (
 }
 
 //
-// Polls the status register until (status & Mask) == Expected, at most
-// mKcsPollBudget reads; *Status is the last value read either way.
+// Samples the clock and adds the ticks since the last sample to Ticks.
+// Samples must come less than a counter period apart (4.7 s for the PM
+// timer, 27 ms for the 8254): every wait samples at each poll, and starts
+// with a sample that drops whatever passed since the last one. A read that
+// fails leaves the clock where it was: it does not tick, and the poll
+// backstop ends the wait.
 //
+VOID KCS_INTERNAL
+SampleClock (
+  IN CONST KCS_PORTS  *Ports
+  )
+{
+  KCS_TRANSPORT_PRIVATE  *Private = Ports->Private;
+  EFI_PEI_CPU_IO_PPI     *CpuIo   = (*Ports->PeiServices)->CpuIo;
+  UINT32                 Now      = Private->ClockLast;
+
+  if (Private->TimerPort != 0) {
+    (VOID)CpuIo->Io.Read (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint32, Private->TimerPort, 1, &Now);
+    Private->Ticks += (Now - Private->ClockLast) & KCS_PM_TIMER_MASK;
+  } else {
+    //
+    // The 8254 counts down: latch counter 0, then its low and high bytes.
+    //
+    WritePort (Ports, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0);
+    Now             = ReadPort (Ports, KCS_PIT_COUNTER0_PORT);
+    Now            |= static_cast<UINT32>(ReadPort (Ports, KCS_PIT_COUNTER0_PORT)) << 8;
+    Private->Ticks += (Private->ClockLast - Now) & KCS_PIT_MASK;
+  }
+
+  Private->ClockLast = Now;
+}
+
+/**
+  Polls the status register until (status & Mask) == Expected.
+
+  @param[in]  Ports     The interface.
+  @param[in]  Mask      Bits looked at.
+  @param[in]  Expected  Their value that ends the wait.
+  @param[out] Status    The last value read.
+  @param[in]  Ticks     Length of the wait on the record's clock.
+
+  @retval TRUE   The bits reached the value.
+  @retval FALSE  The wait ran out (Ticks passed, or the poll backstop), or
+                 the register reads FFh: no interface drives the bus, and
+                 no BMC state has every bit set, so that ends it at once.
+                 The sink's Silence says which.
+**/
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 WaitStatus (
   IN CONST KCS_PORTS  *Ports,
   IN UINT8            Mask,
   IN UINT8            Expected,
-  OUT UINT8           *Status
+  OUT UINT8           *Status,
+  IN UINT32           Ticks
   )
 {
-  for (UINT32 Poll = 0; Poll < mKcsPollBudget; Poll++) {
+  KCS_TRANSPORT_PRIVATE  *Private = Ports->Private;
+  UINT32                 Start;
+
+  SampleClock (Ports);
+  Start = Private->Ticks;
+  for (UINT32 Poll = 0; Poll < Private->PollLimit; Poll++) {
     *Status = ReadPort (Ports, Ports->Status);
+    if (*Status == 0xFF) {
+      Ports->Sink->Silence = KCS_FLOATING;
+      return FALSE;
+    }
+
     if ((*Status & Mask) == Expected) {
       return TRUE;
     }
+
+    SampleClock (Ports);
+    if (Private->Ticks - Start >= Ticks) {
+      break;
+    }
   }
 
+  Ports->Sink->Silence = KCS_TIMED_OUT;
   return FALSE;
 }
 
@@ -84,7 +146,7 @@ WaitIbfClear (
   OUT UINT8           *Status
   )
 {
-  return WaitStatus (Ports, KCS_STATUS_IBF, 0, Status);
+  return WaitStatus (Ports, KCS_STATUS_IBF, 0, Status, Ports->Private->WaitTicks);
 }
 
 //
@@ -97,7 +159,8 @@ WaitObfSet (
   IN OUT UINT8        *Status
   )
 {
-  return ((*Status & KCS_STATUS_OBF) != 0) || WaitStatus (Ports, KCS_STATUS_OBF, KCS_STATUS_OBF, Status);
+  return ((*Status & KCS_STATUS_OBF) != 0) ||
+         WaitStatus (Ports, KCS_STATUS_OBF, KCS_STATUS_OBF, Status, Ports->Private->WaitTicks);
 }
 
 //
@@ -137,6 +200,8 @@ WriteAccepted (
 //
 // Get Status/Abort: brings the interface back to IDLE after an error. One
 // attempt; whatever the BMC's status byte says, the transaction failed.
+// A BMC that has gone silent is not asked: that would only wait again,
+// and the next transaction aborts if it finds the interface out of IDLE.
 //
 EFI_STATUS KCS_INTERNAL
 AbortTransaction (
@@ -145,7 +210,7 @@ AbortTransaction (
 {
   UINT8  Status;
 
-  if (!WaitIbfClear (Ports, &Status)) {
+  if ((Ports->Sink->Silence != KCS_ANSWERED) || !WaitIbfClear (Ports, &Status)) {
     return EFI_DEVICE_ERROR;
   }
 
@@ -170,46 +235,37 @@ AbortTransaction (
   return EFI_DEVICE_ERROR;
 }
 
-}  // namespace
-
 EFI_STATUS KCS_INTERNAL
-KcsTransact (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN UINT16                  IoBase,
-  IN UINT8                   NetFnLun,
-  IN UINT8                   Command,
-  IN CONST UINT8             *Request,
-  IN UINT8                   RequestSize,
-  IN OUT KCS_RESPONSE_SINK   *Sink
+Exchange (
+  IN CONST KCS_PORTS  *Ports,
+  IN UINT8            NetFnLun,
+  IN UINT8            Command,
+  IN CONST UINT8      *Request,
+  IN UINT8            RequestSize
   )
 {
-  KCS_PORTS  Ports;
-  UINT8      Status;
-  UINT8      Byte;
-  UINTN      Total;
-  UINTN      Count;
-  BOOLEAN    Mismatch;
-  UINT8      CompletionCode;
-
-  Ports.PeiServices = PeiServices;
-  Ports.Data        = static_cast<UINT16>(IoBase + KCS_DATA_PORT_OFFSET);
-  Ports.Status      = static_cast<UINT16>(IoBase + KCS_STATUS_PORT_OFFSET);
-  Sink->Stored      = 0;
+  KCS_RESPONSE_SINK  *Sink = Ports->Sink;
+  UINT8              Status;
+  UINT8              Byte;
+  UINTN              Total;
+  UINTN              Count;
+  BOOLEAN            Mismatch;
+  UINT8              CompletionCode;
 
   //
   // Busy before anything was written: the request never reached the BMC,
   // so the caller may send it again. An ERROR state is a fault instead.
   //
-  if (!WaitIbfClear (&Ports, &Status)) {
-    return (StateOf (Status) == KCS_STATE_ERROR) ? AbortTransaction (&Ports) : EFI_NOT_READY;
+  if (!WaitIbfClear (Ports, &Status)) {
+    return (StateOf (Status) != KCS_STATE_ERROR) ? EFI_NOT_READY : EFI_DEVICE_ERROR;
   }
 
   if (StateOf (Status) != KCS_STATE_IDLE) {
-    return AbortTransaction (&Ports);
+    return AbortTransaction (Ports);
   }
 
-  ClearObf (&Ports, Status);
-  WritePort (&Ports, Ports.Status, KCS_CC_WRITE_START);
+  ClearObf (Ports, Status);
+  WritePort (Ports, Ports->Status, KCS_CC_WRITE_START);
 
   //
   // Write phase: NetFn/LUN, command, request bytes; Write End goes to the
@@ -218,18 +274,18 @@ KcsTransact (
   Total = 2 + static_cast<UINTN>(RequestSize);
   for (UINTN Index = 0; Index < Total; Index++) {
     Byte = (Index == 0) ? NetFnLun : (Index == 1) ? Command : Request[Index - 2];
-    if (!WriteAccepted (&Ports)) {
-      return AbortTransaction (&Ports);
+    if (!WriteAccepted (Ports)) {
+      return AbortTransaction (Ports);
     }
 
     if (Index == Total - 1) {
-      WritePort (&Ports, Ports.Status, KCS_CC_WRITE_END);
-      if (!WriteAccepted (&Ports)) {
-        return AbortTransaction (&Ports);
+      WritePort (Ports, Ports->Status, KCS_CC_WRITE_END);
+      if (!WriteAccepted (Ports)) {
+        return AbortTransaction (Ports);
       }
     }
 
-    WritePort (&Ports, Ports.Data, Byte);
+    WritePort (Ports, Ports->Data, Byte);
   }
 
   //
@@ -241,24 +297,24 @@ KcsTransact (
   Mismatch       = FALSE;
   CompletionCode = 0;
   for (Count = 0; ; Count++) {
-    if (!WaitIbfClear (&Ports, &Status)) {
-      return AbortTransaction (&Ports);
+    if (!WaitIbfClear (Ports, &Status)) {
+      return AbortTransaction (Ports);
     }
 
     if (StateOf (Status) != KCS_STATE_READ) {
-      if ((StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (&Ports, &Status)) {
-        return AbortTransaction (&Ports);
+      if ((StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (Ports, &Status)) {
+        return AbortTransaction (Ports);
       }
 
-      (VOID)ReadPort (&Ports, Ports.Data);
+      (VOID)ReadPort (Ports, Ports->Data);
       break;
     }
 
-    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitObfSet (&Ports, &Status)) {
-      return AbortTransaction (&Ports);
+    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitObfSet (Ports, &Status)) {
+      return AbortTransaction (Ports);
     }
 
-    Byte = ReadPort (&Ports, Ports.Data);
+    Byte = ReadPort (Ports, Ports->Data);
     if (Count == 0) {
       Mismatch = (Byte != static_cast<UINT8>(NetFnLun + (1 << 2))) ? TRUE : FALSE;
     } else if (Count == 1) {
@@ -269,7 +325,7 @@ KcsTransact (
       Sink->Data[Sink->Stored++] = Byte;
     }
 
-    WritePort (&Ports, Ports.Data, KCS_CC_READ);
+    WritePort (Ports, Ports->Data, KCS_CC_READ);
   }
 
   if ((Count < KCS_RESPONSE_HEADER_SIZE) || Mismatch) {
@@ -277,6 +333,108 @@ KcsTransact (
   }
 
   return (CompletionCode != 0) ? static_cast<EFI_STATUS>(CompletionCode) : EFI_SUCCESS;
+}
+
+}  // namespace
+
+UINT32 KCS_INTERNAL
+KcsTicksFor (
+  IN CONST KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT32                       Microseconds
+  )
+{
+  return static_cast<UINT32>((static_cast<UINT64>(Microseconds) * Private->TicksPer1024Us + 1023) >> 10);
+}
+
+EFI_STATUS KCS_INTERNAL
+KcsTransact (
+  IN CONST EFI_PEI_SERVICES     **PeiServices,
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      Index,
+  IN UINT8                      NetFnLun,
+  IN UINT8                      Command,
+  IN CONST UINT8                *Request,
+  IN UINT8                      RequestSize,
+  IN OUT KCS_RESPONSE_SINK      *Sink
+  )
+{
+  KCS_PORTS   Ports;
+  EFI_STATUS  Status;
+  UINT8       *Health;
+  UINTN       Strikes;
+
+  Ports.PeiServices = PeiServices;
+  Ports.Private     = Private;
+  Ports.Sink        = Sink;
+  Ports.Data        = static_cast<UINT16>(Private->IoBase[Index] + KCS_DATA_PORT_OFFSET);
+  Ports.Status      = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
+  Sink->Stored      = 0;
+  Sink->Silence     = KCS_ANSWERED;
+
+  Status = Exchange (&Ports, NetFnLun, Command, Request, RequestSize);
+
+  //
+  // Health: silence or the BMC's own timeout writes it off, so that later
+  // commands cost nothing until a forced one gets an answer; "busy", "still
+  // initialising" and garbled exchanges are strikes; any other answer
+  // clears them.
+  //
+  Health  = &Private->Health[Index];
+  Strikes = ((Status == EFI_DEVICE_ERROR) || (Status == IPMI_CC_NODE_BUSY) || (Status == IPMI_CC_INIT_IN_PROGRESS)) ? *Health + 1 : 0;
+  if ((Sink->Silence != KCS_ANSWERED) || (Status == IPMI_CC_TIMEOUT) || (Strikes > KCS_WRITTEN_OFF)) {
+    Strikes = KCS_WRITTEN_OFF;
+  }
+
+  *Health = static_cast<UINT8>(Strikes);
+
+  return Status;
+}
+
+VOID KCS_INTERNAL
+KcsWaitForReadyBmcs (
+  IN CONST EFI_PEI_SERVICES     **PeiServices,
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
+  )
+{
+  KCS_RESPONSE_SINK  Sink;
+  KCS_PORTS          Ports;
+  UINT8              Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
+  UINT32             Start;
+  UINT32             Attempt;
+  UINT8              Status;
+
+  Ports.PeiServices = PeiServices;
+  Ports.Private     = Private;
+  Ports.Sink        = &Sink;
+  SampleClock (&Ports);
+  Start = Private->Ticks;
+  for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
+    Ports.Status = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
+    for (Attempt = 0; ; Attempt++) {
+      Sink.Data     = Identity;
+      Sink.Capacity = sizeof (Identity);
+      if ((KcsTransact (PeiServices, Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, &Sink) == EFI_SUCCESS) &&
+          (Sink.Stored == sizeof (Identity)) && ((Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE] & IPMI_DEVICE_ID_UNAVAILABLE) == 0))
+      {
+        break;
+      }
+
+      //
+      // The attempt count bounds the wait when the clock does not tick.
+      //
+      if ((Sink.Silence == KCS_FLOATING) || (Attempt >= Private->ReadyWaitUs / KCS_READY_RETRY_US) ||
+          (Private->Ticks - Start >= KcsTicksFor (Private, Private->ReadyWaitUs)))
+      {
+        Private->Health[Index] = KCS_WRITTEN_OFF;
+        break;
+      }
+
+      //
+      // The pause: a wait for a status that never comes, on the same clock.
+      //
+      (VOID)WaitStatus (&Ports, 0, 1, &Status, KcsTicksFor (Private, KCS_READY_RETRY_US));
+    }
+  }
 }
 
 }  // namespace OskelKcs

@@ -30,6 +30,27 @@ ReadUint16Le (
   return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
 }
 
+constexpr UINT32
+ReadUint32Le (
+  IN CONST UINT8  *Bytes
+  )
+{
+  return static_cast<UINT32>(ReadUint16Le (Bytes)) | (static_cast<UINT32>(ReadUint16Le (Bytes + 2)) << 16);
+}
+
+//
+// A wait setting in microseconds: 0 takes Default, more than a minute is
+// taken as a minute. Ticks and polls of a minute still fit 32 bits.
+//
+constexpr UINT32
+WaitSetting (
+  IN UINT32  Microseconds,
+  IN UINT32  Default
+  )
+{
+  return (Microseconds == 0) ? Default : (Microseconds > KCS_CONFIG_MAX_WAIT_US) ? KCS_CONFIG_MAX_WAIT_US : Microseconds;
+}
+
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 HasName (
   IN CONST UINT8     *Hob,
@@ -48,12 +69,13 @@ HasName (
 }
 
 //
-// The first platform BMC information HOB, or NULL. A HOB shorter than its
+// The first GUID-extension HOB named Name, or NULL. A HOB shorter than its
 // own header ends the walk: its length cannot lead to the next one.
 //
 CONST UINT8 * KCS_INTERNAL
-FindPlatformBmcInfo (
-  IN CONST EFI_PEI_SERVICES  **PeiServices
+FindGuidHob (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN CONST EFI_GUID          *Name
   )
 {
   VOID         *List = nullptr;
@@ -73,7 +95,7 @@ FindPlatformBmcInfo (
     }
 
     if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID)) &&
-        HasName (Hob, &mPlatformBmcInfoHobGuid))
+        HasName (Hob, Name))
     {
       return Hob;
     }
@@ -94,9 +116,11 @@ BuildKcsTransportRecord (
   UINTN        Length;
   UINT8        Count;
   UINTN        Offset;
+  UINT32       FlagWait;
+  UINT32       ReadyWait;
 
   Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
-  Private->Ppi.Reserved[1]         = 0;
+  Private->Ppi.Reserved[1]         = static_cast<UINT32>(reinterpret_cast<UINTN>(Private));
   Private->Ppi.SendCommand         = KcsSendCommand;
   Private->Ppi.TrackBmcStatus      = KcsTrackBmcStatus;
   Private->Ppi.SelectBmc           = KcsSelectBmc;
@@ -108,16 +132,40 @@ BuildKcsTransportRecord (
   Private->PeiServices             = PeiServices;
   Private->Selected                = 0;
   for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
-    Private->Failures[Index] = 0;
-    Private->IoBase[Index]   = 0;
+    Private->Health[Index] = 0;
+    Private->IoBase[Index] = 0;
   }
+
+  //
+  // The platform's settings: fields the HOB ends before keep their default.
+  //
+  FlagWait           = 0;
+  ReadyWait          = 0;
+  Private->TimerPort = 0;
+  Hob                = FindGuidHob (PeiServices, &mKcsConfigHobGuid);
+  if ((Hob != nullptr) && (ReadUint16Le (Hob + 2) >= KCS_HOB_DATA_OFFSET + KCS_CONFIG_DATA_SIZE)) {
+    FlagWait           = ReadUint32Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_FLAG_WAIT_OFFSET);
+    ReadyWait          = ReadUint32Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_READY_WAIT_OFFSET);
+    Private->TimerPort = ReadUint16Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
+  }
+
+  FlagWait                = WaitSetting (FlagWait, KCS_CONFIG_DEFAULT_FLAG_WAIT_US);
+  Private->ReadyWaitUs    = WaitSetting (ReadyWait, 0);
+  Private->TicksPer1024Us = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
+  Private->WaitTicks      = KcsTicksFor (Private, FlagWait);
+  Private->PollLimit      = FlagWait * KCS_POLLS_PER_US;
+#ifdef KCS_POLL_BUDGET
+  if (Private->PollLimit > KCS_POLL_BUDGET) {
+    Private->PollLimit = KCS_POLL_BUDGET;
+  }
+#endif
 
   //
   // Without the platform HOB the board has the one BMC at the standard
   // CA2h/CA3h. With it, the count byte says how many entries follow, and
   // only entries whose base lies inside the HOB are taken.
   //
-  Hob = FindPlatformBmcInfo (PeiServices);
+  Hob = FindGuidHob (PeiServices, &mPlatformBmcInfoHobGuid);
   if (Hob == nullptr) {
     Private->BmcCount = 1;
     return;
@@ -189,7 +237,7 @@ KcsTransportPeiEntryPoint (
       if (Previous->BmcCount == Private->BmcCount) {
         Private->Selected = Previous->Selected;
         for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
-          Private->Failures[Index] = Previous->Failures[Index];
+          Private->Health[Index] = Previous->Health[Index];
         }
       }
 
@@ -200,7 +248,12 @@ KcsTransportPeiEntryPoint (
 
   //
   // First run, or a memory copy that finds no first-run record to replace.
+  // Only the first run waits for BMCs still starting.
   //
+  if (!Shadowed && (Private->ReadyWaitUs != 0)) {
+    KcsWaitForReadyBmcs (PeiServices, Private);
+  }
+
   Status = (*PeiServices)->InstallPpi (PeiServices, &Private->Descriptor);
   return EFI_ERROR (Status) ? Status : EFI_SUCCESS;
 }

@@ -11,6 +11,7 @@
 #include <PiPei.h>
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
+#include <Guid/KcsTransportConfig.h>
 
 //
 // Register arguments between the PEIM's own functions on IA32, to keep the
@@ -26,6 +27,7 @@ namespace OskelKcs {
 
 inline constexpr EFI_GUID  mIpmiTransportPpiGuid   = IPMI_TRANSPORT_PPI_GUID;
 inline constexpr EFI_GUID  mPlatformBmcInfoHobGuid = PLATFORM_BMC_INFO_HOB_GUID;
+inline constexpr EFI_GUID  mKcsConfigHobGuid       = KCS_TRANSPORT_CONFIG_HOB_GUID;
 
 //
 // Reserved[0] of the published PPI: the consumer never reads it, so it
@@ -43,6 +45,7 @@ constexpr UINT8  KCS_MAX_BMCS = 8;
 // I/O base is a 16-bit little-endian value at 590 + 21 * i; the byte just
 // before BMC 0's base is the number of BMCs the platform has.
 //
+constexpr UINTN  KCS_HOB_DATA_OFFSET        = sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID);
 constexpr UINTN  KCS_HOB_BMC_COUNT_OFFSET   = 589;
 constexpr UINTN  KCS_HOB_IO_BASE_OFFSET     = 590;
 constexpr UINTN  KCS_HOB_ENTRY_STRIDE       = 21;
@@ -73,14 +76,36 @@ constexpr UINT8  KCS_CC_WRITE_END        = 0x62;
 constexpr UINT8  KCS_CC_READ             = 0x68;
 
 //
-// Status register reads allowed for one flag to change. An 8042-style LPC
-// interface takes about 1 us per I/O read, so one wait gives the BMC about
-// 500 ms; a transaction waits once per byte in each direction.
+// Time. Every wait on IBF or OBF ends when the platform's flag wait has
+// passed on a clock that runs whatever the speed of port reads: the ACPI
+// PM timer (3.579545 MHz, 24 or 32 bits; only the low 24 are used) at the
+// port the platform gives, else the 8254's counter 0 (1.193182 MHz, read
+// latched through port 43h and 40h), which runs from reset on PC boards
+// and counts down by two per clock in the square-wave mode firmware leaves
+// it in. Wait lengths are kept in ticks of the clock in use, ticks per
+// microsecond in 1/1024ths, rounded up so a wait is never shorter than set.
 //
-#ifndef KCS_POLL_BUDGET
-#define KCS_POLL_BUDGET  500000
-#endif
-constexpr UINT32  mKcsPollBudget = KCS_POLL_BUDGET;
+constexpr UINT16  KCS_PIT_COUNTER0_PORT    = 0x40;
+constexpr UINT16  KCS_PIT_CONTROL_PORT     = 0x43;
+constexpr UINT8   KCS_PIT_LATCH_COUNTER0   = 0x00;
+constexpr UINT32  KCS_PM_TIMER_MASK        = 0x00FFFFFF;
+constexpr UINT32  KCS_PIT_MASK             = 0x0000FFFF;
+constexpr UINT32  KCS_PM_TICKS_PER_1024_US = 3666;
+constexpr UINT32  KCS_PIT_TICKS_PER_1024_US = 2444;
+
+//
+// A clock that does not tick must not hold a wait for good: each wait also
+// ends after four status polls per microsecond of its length, more than
+// any interface answers (an I/O read takes 0.3 us under emulation, about
+// 1 us on LPC, more on eSPI), so the clock, not the count, ends a wait.
+// KCS_POLL_BUDGET, when defined, caps the count (the fuzzer's builds).
+//
+constexpr UINT32  KCS_POLLS_PER_US = 4;
+
+//
+// Between two Get Device ID attempts of the ready wait.
+//
+constexpr UINT32  KCS_READY_RETRY_US = 100000;
 
 //
 // A response is the NetFn/LUN byte, the command, the completion code and at
@@ -90,10 +115,25 @@ constexpr UINTN  KCS_RESPONSE_HEADER_SIZE = 3;
 constexpr UINTN  KCS_MAX_RESPONSE_BYTES   = KCS_RESPONSE_HEADER_SIZE + 255;
 
 //
-// Consecutive EFI_DEVICE_ERROR results after which phase 0 reports the BMC
-// unusable; a forced command that succeeds makes it usable again.
+// Health of each BMC, one byte: strikes counted up to KCS_WRITTEN_OFF, at
+// which phase 0 reports the BMC unusable and PrepareSecondaryBmc refuses
+// it. Silence (a flag wait that ran out, an interface reading FFh) and a
+// BMC's own timeout answer (C3h) write a BMC off at once; a busy answer
+// (C0h), "initialisation in progress" (D2h) or a garbled exchange is one
+// strike; any other answer, however slow, clears the strikes.
 //
-constexpr UINT8  KCS_UNUSABLE_AFTER_FAILURES = 3;
+constexpr UINT8  KCS_WRITTEN_OFF = 3;
+
+constexpr UINT8  IPMI_CC_NODE_BUSY          = 0xC0;
+constexpr UINT8  IPMI_CC_TIMEOUT            = 0xC3;
+constexpr UINT8  IPMI_CC_INIT_IN_PROGRESS   = 0xD2;
+
+//
+// Get Device ID: byte 2 of the data is the firmware revision, bit 7 set
+// while the device is updating or still initialising.
+//
+constexpr UINT8  IPMI_DEVICE_ID_FIRMWARE_BYTE = 2;
+constexpr UINT8  IPMI_DEVICE_ID_UNAVAILABLE   = 0x80;
 
 constexpr UINT8  IPMI_NETFN_APP          = 0x06;
 constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
@@ -102,13 +142,25 @@ constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
 // One pool block per run. The PPI comes first so that the interface
 // pointer the consumer passes back is the record.
 //
+// Ppi.Reserved[1] holds the low 32 bits of the record's own address: a
+// copy of the PPI elsewhere does not match its address, so the operations
+// judge This by the PPI's own words alone and never read past them for a
+// record that is not theirs.
+//
 struct KCS_TRANSPORT_PRIVATE {
   IPMI_TRANSPORT_PPI        Ppi;
   EFI_PEI_PPI_DESCRIPTOR    Descriptor;
   CONST EFI_PEI_SERVICES    **PeiServices;
+  UINT32                    WaitTicks;
+  UINT32                    PollLimit;
+  UINT32                    ReadyWaitUs;
+  UINT32                    TicksPer1024Us;
+  UINT32                    ClockLast;
+  UINT32                    Ticks;
+  UINT16                    TimerPort;
   UINT8                     BmcCount;
   UINT8                     Selected;
-  UINT8                     Failures[KCS_MAX_BMCS];
+  UINT8                     Health[KCS_MAX_BMCS];
   UINT16                    IoBase[KCS_MAX_BMCS];
 };
 
@@ -116,35 +168,79 @@ static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI po
 
 //
 // Where a transaction puts the response: data after the completion code,
-// at most Capacity bytes; Stored counts what was written.
+// at most Capacity bytes; Stored counts what was written. Silence says
+// why the BMC did not answer, when it did not.
 //
+constexpr UINT8  KCS_ANSWERED  = 0;
+constexpr UINT8  KCS_TIMED_OUT = 1;  // a flag wait ran out
+constexpr UINT8  KCS_FLOATING  = 2;  // the status register reads FFh
+
 struct KCS_RESPONSE_SINK {
   UINT8    *Data;
   UINT8    Capacity;
   UINT8    Stored;
+  UINT8    Silence;
 };
 
-//
-// One complete KCS write/read transaction with the interface at IoBase.
-// Returns EFI_SUCCESS, a non-zero completion code as its positive value,
-// EFI_NOT_READY when the interface stayed busy before anything was written,
-// or EFI_DEVICE_ERROR (timeout, ERROR or unexpected state, malformed or
-// mismatched answer).
-//
+/**
+  One complete KCS write/read transaction with BMC Index of the record,
+  its health updated from the outcome.
+
+  @param[in]      PeiServices  PEI services table.
+  @param[in, out] Private      The record: clock, settings, BMC table, health.
+  @param[in]      Index        BMC index, below the record's count.
+  @param[in]      NetFnLun     NetFn in bits 7:2, LUN in bits 1:0.
+  @param[in]      Command      Command.
+  @param[in]      Request      Request data; may be NULL when RequestSize is 0.
+  @param[in]      RequestSize  Number of request bytes.
+  @param[in, out] Sink         Where the response data goes.
+
+  @retval EFI_SUCCESS       Completion code 00h.
+  @retval EFI_NOT_READY     The interface stayed busy through the first wait;
+                            nothing was written to it.
+  @retval EFI_DEVICE_ERROR  A later wait ran out, the interface reads FFh, an
+                            ERROR or unexpected state, a malformed or
+                            mismatched answer.
+  @retval other             A positive value: the non-zero completion code.
+**/
 [[nodiscard]] EFI_STATUS KCS_INTERNAL
 KcsTransact (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN UINT16                  IoBase,
-  IN UINT8                   NetFnLun,
-  IN UINT8                   Command,
-  IN CONST UINT8             *Request,
-  IN UINT8                   RequestSize,
-  IN OUT KCS_RESPONSE_SINK   *Sink
+  IN CONST EFI_PEI_SERVICES     **PeiServices,
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      Index,
+  IN UINT8                      NetFnLun,
+  IN UINT8                      Command,
+  IN CONST UINT8                *Request,
+  IN UINT8                      RequestSize,
+  IN OUT KCS_RESPONSE_SINK      *Sink
   );
 
 //
-// Fills a zeroed-out record's operations, descriptor and BMC table from the
-// platform HOB (one BMC at base 0 when there is none).
+// At the first run's entry, when the platform asks for it: Get Device ID
+// to each BMC until it answers with the device available, for at most the
+// ready wait in all (each BMC gets one attempt at least); a BMC that
+// answers "not ready" or not at all is asked again every 100 ms, one whose
+// interface reads FFh is not; the BMCs still not ready are written off.
+//
+VOID KCS_INTERNAL
+KcsWaitForReadyBmcs (
+  IN CONST EFI_PEI_SERVICES     **PeiServices,
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
+  );
+
+//
+// Ticks of the record's clock in Microseconds, rounded up.
+//
+[[nodiscard]] UINT32 KCS_INTERNAL
+KcsTicksFor (
+  IN CONST KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT32                       Microseconds
+  );
+
+//
+// Fills a record's operations, descriptor, settings and BMC table from the
+// platform HOBs (one BMC at base 0 when there is none, the defaults when
+// there are no settings).
 //
 VOID KCS_INTERNAL
 BuildKcsTransportRecord (

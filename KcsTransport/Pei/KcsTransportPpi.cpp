@@ -23,12 +23,18 @@ RecordOf (
   return reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
 }
 
+//
+// Our record holds its own address in the PPI's second word; the first
+// word alone would pass any copy of the PPI, and a copy's neighbours are
+// not a BMC table. Nothing past the PPI is read to decide.
+//
 [[nodiscard]] BOOLEAN
 IsOurs (
   IN CONST IPMI_TRANSPORT_PPI  *This
   )
 {
-  return (This != nullptr) && (This->Reserved[0] == KCS_TRANSPORT_SIGNATURE);
+  return (This != nullptr) && (This->Reserved[0] == KCS_TRANSPORT_SIGNATURE) &&
+         (This->Reserved[1] == static_cast<UINT32>(reinterpret_cast<UINTN>(This)));
 }
 
 CONST EFI_PEI_SERVICES **
@@ -59,9 +65,19 @@ KcsSendCommand (
   KCS_RESPONSE_SINK      Sink;
   EFI_STATUS             Status;
 
-  if (!IsOurs (This) || (ResponseDataSize == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
+  //
+  // From here on the size says what was stored: nothing yet.
+  //
+  if (ResponseDataSize == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Sink.Data         = ResponseData;
+  Sink.Capacity     = *ResponseDataSize;
+  *ResponseDataSize = 0;
+  if (!IsOurs (This) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
       ((RequestData == nullptr) && (RequestDataSize != 0)) ||
-      ((ResponseData == nullptr) && (*ResponseDataSize != 0)))
+      ((ResponseData == nullptr) && (Sink.Capacity != 0)))
   {
     return EFI_INVALID_PARAMETER;
   }
@@ -74,17 +90,20 @@ KcsSendCommand (
     return EFI_DEVICE_ERROR;
   }
 
-  Sink.Data     = ResponseData;
-  Sink.Capacity = *ResponseDataSize;
-  Status        = KcsTransact (
-                    ServicesFor (PeiServices, Private),
-                    Private->IoBase[Private->Selected],
-                    static_cast<UINT8>((NetFn << 2) | Lun),
-                    Command,
-                    RequestData,
-                    RequestDataSize,
-                    &Sink
-                    );
+  //
+  // Sent even to a BMC written off: only a forced command gets here then,
+  // and its answer is what brings the BMC back.
+  //
+  Status            = KcsTransact (
+                        ServicesFor (PeiServices, Private),
+                        Private,
+                        Private->Selected,
+                        static_cast<UINT8>((NetFn << 2) | Lun),
+                        Command,
+                        RequestData,
+                        RequestDataSize,
+                        &Sink
+                        );
   *ResponseDataSize = Sink.Stored;
   return Status;
 }
@@ -99,38 +118,28 @@ KcsTrackBmcStatus (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  UINT8                  *Failures;
 
   (VOID)PeiServices;
+  (VOID)DeviceError;
   if (!IsOurs (This)) {
     return EFI_INVALID_PARAMETER;
   }
 
-  Private  = RecordOf (This);
-  Failures = &Private->Failures[Private->Selected];
+  //
+  // The health is kept by each transaction itself, which knows silence
+  // from an answer; phase 1 has nothing to add.
+  //
+  Private = RecordOf (This);
   if (Phase == IPMI_TRACK_PHASE_BEFORE_COMMAND) {
     if (State == nullptr) {
       return EFI_INVALID_PARAMETER;
     }
 
-    *State = (*Failures >= KCS_UNUSABLE_AFTER_FAILURES) ? IPMI_BMC_STATE_UNUSABLE : 0;
+    *State = (Private->Health[Private->Selected] >= KCS_WRITTEN_OFF) ? IPMI_BMC_STATE_UNUSABLE : 0;
     return EFI_SUCCESS;
   }
 
-  if (Phase != IPMI_TRACK_PHASE_AFTER_COMMAND) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  //
-  // Saturates: the counter only has to stay at or above the threshold.
-  //
-  if (DeviceError == FALSE) {
-    *Failures = 0;
-  } else if (*Failures < KCS_UNUSABLE_AFTER_FAILURES) {
-    (*Failures)++;
-  }
-
-  return EFI_SUCCESS;
+  return (Phase == IPMI_TRACK_PHASE_AFTER_COMMAND) ? EFI_SUCCESS : EFI_INVALID_PARAMETER;
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -166,9 +175,9 @@ KcsGetBmcCount (
 }
 
 //
-// BMC 1 must answer Get Device ID with completion code 00h. The selection
-// and the health counters are left as they are: the caller selects BMC 1
-// and runs its own phase 0 afterwards.
+// BMC 1 must answer Get Device ID with completion code 00h; one written
+// off is refused without a port access. The selection is left as it is:
+// the caller selects BMC 1 and runs its own phase 0 afterwards.
 //
 extern "C" EFI_STATUS EFIAPI
 KcsPrepareSecondaryBmc (
@@ -189,11 +198,16 @@ KcsPrepareSecondaryBmc (
     return EFI_NOT_FOUND;
   }
 
+  if (Private->Health[1] >= KCS_WRITTEN_OFF) {
+    return EFI_DEVICE_ERROR;
+  }
+
   Sink.Data     = nullptr;
   Sink.Capacity = 0;
   Status        = KcsTransact (
                     ServicesFor (PeiServices, Private),
-                    Private->IoBase[1],
+                    Private,
+                    1,
                     static_cast<UINT8>(IPMI_NETFN_APP << 2),
                     IPMI_CMD_GET_DEVICE_ID,
                     nullptr,
