@@ -73,20 +73,22 @@ SampleClock (
   KCS_TRANSPORT_PRIVATE  *Private = Ports->Private;
   EFI_PEI_CPU_IO_PPI     *CpuIo   = (*Ports->PeiServices)->CpuIo;
   UINT32                 Now      = Private->ClockLast;
+  UINT32                 Mask     = KCS_PM_TIMER_MASK;
 
   if (Private->TimerPort != 0) {
     (VOID)CpuIo->Io.Read (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint32, Private->TimerPort, 1, &Now);
-    Private->Ticks += (Now - Private->ClockLast) & KCS_PM_TIMER_MASK;
   } else {
     //
-    // The 8254 counts down: latch counter 0, then its low and high bytes.
+    // The 8254 counts down: latch counter 0, then its low and high bytes,
+    // complemented so that the count goes up like the PM timer's.
     //
     WritePort (Ports, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0);
-    Now             = ReadPort (Ports, KCS_PIT_COUNTER0_PORT);
-    Now            |= static_cast<UINT32>(ReadPort (Ports, KCS_PIT_COUNTER0_PORT)) << 8;
-    Private->Ticks += (Private->ClockLast - Now) & KCS_PIT_MASK;
+    Now  = ReadPort (Ports, KCS_PIT_COUNTER0_PORT);
+    Now  = ~(Now | (static_cast<UINT32>(ReadPort (Ports, KCS_PIT_COUNTER0_PORT)) << 8));
+    Mask = KCS_PIT_MASK;
   }
 
+  Private->Ticks    += (Now - Private->ClockLast) & Mask;
   Private->ClockLast = Now;
 }
 
@@ -400,17 +402,18 @@ KcsWaitForReadyBmcs (
   KCS_PORTS          Ports;
   UINT8              Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
   UINT32             Start;
-  UINT32             Attempt;
+  UINT32             Attempts;
   UINT8              Status;
 
   Ports.PeiServices = PeiServices;
   Ports.Private     = Private;
   Ports.Sink        = &Sink;
   SampleClock (&Ports);
-  Start = Private->Ticks;
+  Start    = Private->Ticks;
+  Attempts = Private->ReadyWaitUs / KCS_READY_RETRY_US;
   for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
     Ports.Status = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
-    for (Attempt = 0; ; Attempt++) {
+    do {
       Sink.Data     = Identity;
       Sink.Capacity = sizeof (Identity);
       if ((KcsTransact (PeiServices, Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, &Sink) == EFI_SUCCESS) &&
@@ -420,20 +423,21 @@ KcsWaitForReadyBmcs (
       }
 
       //
-      // The attempt count bounds the wait when the clock does not tick.
+      // Not ready: written off unless a later attempt gets the answer. The
+      // attempt count bounds the wait when the clock does not tick.
       //
-      if ((Sink.Silence == KCS_FLOATING) || (Attempt >= Private->ReadyWaitUs / KCS_READY_RETRY_US) ||
-          (Private->Ticks - Start >= KcsTicksFor (Private, Private->ReadyWaitUs)))
-      {
-        Private->Health[Index] = KCS_WRITTEN_OFF;
+      Private->Health[Index] = KCS_WRITTEN_OFF;
+      if ((Sink.Silence == KCS_FLOATING) || (Attempts == 0) || (Private->Ticks - Start >= Private->ReadyTicks)) {
         break;
       }
+
+      Attempts--;
 
       //
       // The pause: a wait for a status that never comes, on the same clock.
       //
-      (VOID)WaitStatus (&Ports, 0, 1, &Status, KcsTicksFor (Private, KCS_READY_RETRY_US));
-    }
+      (VOID)WaitStatus (&Ports, 0, 1, &Status, Private->PauseTicks);
+    } while (TRUE);
   }
 }
 

@@ -153,6 +153,8 @@ BuildKcsTransportRecord (
   Private->ReadyWaitUs    = WaitSetting (ReadyWait, 0);
   Private->TicksPer1024Us = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
   Private->WaitTicks      = KcsTicksFor (Private, FlagWait);
+  Private->ReadyTicks     = KcsTicksFor (Private, Private->ReadyWaitUs);
+  Private->PauseTicks     = KcsTicksFor (Private, KCS_READY_RETRY_US);
   Private->PollLimit      = FlagWait * KCS_POLLS_PER_US;
 #ifdef KCS_POLL_BUDGET
   if (Private->PollLimit > KCS_POLL_BUDGET) {

@@ -154,6 +154,8 @@ struct KCS_TRANSPORT_PRIVATE {
   UINT32                    WaitTicks;
   UINT32                    PollLimit;
   UINT32                    ReadyWaitUs;
+  UINT32                    ReadyTicks;
+  UINT32                    PauseTicks;
   UINT32                    TicksPer1024Us;
   UINT32                    ClockLast;
   UINT32                    Ticks;
