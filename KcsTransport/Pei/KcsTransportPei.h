@@ -122,7 +122,14 @@ constexpr UINTN  KCS_MAX_RESPONSE_BYTES   = KCS_RESPONSE_HEADER_SIZE + 255;
 // (C0h), "initialisation in progress" (D2h) or a garbled exchange is one
 // strike; any other answer, however slow, clears the strikes.
 //
+// SendCommand sends nothing to a BMC written off, except once after a
+// phase 0 that found it so: that is where a forced command comes from,
+// and its answer brings the BMC back. So the exchanges of a group (the
+// module's counted retries) after the one that wrote the BMC off cost
+// nothing either.
+//
 constexpr UINT8  KCS_WRITTEN_OFF = 3;
+constexpr UINT8  KCS_PROBE       = 4;   // written off, one command let through
 
 constexpr UINT8  IPMI_CC_NODE_BUSY          = 0xC0;
 constexpr UINT8  IPMI_CC_TIMEOUT            = 0xC3;

@@ -90,10 +90,10 @@ KcsSendCommand (
     return EFI_DEVICE_ERROR;
   }
 
-  //
-  // Sent even to a BMC written off: only a forced command gets here then,
-  // and its answer is what brings the BMC back.
-  //
+  if (Private->Health[Private->Selected] == KCS_WRITTEN_OFF) {
+    return EFI_DEVICE_ERROR;
+  }
+
   Status            = KcsTransact (
                         ServicesFor (PeiServices, Private),
                         Private,
@@ -118,6 +118,7 @@ KcsTrackBmcStatus (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
+  UINT8                  *Health;
 
   (VOID)PeiServices;
   (VOID)DeviceError;
@@ -135,7 +136,13 @@ KcsTrackBmcStatus (
       return EFI_INVALID_PARAMETER;
     }
 
-    *State = (Private->Health[Private->Selected] >= KCS_WRITTEN_OFF) ? IPMI_BMC_STATE_UNUSABLE : 0;
+    Health = &Private->Health[Private->Selected];
+    *State = 0;
+    if (*Health >= KCS_WRITTEN_OFF) {
+      *Health = KCS_PROBE;
+      *State  = IPMI_BMC_STATE_UNUSABLE;
+    }
+
     return EFI_SUCCESS;
   }
 

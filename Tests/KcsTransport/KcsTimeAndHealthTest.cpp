@@ -234,6 +234,40 @@ INSTANTIATE_TEST_SUITE_P (
 
 class KcsHealthCaseTest : public KcsTest {};
 
+//
+// After the command that wrote a BMC off, SendCommand sends nothing more
+// to it, so the later exchanges of a group (a counted retry loop) cost
+// nothing; a phase 0 lets exactly one command through, as the guard does
+// for a forced command.
+//
+TEST_F (KcsHealthCaseTest, WrittenOffBmcGetsOneCommandAfterEachPhaseZero) {
+  OskelSim::KcsFaults  Faults;
+  Faults.BusyPolls  = ~0u;
+  Kcs (1).Always    = Faults;
+  Kcs (1).Recording = false;
+  EXPECT_EQ (Ping (1), EFI_NOT_READY);
+  uint64_t  Start = Board.Clock.Nanoseconds;
+
+  for (unsigned Retry = 0; Retry < 14; Retry++) {
+    EXPECT_EQ (Ping (1), EFI_DEVICE_ERROR);
+  }
+
+  EXPECT_EQ (Board.Clock.Nanoseconds, Start) << "no port access";
+  EXPECT_EQ (StateOf (1), IPMI_BMC_STATE_UNUSABLE);
+  EXPECT_EQ (Ping (1), EFI_NOT_READY) << "the one command after phase 0 is sent";
+  EXPECT_GE (Board.Clock.Nanoseconds - Start, 5 * mSecond);
+  Start = Board.Clock.Nanoseconds;
+  EXPECT_EQ (Ping (1), EFI_DEVICE_ERROR);
+  EXPECT_EQ (Board.Clock.Nanoseconds, Start);
+
+  Kcs (1).Always = OskelSim::KcsFaults{};
+  Kcs (1).Reset ();
+  EXPECT_EQ (StateOf (1), IPMI_BMC_STATE_UNUSABLE);
+  EXPECT_EQ (Ping (1), EFI_SUCCESS);
+  EXPECT_EQ (Ping (1), EFI_SUCCESS);
+  EXPECT_EQ (StateOf (1), 0);
+}
+
 TEST_F (KcsHealthCaseTest, OtherCompletionCodesAndSlowAnswersKeepTheBmc) {
   Bmc (0).Then (Reply{ 0xD2, {}, std::nullopt }).Then (Reply{ 0xD2, {}, std::nullopt }).Then (Reply{ 0xC1, {}, std::nullopt });
   Bmc (0).Then (Reply{ 0xD2, {}, std::nullopt }).Then (Reply{ 0xD2, {}, std::nullopt });
