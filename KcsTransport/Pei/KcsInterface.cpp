@@ -199,6 +199,77 @@ WriteAccepted (
   return TRUE;
 }
 
+/**
+  Read phase: one byte per READ acknowledgement until the BMC returns to
+  IDLE and closes with a dummy byte. The response is checked as it arrives
+  so that nothing of a mismatched answer reaches the caller; bytes past the
+  capacity are read and dropped so the interface ends idle. The abort's
+  status byte is read the same way, as a response of one byte.
+
+  @param[in] Ports     The interface.
+  @param[in] NetFnLun  The request's NetFn/LUN byte.
+  @param[in] Command   The request's command.
+
+  @retval EFI_ABORTED       A wait ran out or the state was neither READ nor
+                            IDLE: the interface needs an abort.
+  @retval EFI_DEVICE_ERROR  Fewer than three bytes, or a mismatched echo.
+  @retval other             EFI_SUCCESS or the non-zero completion code.
+**/
+EFI_STATUS KCS_INTERNAL
+ReadResponse (
+  IN CONST KCS_PORTS  *Ports,
+  IN UINT8            NetFnLun,
+  IN UINT8            Command
+  )
+{
+  KCS_RESPONSE_SINK  *Sink = Ports->Sink;
+  UINT8              Status;
+  UINT8              Byte;
+  UINTN              Count;
+  BOOLEAN            Mismatch;
+  UINT8              CompletionCode;
+
+  Mismatch       = FALSE;
+  CompletionCode = 0;
+  for (Count = 0; ; Count++) {
+    if (!WaitIbfClear (Ports, &Status)) {
+      return EFI_ABORTED;
+    }
+
+    if (StateOf (Status) != KCS_STATE_READ) {
+      if ((StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (Ports, &Status)) {
+        return EFI_ABORTED;
+      }
+
+      (VOID)ReadPort (Ports, Ports->Data);
+      break;
+    }
+
+    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitObfSet (Ports, &Status)) {
+      return EFI_ABORTED;
+    }
+
+    Byte = ReadPort (Ports, Ports->Data);
+    if (Count == 0) {
+      Mismatch = (Byte != static_cast<UINT8>(NetFnLun + (1 << 2))) ? TRUE : FALSE;
+    } else if (Count == 1) {
+      Mismatch = (Mismatch || (Byte != Command)) ? TRUE : FALSE;
+    } else if (Count == 2) {
+      CompletionCode = Byte;
+    } else if (!Mismatch && (Sink->Stored < Sink->Capacity)) {
+      Sink->Data[Sink->Stored++] = Byte;
+    }
+
+    WritePort (Ports, Ports->Data, KCS_CC_READ);
+  }
+
+  if ((Count < KCS_RESPONSE_HEADER_SIZE) || Mismatch) {
+    return EFI_DEVICE_ERROR;
+  }
+
+  return (CompletionCode != 0) ? static_cast<EFI_STATUS>(CompletionCode) : EFI_SUCCESS;
+}
+
 //
 // Get Status/Abort: brings the interface back to IDLE after an error. One
 // attempt; whatever the BMC's status byte says, the transaction failed.
@@ -223,17 +294,7 @@ AbortTransaction (
 
   ClearObf (Ports, Status);
   WritePort (Ports, Ports->Data, 0x00);
-  if (!WaitIbfClear (Ports, &Status) || (StateOf (Status) != KCS_STATE_READ) || !WaitObfSet (Ports, &Status)) {
-    return EFI_DEVICE_ERROR;
-  }
-
-  (VOID)ReadPort (Ports, Ports->Data);
-  WritePort (Ports, Ports->Data, KCS_CC_READ);
-  if (!WaitIbfClear (Ports, &Status) || (StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (Ports, &Status)) {
-    return EFI_DEVICE_ERROR;
-  }
-
-  (VOID)ReadPort (Ports, Ports->Data);
+  (VOID)ReadResponse (Ports, 0, 0);
   return EFI_DEVICE_ERROR;
 }
 
@@ -246,13 +307,10 @@ Exchange (
   IN UINT8            RequestSize
   )
 {
-  KCS_RESPONSE_SINK  *Sink = Ports->Sink;
-  UINT8              Status;
-  UINT8              Byte;
-  UINTN              Total;
-  UINTN              Count;
-  BOOLEAN            Mismatch;
-  UINT8              CompletionCode;
+  UINT8       Status;
+  UINT8       Byte;
+  UINTN       Total;
+  EFI_STATUS  Answer;
 
   //
   // Busy before anything was written: the request never reached the BMC,
@@ -290,51 +348,8 @@ Exchange (
     WritePort (Ports, Ports->Data, Byte);
   }
 
-  //
-  // Read phase: one byte per READ acknowledgement until the BMC returns
-  // to IDLE and closes with a dummy byte. The response is checked as it
-  // arrives so that nothing of a mismatched answer reaches the caller;
-  // bytes past the capacity are read and dropped so the interface ends idle.
-  //
-  Mismatch       = FALSE;
-  CompletionCode = 0;
-  for (Count = 0; ; Count++) {
-    if (!WaitIbfClear (Ports, &Status)) {
-      return AbortTransaction (Ports);
-    }
-
-    if (StateOf (Status) != KCS_STATE_READ) {
-      if ((StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (Ports, &Status)) {
-        return AbortTransaction (Ports);
-      }
-
-      (VOID)ReadPort (Ports, Ports->Data);
-      break;
-    }
-
-    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitObfSet (Ports, &Status)) {
-      return AbortTransaction (Ports);
-    }
-
-    Byte = ReadPort (Ports, Ports->Data);
-    if (Count == 0) {
-      Mismatch = (Byte != static_cast<UINT8>(NetFnLun + (1 << 2))) ? TRUE : FALSE;
-    } else if (Count == 1) {
-      Mismatch = (Mismatch || (Byte != Command)) ? TRUE : FALSE;
-    } else if (Count == 2) {
-      CompletionCode = Byte;
-    } else if (!Mismatch && (Sink->Stored < Sink->Capacity)) {
-      Sink->Data[Sink->Stored++] = Byte;
-    }
-
-    WritePort (Ports, Ports->Data, KCS_CC_READ);
-  }
-
-  if ((Count < KCS_RESPONSE_HEADER_SIZE) || Mismatch) {
-    return EFI_DEVICE_ERROR;
-  }
-
-  return (CompletionCode != 0) ? static_cast<EFI_STATUS>(CompletionCode) : EFI_SUCCESS;
+  Answer = ReadResponse (Ports, NetFnLun, Command);
+  return (Answer == EFI_ABORTED) ? AbortTransaction (Ports) : Answer;
 }
 
 }  // namespace
