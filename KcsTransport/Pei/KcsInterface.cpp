@@ -354,15 +354,6 @@ Exchange (
 
 }  // namespace
 
-UINT32 KCS_INTERNAL
-KcsTicksFor (
-  IN CONST KCS_TRANSPORT_PRIVATE  *Private,
-  IN UINT32                       Microseconds
-  )
-{
-  return static_cast<UINT32>((static_cast<UINT64>(Microseconds) * Private->TicksPer1024Us + 1023) >> 10);
-}
-
 EFI_STATUS KCS_INTERNAL
 KcsTransact (
   IN CONST EFI_PEI_SERVICES     **PeiServices,

@@ -51,6 +51,20 @@ WaitSetting (
   return (Microseconds == 0) ? Default : (Microseconds > KCS_CONFIG_MAX_WAIT_US) ? KCS_CONFIG_MAX_WAIT_US : Microseconds;
 }
 
+//
+// Ticks of a clock at Rate ticks per 1024 us in Microseconds, counted in
+// whole 256 us and rounded up, so that a wait is never shorter than set
+// and a minute still fits 32 bits.
+//
+constexpr UINT32
+TicksFor (
+  IN UINT32  Microseconds,
+  IN UINT32  Rate
+  )
+{
+  return (((Microseconds + 255) >> 8) * Rate) >> 2;
+}
+
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 HasName (
   IN CONST UINT8     *Hob,
@@ -118,6 +132,7 @@ BuildKcsTransportRecord (
   UINTN        Offset;
   UINT32       FlagWait;
   UINT32       ReadyWait;
+  UINT32       Rate;
 
   Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
   Private->Ppi.Reserved[1]         = static_cast<UINT32>(reinterpret_cast<UINTN>(Private));
@@ -151,10 +166,11 @@ BuildKcsTransportRecord (
 
   FlagWait                = WaitSetting (FlagWait, KCS_CONFIG_DEFAULT_FLAG_WAIT_US);
   Private->ReadyWaitUs    = WaitSetting (ReadyWait, 0);
-  Private->TicksPer1024Us = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
-  Private->WaitTicks      = KcsTicksFor (Private, FlagWait);
-  Private->ReadyTicks     = KcsTicksFor (Private, Private->ReadyWaitUs);
-  Private->PauseTicks     = KcsTicksFor (Private, KCS_READY_RETRY_US);
+  Rate                    = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
+  Private->WaitTicks      = TicksFor (FlagWait, Rate);
+  Private->ReadyTicks     = TicksFor (Private->ReadyWaitUs, Rate);
+  Private->PauseTicks     = (Private->TimerPort != 0) ? TicksFor (KCS_READY_RETRY_US, KCS_PM_TICKS_PER_1024_US)
+                                                      : TicksFor (KCS_READY_RETRY_US, KCS_PIT_TICKS_PER_1024_US);
   Private->PollLimit      = FlagWait * KCS_POLLS_PER_US;
 #ifdef KCS_POLL_BUDGET
   if (Private->PollLimit > KCS_POLL_BUDGET) {

@@ -163,7 +163,6 @@ struct KCS_TRANSPORT_PRIVATE {
   UINT32                    ReadyWaitUs;
   UINT32                    ReadyTicks;
   UINT32                    PauseTicks;
-  UINT32                    TicksPer1024Us;
   UINT32                    ClockLast;
   UINT32                    Ticks;
   UINT16                    TimerPort;
@@ -235,15 +234,6 @@ VOID KCS_INTERNAL
 KcsWaitForReadyBmcs (
   IN CONST EFI_PEI_SERVICES     **PeiServices,
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
-  );
-
-//
-// Ticks of the record's clock in Microseconds, rounded up.
-//
-[[nodiscard]] UINT32 KCS_INTERNAL
-KcsTicksFor (
-  IN CONST KCS_TRANSPORT_PRIVATE  *Private,
-  IN UINT32                       Microseconds
   );
 
 //

@@ -181,7 +181,7 @@ const FaultRow  mFaultRows[] = {
   { "IbfNeverClearsAfterWriteStart", [](auto &F) { F.IbfStuckAtWrite = 1; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, true },
   { "IbfNeverClearsAfterLastByte", [](auto &F) { F.IbfStuckAtWrite = 6; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, true },
   // A poll is a status read and a PM timer read, 20 us: the wait is 250,000
-  // polls, and 37 more for the rounding up of its ticks (0.015 %).
+  // polls, and some 45 more for the rounding up of its ticks (0.02 %).
   { "BusyJustUnderTheWait", [](auto &F) { F.BusyPolls = 249990; }, mAnswer, EFI_SUCCESS, 6, EFI_SUCCESS, mAnswer, 0, true },
   { "BusyJustPastTheWait", [](auto &F) { F.BusyPolls = 250100; }, mAnswer, EFI_SUCCESS, 6, EFI_NOT_READY, {}, 0, true },
   { "BusyForGood", [](auto &F) { F.BusyPolls = ~0u; }, mAnswer, EFI_SUCCESS, 6, EFI_NOT_READY, {}, 0, true },
