@@ -193,9 +193,8 @@ KcsPrepareSecondaryBmc (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
+  KCS_RESPONSE_SINK      Sink;
   EFI_STATUS             Status;
-  UINT8                  Selected;
-  UINT8                  Length;
 
   if (!IsOurs (This)) {
     return EFI_INVALID_PARAMETER;
@@ -210,10 +209,17 @@ KcsPrepareSecondaryBmc (
     return EFI_DEVICE_ERROR;
   }
 
-  Selected          = Private->Selected;
-  Private->Selected = 1;
-  Length            = 0;
-  Status            = KcsSendCommand (PeiServices, This, IPMI_NETFN_APP, 0, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, nullptr, &Length);
-  Private->Selected = Selected;
+  Sink.Data     = nullptr;
+  Sink.Capacity = 0;
+  Status        = KcsTransact (
+                    ServicesFor (PeiServices, Private),
+                    Private,
+                    1,
+                    static_cast<UINT8>(IPMI_NETFN_APP << 2),
+                    IPMI_CMD_GET_DEVICE_ID,
+                    nullptr,
+                    0,
+                    &Sink
+                    );
   return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
 }
