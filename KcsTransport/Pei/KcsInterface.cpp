@@ -102,7 +102,8 @@ SampleClock (
   @param[in]  Ticks     Length of the wait on the record's clock.
 
   @retval TRUE   The bits reached the value.
-  @retval FALSE  The wait ran out (Ticks passed, or the poll backstop), or
+  @retval FALSE  The wait ran out (Ticks passed, or as many polls as it
+                 has ticks: a clock that does not tick), or
                  the register reads FFh: no interface drives the bus, and
                  no BMC state has every bit set, so that ends it at once.
                  The sink's Silence says which.
@@ -121,7 +122,7 @@ WaitStatus (
 
   SampleClock (Ports);
   Start = Private->Ticks;
-  for (UINT32 Poll = 0; Poll < Private->PollLimit; Poll++) {
+  for (UINT32 Poll = 0; Poll < KcsPollBackstop (Ticks); Poll++) {
     *Status = ReadPort (Ports, Ports->Status);
     if (*Status == 0xFF) {
       Ports->Sink->Silence = KCS_FLOATING;
@@ -138,6 +139,11 @@ WaitStatus (
     }
   }
 
+  //
+  // A wait that runs out counts as its whole length on the clock: with a
+  // clock that does not tick, the ready wait's pauses still add up.
+  //
+  Private->Ticks       = Start + Ticks;
   Ports->Sink->Silence = KCS_TIMED_OUT;
   return FALSE;
 }
@@ -408,15 +414,13 @@ KcsWaitForReadyBmcs (
   KCS_PORTS          Ports;
   UINT8              Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
   UINT32             Start;
-  UINT32             Attempts;
   UINT8              Status;
 
   Ports.PeiServices = PeiServices;
   Ports.Private     = Private;
   Ports.Sink        = &Sink;
   SampleClock (&Ports);
-  Start    = Private->Ticks;
-  Attempts = Private->ReadyWaitUs / KCS_READY_RETRY_US;
+  Start = Private->Ticks;
   for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
     Ports.Status = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
     do {
@@ -429,15 +433,12 @@ KcsWaitForReadyBmcs (
       }
 
       //
-      // Not ready: written off unless a later attempt gets the answer. The
-      // attempt count bounds the wait when the clock does not tick.
+      // Not ready: written off unless a later attempt gets the answer.
       //
       Private->Health[Index] = KCS_WRITTEN_OFF;
-      if ((Sink.Silence == KCS_FLOATING) || (Attempts == 0) || (Private->Ticks - Start >= Private->ReadyTicks)) {
+      if ((Sink.Silence == KCS_FLOATING) || (Private->Ticks - Start >= Private->ReadyTicks)) {
         break;
       }
-
-      Attempts--;
 
       //
       // The pause: a wait for a status that never comes, on the same clock.

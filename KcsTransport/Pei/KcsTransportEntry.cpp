@@ -164,19 +164,11 @@ BuildKcsTransportRecord (
     Private->TimerPort = ReadUint16Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
   }
 
-  FlagWait                = WaitSetting (FlagWait, KCS_CONFIG_DEFAULT_FLAG_WAIT_US);
-  Private->ReadyWaitUs    = WaitSetting (ReadyWait, 0);
-  Rate                    = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
-  Private->WaitTicks      = TicksFor (FlagWait, Rate);
-  Private->ReadyTicks     = TicksFor (Private->ReadyWaitUs, Rate);
-  Private->PauseTicks     = (Private->TimerPort != 0) ? TicksFor (KCS_READY_RETRY_US, KCS_PM_TICKS_PER_1024_US)
-                                                      : TicksFor (KCS_READY_RETRY_US, KCS_PIT_TICKS_PER_1024_US);
-  Private->PollLimit      = FlagWait * KCS_POLLS_PER_US;
-#ifdef KCS_POLL_BUDGET
-  if (Private->PollLimit > KCS_POLL_BUDGET) {
-    Private->PollLimit = KCS_POLL_BUDGET;
-  }
-#endif
+  Rate                = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
+  Private->WaitTicks  = TicksFor (WaitSetting (FlagWait, KCS_CONFIG_DEFAULT_FLAG_WAIT_US), Rate);
+  Private->ReadyTicks = TicksFor (WaitSetting (ReadyWait, 0), Rate);
+  Private->PauseTicks = (Private->TimerPort != 0) ? TicksFor (KCS_READY_RETRY_US, KCS_PM_TICKS_PER_1024_US)
+                                                  : TicksFor (KCS_READY_RETRY_US, KCS_PIT_TICKS_PER_1024_US);
 
   //
   // Without the platform HOB the board has the one BMC at the standard
@@ -268,7 +260,7 @@ KcsTransportPeiEntryPoint (
   // First run, or a memory copy that finds no first-run record to replace.
   // Only the first run waits for BMCs still starting.
   //
-  if (!Shadowed && (Private->ReadyWaitUs != 0)) {
+  if (!Shadowed && (Private->ReadyTicks != 0)) {
     KcsWaitForReadyBmcs (PeiServices, Private);
   }
 

@@ -95,12 +95,24 @@ constexpr UINT32  KCS_PIT_TICKS_PER_1024_US = 2444;
 
 //
 // A clock that does not tick must not hold a wait for good: each wait also
-// ends after four status polls per microsecond of its length, more than
-// any interface answers (an I/O read takes 0.3 us under emulation, about
-// 1 us on LPC, more on eSPI), so the clock, not the count, ends a wait.
+// ends after as many status polls as it has ticks, 3.58 a microsecond on
+// the PM timer and 2.39 on the 8254. A poll is a status read and a clock
+// sample, two or four port accesses of 0.3 us at the very least (under
+// emulation; about 1 us on LPC, more on eSPI), at most 1.7 polls a
+// microsecond: so the clock, not the count, ends a wait that has one.
 // KCS_POLL_BUDGET, when defined, caps the count (the fuzzer's builds).
 //
-constexpr UINT32  KCS_POLLS_PER_US = 4;
+constexpr UINT32
+KcsPollBackstop (
+  IN UINT32  Ticks
+  )
+{
+#ifdef KCS_POLL_BUDGET
+  return (Ticks < KCS_POLL_BUDGET) ? Ticks : KCS_POLL_BUDGET;
+#else
+  return Ticks;
+#endif
+}
 
 //
 // Between two Get Device ID attempts of the ready wait.
@@ -159,8 +171,6 @@ struct KCS_TRANSPORT_PRIVATE {
   EFI_PEI_PPI_DESCRIPTOR    Descriptor;
   CONST EFI_PEI_SERVICES    **PeiServices;
   UINT32                    WaitTicks;
-  UINT32                    PollLimit;
-  UINT32                    ReadyWaitUs;
   UINT32                    ReadyTicks;
   UINT32                    PauseTicks;
   UINT32                    ClockLast;

@@ -85,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P (
 TEST (KcsClockTest, ClockThatDoesNotTickEndsOnThePollBackstop) {
   OskelSim::KcsBoard  Board ({ 0x0000 });
 
-  // A one-millisecond wait: four polls per microsecond, 4,000 status reads.
+  // A one-millisecond wait, counted as 1,024 us: 3,666 PM timer ticks, so
+  // as many polls at most.
   Board.AddSettings (1000, 0, 0x0608);
   Board.Clock.Frozen = true;
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
@@ -97,7 +98,7 @@ TEST (KcsClockTest, ClockThatDoesNotTickEndsOnThePollBackstop) {
   UINT8  Length = 0;
 
   EXPECT_EQ (Transport->SendCommand (Board.Services (), Transport, 0x06, 0, 0x01, nullptr, 0, nullptr, &Length), EFI_NOT_READY);
-  EXPECT_EQ (Board.Kcs[0]->StatusReads, 4000u);
+  EXPECT_EQ (Board.Kcs[0]->StatusReads, 3666u);
 }
 
 TEST (KcsClockTest, SettingsShorterThanTheirFieldsAreIgnored) {
@@ -387,8 +388,8 @@ TEST (KcsReadyWaitTest, FloatingInterfaceIsNotWaitedFor) {
 TEST (KcsReadyWaitTest, ClockThatDoesNotTickEndsOnTheAttemptCount) {
   OskelSim::KcsBoard  Board ({ 0x0000 });
 
-  // A 1 ms flag wait so each pause ends on its 4,000 polls; 0.5 s of
-  // ready wait is five attempts after the first.
+  // Each pause ends on its backstop and counts as its 100 ms: 0.5 s of
+  // ready wait is five pauses, six attempts.
   Board.AddSettings (1000, 500000, 0x0608);
   Board.Clock.Frozen         = true;
   Board.Scripted[0]->Default = Reply{ 0xD2, {}, std::nullopt };
