@@ -137,6 +137,24 @@ TEST (KcsClockTest, FlagWaitSetByThePlatform) {
   EXPECT_LT (Board.Clock.Nanoseconds, 260000000ull);
 }
 
+TEST (KcsClockTest, FlagWaitAboveAMinuteIsAMinute) {
+  OskelSim::KcsBoard  Board ({ 0x0000 });
+
+  Board.AddSettings (100000000, 0, 0x0608);
+  Board.Clock.NanosecondsPerAccess = 50000;
+  ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
+  IPMI_TRANSPORT_PPI   *Transport = Board.Transport ();
+  OskelSim::KcsFaults  Faults;
+  Faults.BusyPolls        = ~0u;
+  Board.Kcs[0]->Always    = Faults;
+  Board.Kcs[0]->Recording = false;
+  UINT8  Length = 0;
+
+  EXPECT_EQ (Transport->SendCommand (Board.Services (), Transport, 0x06, 0, 0x01, nullptr, 0, nullptr, &Length), EFI_NOT_READY);
+  EXPECT_GE (Board.Clock.Nanoseconds, 60000000000ull);
+  EXPECT_LT (Board.Clock.Nanoseconds, 60100000000ull);
+}
+
 //
 // A BMC slower than the old 500,000-read budget but well inside the time:
 // 600,000 busy status reads at 1 us per access are 1.2 s.
