@@ -83,14 +83,11 @@ KcsSendCommand (
   }
 
   //
-  // A platform that declares no BMC has no interface to talk to.
+  // A platform that declares no BMC has no interface to talk to; a BMC
+  // written off is not asked (KcsTransportPei.h, KCS_PROBE).
   //
   Private = RecordOf (This);
-  if (Private->Selected >= Private->BmcCount) {
-    return EFI_DEVICE_ERROR;
-  }
-
-  if (Private->Health[Private->Selected] == KCS_WRITTEN_OFF) {
+  if ((Private->Selected >= Private->BmcCount) || (Private->Health[Private->Selected] == KCS_WRITTEN_OFF)) {
     return EFI_DEVICE_ERROR;
   }
 
