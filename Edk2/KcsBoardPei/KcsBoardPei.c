@@ -26,7 +26,6 @@
 #include <Library/BaseMemoryLib.h>
 #include <Library/DebugLib.h>
 #include <Library/HobLib.h>
-#include <Library/IoLib.h>
 #include <Library/PciLib.h>
 #include <Library/PeiServicesLib.h>
 #include <Library/QemuFwCfgLib.h>
@@ -426,9 +425,10 @@ ReadyWaitFromFwCfg (
 STATIC
 VOID
 KcsBoardSettings (
-  VOID
+  IN CONST EFI_PEI_SERVICES  **PeiServices
   )
 {
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
   UINT8   *Data;
   UINT32  ReadyWait;
   UINTN   Index;
@@ -438,6 +438,7 @@ KcsBoardSettings (
     PciOr8 (POWER_MGMT_REGISTER_Q35 (ICH9_ACPI_CNTL), ICH9_ACPI_CNTL_ACPI_EN);
   }
 
+  CpuIo     = (*PeiServices)->CpuIo;
   ReadyWait = ReadyWaitFromFwCfg ();
   Data      = BuildGuidHob (&mKcsConfigGuid, KCS_CONFIG_DATA_SIZE);
   ASSERT (Data != NULL);
@@ -453,7 +454,7 @@ KcsBoardSettings (
     "OskelBoard: kcs settings flagwait=default readywait=%d pmtimer=%04x now=%08x\n",
     ReadyWait,
     KCS_BOARD_PM_TIMER_PORT,
-    IoRead32 (KCS_BOARD_PM_TIMER_PORT)
+    CpuIo->IoRead32 (PeiServices, CpuIo, KCS_BOARD_PM_TIMER_PORT)
     ));
 }
 
@@ -477,7 +478,7 @@ KcsBoardPeiEntryPoint (
   ASSERT (Data != NULL);
   ZeroMem (Data, KCS_BOARD_HOB_DATA_SIZE);
   KcsBoardFillHob (Data);
-  KcsBoardSettings ();
+  KcsBoardSettings (PeiServices);
 
   PlaceFront (PeiServices);
   Status = PeiServicesInstallPpi (&mVariablesDescriptor);
