@@ -84,7 +84,9 @@ HasName (
 
 //
 // The first GUID-extension HOB named Name, or NULL. A HOB shorter than its
-// own header ends the walk: its length cannot lead to the next one.
+// own header ends the walk, and so does one whose length is not the
+// multiple of 8 that PI requires (after it is looked at): neither length
+// leads to the next HOB.
 //
 CONST UINT8 * KCS_INTERNAL
 FindGuidHob (
@@ -112,6 +114,10 @@ FindGuidHob (
         HasName (Hob, Name))
     {
       return Hob;
+    }
+
+    if ((Length % 8) != 0) {
+      return nullptr;
     }
   }
 }
