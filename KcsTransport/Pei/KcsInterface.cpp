@@ -1,7 +1,8 @@
 /** @file
   The KCS system interface, host side: one write/read transaction per call
-  through the data and status/command registers, every flag wait counted,
-  and the Get Status/Abort sequence after an ERROR or unexpected state.
+  through the data and status/command registers, every flag wait bounded
+  on a clock, the Get Status/Abort sequence after an ERROR or unexpected
+  state, the health of each BMC and the ready wait at entry.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
