@@ -47,6 +47,7 @@ MARGIN = 2.0
 # the board does not have) took in the same boot, plus this: the code of
 # the guard runs for the first time there, which TCG translates first.
 REFUSAL_MARGIN_US = 1000
+HOST_PAUSE_US = 10000
 # The faults, what each may cost over the good boot (late: besides the
 # seconds ipmi_sim started after power-on and QEMU's one-second reconnect)
 # and the statuses its calls to BMC 1 return.
@@ -356,6 +357,17 @@ def check_bmc0(boot, good, results, name):
     results.append((f"{name}: the boot reaches the consumer's end; BMC 0 gets its boot stage and watchdog", missing))
 
 
+def touched_bmc1(boot, call):
+    """Whether a data byte or a control code of BMC 1's KCS interface was
+    logged between the consumer line before this call's line and its own
+    (the board logs no status polls)."""
+    lines = [i for i, line in enumerate(boot.lines) if "OskelKcsConsumer: " in line]
+    own = next(i for i in lines if call.group(0) in boot.lines[i])
+    before = max([i for i in lines if i < own], default=0)
+    ports = {IO_BASES[1] + 0xCA2, IO_BASES[1] + 0xCA3}
+    return any(m and int(m.group(2), 16) in ports for m in map(IO.search, boot.lines[before:own]))
+
+
 def check_fault(runs, good, results, timing):
     good_seconds = seconds(good, "boot-seconds")
     for name, (bound, rule) in FAULTS.items():
@@ -403,10 +415,25 @@ def check_fault(runs, good, results, timing):
         limit = max(refusals) + REFUSAL_MARGIN_US if refusals and None not in refusals else None
         if limit is None:
             missing.append("the refusal timed in the same boot")
+        # A call to a BMC written off must leave BMC 1's KCS registers alone
+        # (no data byte or control code logged between the consumer's line
+        # before it and its own) and take no longer than a refusal plus the
+        # margin. QEMU's PM
+        # timer runs on the host's clock, so a host that deschedules the
+        # virtual CPU shows as one slow call: one per boot is let pass when
+        # it touched nothing and stayed under HOST_PAUSE_US, and is printed.
         written_off = [m for m in calls if int(m.group(3), 16) == EFI_DEVICE_ERROR]
+        slow = []
         for m in written_off:
+            if touched_bmc1(boot, m):
+                missing.append(f"{m.group(1)} bmc=1 on a BMC written off reached BMC 1's KCS registers")
             if limit is not None and (elapsed(m) is None or elapsed(m) > limit):
+                slow.append(m)
+        for m in slow:
+            if len(slow) > 1 or elapsed(m) is None or elapsed(m) >= HOST_PAUSE_US:
                 missing.append(f"{m.group(1)} bmc=1 on a BMC written off took {elapsed(m)} us, a refusal {max(refusals)} us")
+            else:
+                print(f"     {name}: {m.group(1)} bmc=1 took {elapsed(m)} us without touching BMC 1 (one host pause let pass)")
         timing.append((name, took, delay, allowed, refusals, [(m.group(1), m.group(3), elapsed(m)) for m in calls]))
         results.append((f"{name}: boot delay within {allowed:.1f} s, calls to a BMC written off no slower than a refusal",
                         missing))
