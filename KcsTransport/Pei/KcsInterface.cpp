@@ -14,40 +14,66 @@ namespace OskelKcs {
 
 namespace {
 
-struct KCS_PORTS {
-  CONST EFI_PEI_SERVICES    **PeiServices;
-  KCS_TRANSPORT_PRIVATE     *Private;
-  KCS_RESPONSE_SINK         *Sink;
-  UINT16                    Data;
-  UINT16                    Status;
-};
+//
+// CPU I/O accesses: bit 0 says write, the bits above are the width.
+//
+constexpr UINT8  KCS_IO_READ8  = EfiPeiCpuIoWidthUint8 << 1;
+constexpr UINT8  KCS_IO_WRITE8 = (EfiPeiCpuIoWidthUint8 << 1) | 1;
+constexpr UINT8  KCS_IO_READ32 = EfiPeiCpuIoWidthUint32 << 1;
 
-UINT8 KCS_INTERNAL
-ReadPort (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT16           Port
+//
+// The two KCS registers, from the BMC's data port.
+//
+constexpr UINT8  KCS_DATA   = 0;
+constexpr UINT8  KCS_STATUS = 1;  // status on reads, command on writes
+
+/**
+  One access through the CPU I/O PPI, the only way the transport reaches a
+  port. Value is what a write puts out, and what a read that fails leaves
+  (FFh for a KCS register: what a floating LPC bus returns). x86 ports are
+  little-endian, so an 8-bit access takes the low byte of Value.
+
+  @return The value read, or Value for a write.
+**/
+UINT32 KCS_INTERNAL
+PortIo (
+  IN KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                  Access,
+  IN UINT16                 Port,
+  IN UINT32                 Value
   )
 {
-  EFI_PEI_CPU_IO_PPI  *CpuIo = (*Ports->PeiServices)->CpuIo;
-  UINT8               Value  = 0xFF;
+  CONST EFI_PEI_SERVICES  **PeiServices = Private->PeiServices;
+  EFI_PEI_CPU_IO_PPI      *CpuIo        = (*PeiServices)->CpuIo;
 
-  //
-  // A read that fails leaves FFh, what a floating LPC bus returns.
-  //
-  (VOID)CpuIo->Io.Read (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint8, Port, 1, &Value);
+  (VOID)(((Access & 1) != 0) ? CpuIo->Io.Write : CpuIo->Io.Read)(
+          PeiServices,
+          CpuIo,
+          static_cast<EFI_PEI_CPU_IO_PPI_WIDTH>(Access >> 1),
+          Port,
+          1,
+          &Value
+          );
   return Value;
 }
 
-VOID KCS_INTERNAL
-WritePort (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT16           Port,
-  IN UINT8            Value
+UINT8 KCS_INTERNAL
+ReadRegister (
+  IN KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                  Register
   )
 {
-  EFI_PEI_CPU_IO_PPI  *CpuIo = (*Ports->PeiServices)->CpuIo;
+  return static_cast<UINT8>(PortIo (Private, KCS_IO_READ8, static_cast<UINT16>(Private->DataPort + Register), 0xFF));
+}
 
-  (VOID)CpuIo->Io.Write (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint8, Port, 1, &Value);
+VOID KCS_INTERNAL
+WriteRegister (
+  IN KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                  Register,
+  IN UINT8                  Value
+  )
+{
+  (VOID)PortIo (Private, KCS_IO_WRITE8, static_cast<UINT16>(Private->DataPort + Register), Value);
 }
 
 constexpr UINT8
@@ -68,24 +94,23 @@ StateOf (
 //
 VOID KCS_INTERNAL
 SampleClock (
-  IN CONST KCS_PORTS  *Ports
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private = Ports->Private;
-  EFI_PEI_CPU_IO_PPI     *CpuIo   = (*Ports->PeiServices)->CpuIo;
-  UINT32                 Now      = Private->ClockLast;
-  UINT32                 Mask     = KCS_PM_TIMER_MASK;
+  UINT32  Now;
+  UINT32  Mask;
 
+  Mask = KCS_PM_TIMER_MASK;
   if (Private->TimerPort != 0) {
-    (VOID)CpuIo->Io.Read (Ports->PeiServices, CpuIo, EfiPeiCpuIoWidthUint32, Private->TimerPort, 1, &Now);
+    Now = PortIo (Private, KCS_IO_READ32, Private->TimerPort, Private->ClockLast);
   } else {
     //
     // The 8254 counts down: latch counter 0, then its low and high bytes,
     // complemented so that the count goes up like the PM timer's.
     //
-    WritePort (Ports, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0);
-    Now  = ReadPort (Ports, KCS_PIT_COUNTER0_PORT);
-    Now  = ~(Now | (static_cast<UINT32>(ReadPort (Ports, KCS_PIT_COUNTER0_PORT)) << 8));
+    (VOID)PortIo (Private, KCS_IO_WRITE8, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0);
+    Now  = PortIo (Private, KCS_IO_READ8, KCS_PIT_COUNTER0_PORT, 0xFF);
+    Now  = ~(Now | (PortIo (Private, KCS_IO_READ8, KCS_PIT_COUNTER0_PORT, 0xFF) << 8));
     Mask = KCS_PIT_MASK;
   }
 
@@ -94,13 +119,13 @@ SampleClock (
 }
 
 /**
-  Polls the status register until (status & Mask) == Expected.
+  Polls the status register until (status & Mask) == Expected; the record's
+  Status keeps the last value read.
 
-  @param[in]  Ports     The interface.
-  @param[in]  Mask      Bits looked at.
-  @param[in]  Expected  Their value that ends the wait.
-  @param[out] Status    The last value read.
-  @param[in]  Ticks     Length of the wait on the record's clock.
+  @param[in, out] Private   The record, in a transaction.
+  @param[in]      Mask      Bits looked at.
+  @param[in]      Expected  Their value that ends the wait.
+  @param[in]      Ticks     Length of the wait on the record's clock.
 
   @retval TRUE   The bits reached the value.
   @retval FALSE  The wait ran out (Ticks passed, or as many polls as it
@@ -111,30 +136,28 @@ SampleClock (
 **/
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 WaitStatus (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT8            Mask,
-  IN UINT8            Expected,
-  OUT UINT8           *Status,
-  IN UINT32           Ticks
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      Mask,
+  IN UINT8                      Expected,
+  IN UINT32                     Ticks
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private = Ports->Private;
-  UINT32                 Start;
+  UINT32  Start;
 
-  SampleClock (Ports);
+  SampleClock (Private);
   Start = Private->Ticks;
   for (UINT32 Poll = 0; Poll < KcsPollBackstop (Ticks); Poll++) {
-    *Status = ReadPort (Ports, Ports->Status);
-    if (*Status == 0xFF) {
-      Ports->Sink->Silence = KCS_FLOATING;
+    Private->Status = ReadRegister (Private, KCS_STATUS);
+    if (Private->Status == 0xFF) {
+      Private->Sink->Silence = KCS_FLOATING;
       return FALSE;
     }
 
-    if ((*Status & Mask) == Expected) {
+    if ((Private->Status & Mask) == Expected) {
       return TRUE;
     }
 
-    SampleClock (Ports);
+    SampleClock (Private);
     if (Private->Ticks - Start >= Ticks) {
       break;
     }
@@ -144,32 +167,25 @@ WaitStatus (
   // A wait that runs out counts as its whole length on the clock: with a
   // clock that does not tick, the ready wait's pauses still add up.
   //
-  Private->Ticks       = Start + Ticks;
-  Ports->Sink->Silence = KCS_TIMED_OUT;
+  Private->Ticks         = Start + Ticks;
+  Private->Sink->Silence = KCS_TIMED_OUT;
   return FALSE;
 }
 
+//
+// The flag waits of the transaction, for the platform's flag wait: IBF
+// until clear, OBF until set. OBF may already show in the status that
+// ended the IBF wait before it; only then is no further read needed.
+//
 [[nodiscard]] BOOLEAN KCS_INTERNAL
-WaitIbfClear (
-  IN CONST KCS_PORTS  *Ports,
-  OUT UINT8           *Status
+WaitFlag (
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      Flag
   )
 {
-  return WaitStatus (Ports, KCS_STATUS_IBF, 0, Status, Ports->Private->WaitTicks);
-}
+  UINT8  Expected = Flag & KCS_STATUS_OBF;
 
-//
-// OBF may already show in the status that ended the IBF wait; only then
-// is no further read needed.
-//
-[[nodiscard]] BOOLEAN KCS_INTERNAL
-WaitObfSet (
-  IN CONST KCS_PORTS  *Ports,
-  IN OUT UINT8        *Status
-  )
-{
-  return ((*Status & KCS_STATUS_OBF) != 0) ||
-         WaitStatus (Ports, KCS_STATUS_OBF, KCS_STATUS_OBF, Status, Ports->Private->WaitTicks);
+  return ((Private->Status & Expected) != 0) || WaitStatus (Private, Flag, Expected, Private->WaitTicks);
 }
 
 //
@@ -178,12 +194,11 @@ WaitObfSet (
 //
 VOID KCS_INTERNAL
 ClearObf (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT8            Status
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  if ((Status & KCS_STATUS_OBF) != 0) {
-    (VOID)ReadPort (Ports, Ports->Data);
+  if ((Private->Status & KCS_STATUS_OBF) != 0) {
+    (VOID)ReadRegister (Private, KCS_DATA);
   }
 }
 
@@ -193,16 +208,14 @@ ClearObf (
 //
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 WriteAccepted (
-  IN CONST KCS_PORTS  *Ports
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  UINT8  Status;
-
-  if (!WaitIbfClear (Ports, &Status) || (StateOf (Status) != KCS_STATE_WRITE)) {
+  if (!WaitFlag (Private, KCS_STATUS_IBF) || (StateOf (Private->Status) != KCS_STATE_WRITE)) {
     return FALSE;
   }
 
-  ClearObf (Ports, Status);
+  ClearObf (Private);
   return TRUE;
 }
 
@@ -213,9 +226,9 @@ WriteAccepted (
   capacity are read and dropped so the interface ends idle. The abort's
   status byte is read the same way, as a response of one byte.
 
-  @param[in] Ports     The interface.
-  @param[in] NetFnLun  The request's NetFn/LUN byte.
-  @param[in] Command   The request's command.
+  @param[in, out] Private   The record, in a transaction.
+  @param[in]      NetFnLun  The request's NetFn/LUN byte.
+  @param[in]      Command   The request's command.
 
   @retval EFI_ABORTED       A wait ran out or the state was neither READ nor
                             IDLE: the interface needs an abort.
@@ -224,13 +237,12 @@ WriteAccepted (
 **/
 EFI_STATUS KCS_INTERNAL
 ReadResponse (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT8            NetFnLun,
-  IN UINT8            Command
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      NetFnLun,
+  IN UINT8                      Command
   )
 {
-  KCS_RESPONSE_SINK  *Sink = Ports->Sink;
-  UINT8              Status;
+  KCS_RESPONSE_SINK  *Sink = Private->Sink;
   UINT8              Byte;
   UINTN              Count;
   BOOLEAN            Mismatch;
@@ -239,24 +251,24 @@ ReadResponse (
   Mismatch       = FALSE;
   CompletionCode = 0;
   for (Count = 0; ; Count++) {
-    if (!WaitIbfClear (Ports, &Status)) {
+    if (!WaitFlag (Private, KCS_STATUS_IBF)) {
       return EFI_ABORTED;
     }
 
-    if (StateOf (Status) != KCS_STATE_READ) {
-      if ((StateOf (Status) != KCS_STATE_IDLE) || !WaitObfSet (Ports, &Status)) {
+    if (StateOf (Private->Status) != KCS_STATE_READ) {
+      if ((StateOf (Private->Status) != KCS_STATE_IDLE) || !WaitFlag (Private, KCS_STATUS_OBF)) {
         return EFI_ABORTED;
       }
 
-      (VOID)ReadPort (Ports, Ports->Data);
+      (VOID)ReadRegister (Private, KCS_DATA);
       break;
     }
 
-    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitObfSet (Ports, &Status)) {
+    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitFlag (Private, KCS_STATUS_OBF)) {
       return EFI_ABORTED;
     }
 
-    Byte = ReadPort (Ports, Ports->Data);
+    Byte = ReadRegister (Private, KCS_DATA);
     if (Count == 0) {
       Mismatch = (Byte != static_cast<UINT8>(NetFnLun + (1 << 2))) ? TRUE : FALSE;
     } else if (Count == 1) {
@@ -267,7 +279,7 @@ ReadResponse (
       Sink->Data[Sink->Stored++] = Byte;
     }
 
-    WritePort (Ports, Ports->Data, KCS_CC_READ);
+    WriteRegister (Private, KCS_DATA, KCS_CC_READ);
   }
 
   if ((Count < KCS_RESPONSE_HEADER_SIZE) || Mismatch) {
@@ -285,36 +297,33 @@ ReadResponse (
 //
 EFI_STATUS KCS_INTERNAL
 AbortTransaction (
-  IN CONST KCS_PORTS  *Ports
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  UINT8  Status;
-
-  if ((Ports->Sink->Silence != KCS_ANSWERED) || !WaitIbfClear (Ports, &Status)) {
+  if ((Private->Sink->Silence != KCS_ANSWERED) || !WaitFlag (Private, KCS_STATUS_IBF)) {
     return EFI_DEVICE_ERROR;
   }
 
-  WritePort (Ports, Ports->Status, KCS_CC_GET_STATUS_ABORT);
-  if (!WaitIbfClear (Ports, &Status)) {
+  WriteRegister (Private, KCS_STATUS, KCS_CC_GET_STATUS_ABORT);
+  if (!WaitFlag (Private, KCS_STATUS_IBF)) {
     return EFI_DEVICE_ERROR;
   }
 
-  ClearObf (Ports, Status);
-  WritePort (Ports, Ports->Data, 0x00);
-  (VOID)ReadResponse (Ports, 0, 0);
+  ClearObf (Private);
+  WriteRegister (Private, KCS_DATA, 0x00);
+  (VOID)ReadResponse (Private, 0, 0);
   return EFI_DEVICE_ERROR;
 }
 
 EFI_STATUS KCS_INTERNAL
 Exchange (
-  IN CONST KCS_PORTS  *Ports,
-  IN UINT8            NetFnLun,
-  IN UINT8            Command,
-  IN CONST UINT8      *Request,
-  IN UINT8            RequestSize
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      NetFnLun,
+  IN UINT8                      Command,
+  IN CONST UINT8                *Request,
+  IN UINT8                      RequestSize
   )
 {
-  UINT8       Status;
   UINT8       Byte;
   UINTN       Total;
   EFI_STATUS  Answer;
@@ -323,16 +332,16 @@ Exchange (
   // Busy before anything was written: the request never reached the BMC,
   // so the caller may send it again. An ERROR state is a fault instead.
   //
-  if (!WaitIbfClear (Ports, &Status)) {
-    return (StateOf (Status) != KCS_STATE_ERROR) ? EFI_NOT_READY : EFI_DEVICE_ERROR;
+  if (!WaitFlag (Private, KCS_STATUS_IBF)) {
+    return (StateOf (Private->Status) != KCS_STATE_ERROR) ? EFI_NOT_READY : EFI_DEVICE_ERROR;
   }
 
-  if (StateOf (Status) != KCS_STATE_IDLE) {
-    return AbortTransaction (Ports);
+  if (StateOf (Private->Status) != KCS_STATE_IDLE) {
+    return AbortTransaction (Private);
   }
 
-  ClearObf (Ports, Status);
-  WritePort (Ports, Ports->Status, KCS_CC_WRITE_START);
+  ClearObf (Private);
+  WriteRegister (Private, KCS_STATUS, KCS_CC_WRITE_START);
 
   //
   // Write phase: NetFn/LUN, command, request bytes; Write End goes to the
@@ -341,22 +350,22 @@ Exchange (
   Total = 2 + static_cast<UINTN>(RequestSize);
   for (UINTN Index = 0; Index < Total; Index++) {
     Byte = (Index == 0) ? NetFnLun : (Index == 1) ? Command : Request[Index - 2];
-    if (!WriteAccepted (Ports)) {
-      return AbortTransaction (Ports);
+    if (!WriteAccepted (Private)) {
+      return AbortTransaction (Private);
     }
 
     if (Index == Total - 1) {
-      WritePort (Ports, Ports->Status, KCS_CC_WRITE_END);
-      if (!WriteAccepted (Ports)) {
-        return AbortTransaction (Ports);
+      WriteRegister (Private, KCS_STATUS, KCS_CC_WRITE_END);
+      if (!WriteAccepted (Private)) {
+        return AbortTransaction (Private);
       }
     }
 
-    WritePort (Ports, Ports->Data, Byte);
+    WriteRegister (Private, KCS_DATA, Byte);
   }
 
-  Answer = ReadResponse (Ports, NetFnLun, Command);
-  return (Answer == EFI_ABORTED) ? AbortTransaction (Ports) : Answer;
+  Answer = ReadResponse (Private, NetFnLun, Command);
+  return (Answer == EFI_ABORTED) ? AbortTransaction (Private) : Answer;
 }
 
 }  // namespace
@@ -373,20 +382,20 @@ KcsTransact (
   IN OUT KCS_RESPONSE_SINK      *Sink
   )
 {
-  KCS_PORTS   Ports;
   EFI_STATUS  Status;
   UINT8       *Health;
   UINTN       Strikes;
 
-  Ports.PeiServices = PeiServices;
-  Ports.Private     = Private;
-  Ports.Sink        = Sink;
-  Ports.Data        = static_cast<UINT16>(Private->IoBase[Index] + KCS_DATA_PORT_OFFSET);
-  Ports.Status      = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
+  if (PeiServices != nullptr) {
+    Private->PeiServices = PeiServices;
+  }
+
+  Private->Sink     = Sink;
+  Private->DataPort = static_cast<UINT16>(Private->IoBase[Index] + KCS_DATA_PORT_OFFSET);
   Sink->Stored      = 0;
   Sink->Silence     = KCS_ANSWERED;
 
-  Status = Exchange (&Ports, NetFnLun, Command, Request, RequestSize);
+  Status = Exchange (Private, NetFnLun, Command, Request, RequestSize);
 
   //
   // Health: silence or the BMC's own timeout writes it off, so that later
@@ -407,27 +416,21 @@ KcsTransact (
 
 VOID KCS_INTERNAL
 KcsWaitForReadyBmcs (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
   KCS_RESPONSE_SINK  Sink;
-  KCS_PORTS          Ports;
   UINT8              Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
   UINT32             Start;
-  UINT8              Status;
 
-  Ports.PeiServices = PeiServices;
-  Ports.Private     = Private;
-  Ports.Sink        = &Sink;
-  SampleClock (&Ports);
+  Private->Sink = &Sink;
+  SampleClock (Private);
   Start = Private->Ticks;
   for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
-    Ports.Status = static_cast<UINT16>(Private->IoBase[Index] + KCS_STATUS_PORT_OFFSET);
     do {
       Sink.Data     = Identity;
       Sink.Capacity = sizeof (Identity);
-      if ((KcsTransact (PeiServices, Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, &Sink) == EFI_SUCCESS) &&
+      if ((KcsTransact (nullptr, Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, &Sink) == EFI_SUCCESS) &&
           (Sink.Stored == sizeof (Identity)) && ((Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE] & IPMI_DEVICE_ID_UNAVAILABLE) == 0))
       {
         break;
@@ -442,9 +445,10 @@ KcsWaitForReadyBmcs (
       }
 
       //
-      // The pause: a wait for a status that never comes, on the same clock.
+      // The pause: a wait for a status that never comes, on the same clock
+      // and the same BMC's status register.
       //
-      (VOID)WaitStatus (&Ports, 0, 1, &Status, Private->PauseTicks);
+      (VOID)WaitStatus (Private, 0, 1, Private->PauseTicks);
     } while (TRUE);
   }
 }

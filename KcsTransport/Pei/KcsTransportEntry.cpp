@@ -267,7 +267,7 @@ KcsTransportPeiEntryPoint (
   // Only the first run waits for BMCs still starting.
   //
   if (!Shadowed && (Private->ReadyTicks != 0)) {
-    KcsWaitForReadyBmcs (PeiServices, Private);
+    KcsWaitForReadyBmcs (Private);
   }
 
   Status = (*PeiServices)->InstallPpi (PeiServices, &Private->Descriptor);

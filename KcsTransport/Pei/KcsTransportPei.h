@@ -158,33 +158,6 @@ constexpr UINT8  IPMI_NETFN_APP          = 0x06;
 constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
 
 //
-// One pool block per run. The PPI comes first so that the interface
-// pointer the consumer passes back is the record.
-//
-// Ppi.Reserved[1] holds the low 32 bits of the record's own address: a
-// copy of the PPI elsewhere does not match its address, so the operations
-// judge This by the PPI's own words alone and never read past them for a
-// record that is not theirs.
-//
-struct KCS_TRANSPORT_PRIVATE {
-  IPMI_TRANSPORT_PPI        Ppi;
-  EFI_PEI_PPI_DESCRIPTOR    Descriptor;
-  CONST EFI_PEI_SERVICES    **PeiServices;
-  UINT32                    WaitTicks;
-  UINT32                    ReadyTicks;
-  UINT32                    PauseTicks;
-  UINT32                    ClockLast;
-  UINT32                    Ticks;
-  UINT16                    TimerPort;
-  UINT8                     BmcCount;
-  UINT8                     Selected;
-  UINT8                     Health[KCS_MAX_BMCS];
-  UINT16                    IoBase[KCS_MAX_BMCS];
-};
-
-static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
-
-//
 // Where a transaction puts the response: data after the completion code,
 // at most Capacity bytes; Stored counts what was written. Silence says
 // why the BMC did not answer, when it did not.
@@ -200,11 +173,47 @@ struct KCS_RESPONSE_SINK {
   UINT8    Silence;
 };
 
+//
+// One pool block per run. The PPI comes first so that the interface
+// pointer the consumer passes back is the record.
+//
+// Ppi.Reserved[1] holds the low 32 bits of the record's own address: a
+// copy of the PPI elsewhere does not match its address, so the operations
+// judge This by the PPI's own words alone and never read past them for a
+// record that is not theirs.
+//
+// The transaction in progress keeps its context in the record, so that
+// the functions of the exchange take the record alone: the services it
+// runs with, its response sink, the BMC's data port (status/command is the
+// next one) and the last status read.
+//
+struct KCS_TRANSPORT_PRIVATE {
+  IPMI_TRANSPORT_PPI        Ppi;
+  EFI_PEI_PPI_DESCRIPTOR    Descriptor;
+  CONST EFI_PEI_SERVICES    **PeiServices;
+  KCS_RESPONSE_SINK         *Sink;
+  UINT32                    WaitTicks;
+  UINT32                    ReadyTicks;
+  UINT32                    PauseTicks;
+  UINT32                    ClockLast;
+  UINT32                    Ticks;
+  UINT16                    TimerPort;
+  UINT16                    DataPort;
+  UINT8                     Status;
+  UINT8                     BmcCount;
+  UINT8                     Selected;
+  UINT8                     Health[KCS_MAX_BMCS];
+  UINT16                    IoBase[KCS_MAX_BMCS];
+};
+
+static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
+
 /**
   One complete KCS write/read transaction with BMC Index of the record,
   its health updated from the outcome.
 
-  @param[in]      PeiServices  PEI services table.
+  @param[in]      PeiServices  PEI services table the caller runs with; NULL
+                               keeps the record's.
   @param[in, out] Private      The record: clock, settings, BMC table, health.
   @param[in]      Index        BMC index, below the record's count.
   @param[in]      NetFnLun     NetFn in bits 7:2, LUN in bits 1:0.
@@ -242,7 +251,6 @@ KcsTransact (
 //
 VOID KCS_INTERNAL
 KcsWaitForReadyBmcs (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   );
 

@@ -37,15 +37,6 @@ IsOurs (
          (This->Reserved[1] == static_cast<UINT32>(reinterpret_cast<UINTN>(This)));
 }
 
-CONST EFI_PEI_SERVICES **
-ServicesFor (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
-  IN CONST KCS_TRANSPORT_PRIVATE *Private
-  )
-{
-  return (PeiServices != nullptr) ? PeiServices : Private->PeiServices;
-}
-
 }  // namespace
 
 extern "C" EFI_STATUS EFIAPI
@@ -92,7 +83,7 @@ KcsSendCommand (
   }
 
   Status            = KcsTransact (
-                        ServicesFor (PeiServices, Private),
+                        PeiServices,
                         Private,
                         Private->Selected,
                         static_cast<UINT8>((NetFn << 2) | Lun),
@@ -209,7 +200,7 @@ KcsPrepareSecondaryBmc (
   Sink.Data     = nullptr;
   Sink.Capacity = 0;
   Status        = KcsTransact (
-                    ServicesFor (PeiServices, Private),
+                    PeiServices,
                     Private,
                     1,
                     static_cast<UINT8>(IPMI_NETFN_APP << 2),
