@@ -243,37 +243,42 @@ ReadResponse (
   )
 {
   KCS_RESPONSE_SINK  *Sink = Private->Sink;
+  UINT8              Echo[2];
   UINT8              Byte;
+  UINT8              State;
   UINTN              Count;
   BOOLEAN            Mismatch;
   UINT8              CompletionCode;
 
+  Echo[0]        = static_cast<UINT8>(NetFnLun + (1 << 2));
+  Echo[1]        = Command;
   Mismatch       = FALSE;
   CompletionCode = 0;
   for (Count = 0; ; Count++) {
+    //
+    // READ: OBF brings the next byte. IDLE: OBF brings the dummy byte that
+    // closes the phase.
+    //
     if (!WaitFlag (Private, KCS_STATUS_IBF)) {
       return EFI_ABORTED;
     }
 
-    if (StateOf (Private->Status) != KCS_STATE_READ) {
-      if ((StateOf (Private->Status) != KCS_STATE_IDLE) || !WaitFlag (Private, KCS_STATUS_OBF)) {
-        return EFI_ABORTED;
-      }
-
-      (VOID)ReadRegister (Private, KCS_DATA);
-      break;
-    }
-
-    if ((Count == KCS_MAX_RESPONSE_BYTES) || !WaitFlag (Private, KCS_STATUS_OBF)) {
+    State = StateOf (Private->Status);
+    if (((State != KCS_STATE_READ) && (State != KCS_STATE_IDLE)) ||
+        ((State == KCS_STATE_READ) && (Count == KCS_MAX_RESPONSE_BYTES)) ||
+        !WaitFlag (Private, KCS_STATUS_OBF))
+    {
       return EFI_ABORTED;
     }
 
     Byte = ReadRegister (Private, KCS_DATA);
-    if (Count == 0) {
-      Mismatch = (Byte != static_cast<UINT8>(NetFnLun + (1 << 2))) ? TRUE : FALSE;
-    } else if (Count == 1) {
-      Mismatch = (Mismatch || (Byte != Command)) ? TRUE : FALSE;
-    } else if (Count == 2) {
+    if (State == KCS_STATE_IDLE) {
+      break;
+    }
+
+    if (Count < sizeof (Echo)) {
+      Mismatch = (Mismatch || (Byte != Echo[Count])) ? TRUE : FALSE;
+    } else if (Count == sizeof (Echo)) {
       CompletionCode = Byte;
     } else if (!Mismatch && (Sink->Stored < Sink->Capacity)) {
       Sink->Data[Sink->Stored++] = Byte;
