@@ -185,7 +185,7 @@ WaitFlag (
 {
   UINT8  Expected = Flag & KCS_STATUS_OBF;
 
-  return ((Private->Status & Expected) != 0) || WaitStatus (Private, Flag, Expected, Private->WaitTicks);
+  return ((Private->Status & Expected) != 0) || WaitStatus (Private, Flag, Expected, Private->WaitTicks[KCS_WAIT_FLAG]);
 }
 
 //
@@ -445,7 +445,7 @@ KcsWaitForReadyBmcs (
       // Not ready: written off unless a later attempt gets the answer.
       //
       Private->Health[Index] = KCS_WRITTEN_OFF;
-      if ((Sink.Silence == KCS_FLOATING) || (Private->Ticks - Start >= Private->ReadyTicks)) {
+      if ((Sink.Silence == KCS_FLOATING) || (Private->Ticks - Start >= Private->WaitTicks[KCS_WAIT_READY])) {
         break;
       }
 
@@ -453,7 +453,7 @@ KcsWaitForReadyBmcs (
       // The pause: a wait for a status that never comes, on the same clock
       // and the same BMC's status register.
       //
-      (VOID)WaitStatus (Private, 0, 1, Private->PauseTicks);
+      (VOID)WaitStatus (Private, 0, 1, Private->WaitTicks[KCS_WAIT_PAUSE]);
     } while (TRUE);
   }
 }

@@ -65,6 +65,16 @@ TicksFor (
   return (((Microseconds + 255) >> 8) * Rate) >> 2;
 }
 
+//
+// Each wait length when the platform gives none (or no settings): the flag
+// wait and the ready wait are read from the settings HOB, the pause is not.
+//
+constexpr UINT32  mWaitDefaults[KCS_WAIT_COUNT] = {
+  KCS_CONFIG_DEFAULT_FLAG_WAIT_US,  // KCS_WAIT_FLAG
+  0,                                // KCS_WAIT_READY: off
+  KCS_READY_RETRY_US                // KCS_WAIT_PAUSE
+};
+
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 HasName (
   IN CONST UINT8     *Hob,
@@ -82,46 +92,6 @@ HasName (
   return TRUE;
 }
 
-//
-// The first GUID-extension HOB named Name, or NULL. A HOB shorter than its
-// own header ends the walk, and so does one whose length is not the
-// multiple of 8 that PI requires (after it is looked at): neither length
-// leads to the next HOB.
-//
-CONST UINT8 * KCS_INTERNAL
-FindGuidHob (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN CONST EFI_GUID          *Name
-  )
-{
-  VOID         *List = nullptr;
-  CONST UINT8  *Hob;
-  UINT16       Type;
-  UINT16       Length;
-
-  if (EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &List)) || (List == nullptr)) {
-    return nullptr;
-  }
-
-  for (Hob = static_cast<CONST UINT8 *>(List); ; Hob += Length) {
-    Type   = ReadUint16Le (Hob);
-    Length = ReadUint16Le (Hob + 2);
-    if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
-      return nullptr;
-    }
-
-    if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID)) &&
-        HasName (Hob, Name))
-    {
-      return Hob;
-    }
-
-    if ((Length % 8) != 0) {
-      return nullptr;
-    }
-  }
-}
-
 }  // namespace
 
 namespace OskelKcs {
@@ -132,13 +102,21 @@ BuildKcsTransportRecord (
   IN CONST EFI_PEI_SERVICES   **PeiServices
   )
 {
+  VOID         *List;
   CONST UINT8  *Hob;
+  CONST UINT8  *Found[KCS_HOB_COUNT];
+  CONST UINT8  *Settings;
+  CONST UINT8  *BmcTable;
+  UINT16       Type;
   UINTN        Length;
   UINT8        Count;
   UINTN        Offset;
-  UINT32       FlagWait;
-  UINT32       ReadyWait;
+  UINT32       Given[KCS_WAIT_COUNT];
   UINT32       Rate;
+
+  for (UINTN Index = 0; Index < sizeof (*Private); Index++) {
+    reinterpret_cast<UINT8 *>(Private)[Index] = 0;
+  }
 
   Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
   Private->Ppi.Reserved[1]         = static_cast<UINT32>(reinterpret_cast<UINTN>(Private));
@@ -151,46 +129,73 @@ BuildKcsTransportRecord (
   Private->Descriptor.Guid         = const_cast<EFI_GUID *>(&mIpmiTransportPpiGuid);
   Private->Descriptor.Ppi          = &Private->Ppi;
   Private->PeiServices             = PeiServices;
-  Private->Selected                = 0;
-  for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
-    Private->Health[Index] = 0;
-    Private->IoBase[Index] = 0;
-  }
 
   //
-  // The platform's settings: fields the HOB ends before keep their default.
+  // One walk finds the first settings HOB and the first platform BMC HOB.
+  // A HOB shorter than its own header ends the walk, and so does one whose
+  // length is not the multiple of 8 that PI requires (after it is looked
+  // at): neither length leads to the next HOB.
   //
-  FlagWait           = 0;
-  ReadyWait          = 0;
-  Private->TimerPort = 0;
-  Hob                = FindGuidHob (PeiServices, &mKcsConfigHobGuid);
-  if ((Hob != nullptr) && (ReadUint16Le (Hob + 2) >= KCS_HOB_DATA_OFFSET + KCS_CONFIG_DATA_SIZE)) {
-    FlagWait           = ReadUint32Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_FLAG_WAIT_OFFSET);
-    ReadyWait          = ReadUint32Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_READY_WAIT_OFFSET);
-    Private->TimerPort = ReadUint16Le (Hob + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
+  Found[KCS_HOB_SETTINGS]  = nullptr;
+  Found[KCS_HOB_BMC_TABLE] = nullptr;
+  List                     = nullptr;
+  if (!EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &List)) && (List != nullptr)) {
+    for (Hob = static_cast<CONST UINT8 *>(List); ; Hob += Length) {
+      Type   = ReadUint16Le (Hob);
+      Length = ReadUint16Le (Hob + 2);
+      if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
+        break;
+      }
+
+      if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= KCS_HOB_DATA_OFFSET)) {
+        for (UINT8 Name = 0; Name < KCS_HOB_COUNT; Name++) {
+          if ((Found[Name] == nullptr) && HasName (Hob, &mKcsHobNames[Name])) {
+            Found[Name] = Hob;
+          }
+        }
+      }
+
+      if ((Length % 8) != 0) {
+        break;
+      }
+    }
   }
 
-  Rate                = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
-  Private->WaitTicks  = TicksFor (WaitSetting (FlagWait, KCS_CONFIG_DEFAULT_FLAG_WAIT_US), Rate);
-  Private->ReadyTicks = TicksFor (WaitSetting (ReadyWait, 0), Rate);
-  Private->PauseTicks = (Private->TimerPort != 0) ? TicksFor (KCS_READY_RETRY_US, KCS_PM_TICKS_PER_1024_US)
-                                                  : TicksFor (KCS_READY_RETRY_US, KCS_PIT_TICKS_PER_1024_US);
+  Settings = Found[KCS_HOB_SETTINGS];
+  BmcTable = Found[KCS_HOB_BMC_TABLE];
+
+  //
+  // The platform's settings, taken only from a HOB that holds them all;
+  // each wait in ticks of the clock in use, converted here once.
+  //
+  Given[KCS_WAIT_FLAG]  = 0;
+  Given[KCS_WAIT_READY] = 0;
+  Given[KCS_WAIT_PAUSE] = 0;
+  if ((Settings != nullptr) && (ReadUint16Le (Settings + 2) >= KCS_HOB_DATA_OFFSET + KCS_CONFIG_DATA_SIZE)) {
+    Given[KCS_WAIT_FLAG]  = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_FLAG_WAIT_OFFSET);
+    Given[KCS_WAIT_READY] = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_READY_WAIT_OFFSET);
+    Private->TimerPort    = ReadUint16Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
+  }
+
+  Rate = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
+  for (UINT8 Wait = 0; Wait < KCS_WAIT_COUNT; Wait++) {
+    Private->WaitTicks[Wait] = TicksFor (WaitSetting (Given[Wait], mWaitDefaults[Wait]), Rate);
+  }
 
   //
   // Without the platform HOB the board has the one BMC at the standard
   // CA2h/CA3h. With it, the count byte says how many entries follow, and
   // only entries whose base lies inside the HOB are taken.
   //
-  Hob = FindGuidHob (PeiServices, &mPlatformBmcInfoHobGuid);
-  if (Hob == nullptr) {
+  if (BmcTable == nullptr) {
     Private->BmcCount = 1;
     return;
   }
 
-  Length = ReadUint16Le (Hob + 2);
+  Length = ReadUint16Le (BmcTable + 2);
   Count  = 0;
   if (Length > KCS_HOB_BMC_COUNT_OFFSET) {
-    Count = Hob[KCS_HOB_BMC_COUNT_OFFSET];
+    Count = BmcTable[KCS_HOB_BMC_COUNT_OFFSET];
   }
 
   if (Count > KCS_MAX_BMCS) {
@@ -203,7 +208,7 @@ BuildKcsTransportRecord (
       break;
     }
 
-    Private->IoBase[Private->BmcCount] = ReadUint16Le (Hob + Offset);
+    Private->IoBase[Private->BmcCount] = ReadUint16Le (BmcTable + Offset);
   }
 }
 
@@ -266,7 +271,7 @@ KcsTransportPeiEntryPoint (
   // First run, or a memory copy that finds no first-run record to replace.
   // Only the first run waits for BMCs still starting.
   //
-  if (!Shadowed && (Private->ReadyTicks != 0)) {
+  if (!Shadowed && (Private->WaitTicks[KCS_WAIT_READY] != 0)) {
     KcsWaitForReadyBmcs (Private);
   }
 

@@ -26,8 +26,18 @@
 namespace OskelKcs {
 
 inline constexpr EFI_GUID  mIpmiTransportPpiGuid   = IPMI_TRANSPORT_PPI_GUID;
-inline constexpr EFI_GUID  mPlatformBmcInfoHobGuid = PLATFORM_BMC_INFO_HOB_GUID;
-inline constexpr EFI_GUID  mKcsConfigHobGuid       = KCS_TRANSPORT_CONFIG_HOB_GUID;
+
+//
+// The HOBs the transport reads, found in one walk of the HOB list.
+//
+constexpr UINT8  KCS_HOB_SETTINGS  = 0;
+constexpr UINT8  KCS_HOB_BMC_TABLE = 1;
+constexpr UINT8  KCS_HOB_COUNT     = 2;
+
+inline constexpr EFI_GUID  mKcsHobNames[KCS_HOB_COUNT] = {
+  KCS_TRANSPORT_CONFIG_HOB_GUID,  // KCS_HOB_SETTINGS
+  PLATFORM_BMC_INFO_HOB_GUID      // KCS_HOB_BMC_TABLE
+};
 
 //
 // Reserved[0] of the published PPI: the consumer never reads it, so it
@@ -115,8 +125,14 @@ KcsPollBackstop (
 }
 
 //
-// Between two Get Device ID attempts of the ready wait.
+// The record's wait lengths, in ticks of its clock: each flag wait, the
+// ready wait at entry in all, and the pause between two Get Device ID
+// attempts of the ready wait (100 ms, not a platform setting).
 //
+constexpr UINT8   KCS_WAIT_FLAG      = 0;
+constexpr UINT8   KCS_WAIT_READY     = 1;
+constexpr UINT8   KCS_WAIT_PAUSE     = 2;
+constexpr UINT8   KCS_WAIT_COUNT     = 3;
 constexpr UINT32  KCS_READY_RETRY_US = 100000;
 
 //
@@ -192,9 +208,7 @@ struct KCS_TRANSPORT_PRIVATE {
   EFI_PEI_PPI_DESCRIPTOR    Descriptor;
   CONST EFI_PEI_SERVICES    **PeiServices;
   KCS_RESPONSE_SINK         *Sink;
-  UINT32                    WaitTicks;
-  UINT32                    ReadyTicks;
-  UINT32                    PauseTicks;
+  UINT32                    WaitTicks[KCS_WAIT_COUNT];
   UINT32                    ClockLast;
   UINT32                    Ticks;
   UINT16                    TimerPort;
