@@ -149,7 +149,7 @@ WaitStatus (
   for (UINT32 Poll = 0; Poll < KcsPollBackstop (Ticks); Poll++) {
     Private->Status = ReadRegister (Private, KCS_STATUS);
     if (Private->Status == 0xFF) {
-      Private->Sink->Silence = KCS_FLOATING;
+      Private->Sink.Silence = KCS_FLOATING;
       return FALSE;
     }
 
@@ -168,7 +168,7 @@ WaitStatus (
   // clock that does not tick, the ready wait's pauses still add up.
   //
   Private->Ticks         = Start + Ticks;
-  Private->Sink->Silence = KCS_TIMED_OUT;
+  Private->Sink.Silence = KCS_TIMED_OUT;
   return FALSE;
 }
 
@@ -242,7 +242,7 @@ ReadResponse (
   IN UINT8                      Command
   )
 {
-  KCS_RESPONSE_SINK  *Sink = Private->Sink;
+  KCS_RESPONSE_SINK  *Sink = &Private->Sink;
   UINT8              Echo[2];
   UINT8              Byte;
   UINT8              State;
@@ -305,7 +305,7 @@ AbortTransaction (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  if ((Private->Sink->Silence != KCS_ANSWERED) || !WaitFlag (Private, KCS_STATUS_IBF)) {
+  if ((Private->Sink.Silence != KCS_ANSWERED) || !WaitFlag (Private, KCS_STATUS_IBF)) {
     return EFI_DEVICE_ERROR;
   }
 
@@ -377,28 +377,21 @@ Exchange (
 
 EFI_STATUS KCS_INTERNAL
 KcsTransact (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
   IN OUT KCS_TRANSPORT_PRIVATE  *Private,
   IN UINT8                      Index,
   IN UINT8                      NetFnLun,
   IN UINT8                      Command,
   IN CONST UINT8                *Request,
-  IN UINT8                      RequestSize,
-  IN OUT KCS_RESPONSE_SINK      *Sink
+  IN UINT8                      RequestSize
   )
 {
   EFI_STATUS  Status;
   UINT8       *Health;
   UINTN       Strikes;
 
-  if (PeiServices != nullptr) {
-    Private->PeiServices = PeiServices;
-  }
-
-  Private->Sink     = Sink;
-  Private->DataPort = static_cast<UINT16>(Private->IoBase[Index] + KCS_DATA_PORT_OFFSET);
-  Sink->Stored      = 0;
-  Sink->Silence     = KCS_ANSWERED;
+  Private->DataPort      = static_cast<UINT16>(Private->IoBase[Index] + KCS_DATA_PORT_OFFSET);
+  Private->Sink.Stored  = 0;
+  Private->Sink.Silence = KCS_ANSWERED;
 
   Status = Exchange (Private, NetFnLun, Command, Request, RequestSize);
 
@@ -410,7 +403,7 @@ KcsTransact (
   //
   Health  = &Private->Health[Index];
   Strikes = ((Status == EFI_DEVICE_ERROR) || (Status == IPMI_CC_NODE_BUSY) || (Status == IPMI_CC_INIT_IN_PROGRESS)) ? *Health + 1 : 0;
-  if ((Sink->Silence != KCS_ANSWERED) || (Status == IPMI_CC_TIMEOUT) || (Strikes > KCS_WRITTEN_OFF)) {
+  if ((Private->Sink.Silence != KCS_ANSWERED) || (Status == IPMI_CC_TIMEOUT) || (Strikes > KCS_WRITTEN_OFF)) {
     Strikes = KCS_WRITTEN_OFF;
   }
 
@@ -424,19 +417,17 @@ KcsWaitForReadyBmcs (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  KCS_RESPONSE_SINK  Sink;
-  UINT8              Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
-  UINT32             Start;
+  UINT8   Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
+  UINT32  Start;
 
-  Private->Sink = &Sink;
   SampleClock (Private);
   Start = Private->Ticks;
   for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
     do {
-      Sink.Data     = Identity;
-      Sink.Capacity = sizeof (Identity);
-      if ((KcsTransact (nullptr, Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0, &Sink) == EFI_SUCCESS) &&
-          (Sink.Stored == sizeof (Identity)) && ((Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE] & IPMI_DEVICE_ID_UNAVAILABLE) == 0))
+      Private->Sink.Data     = Identity;
+      Private->Sink.Capacity = sizeof (Identity);
+      if ((KcsTransact (Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0) == EFI_SUCCESS) &&
+          (Private->Sink.Stored == sizeof (Identity)) && ((Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE] & IPMI_DEVICE_ID_UNAVAILABLE) == 0))
       {
         break;
       }
@@ -445,7 +436,7 @@ KcsWaitForReadyBmcs (
       // Not ready: written off unless a later attempt gets the answer.
       //
       Private->Health[Index] = KCS_WRITTEN_OFF;
-      if ((Sink.Silence == KCS_FLOATING) || (Private->Ticks - Start >= Private->WaitTicks[KCS_WAIT_READY])) {
+      if ((Private->Sink.Silence == KCS_FLOATING) || (Private->Ticks - Start >= Private->WaitTicks[KCS_WAIT_READY])) {
         break;
       }
 

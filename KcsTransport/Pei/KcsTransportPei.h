@@ -200,14 +200,15 @@ struct KCS_RESPONSE_SINK {
 //
 // The transaction in progress keeps its context in the record, so that
 // the functions of the exchange take the record alone: the services it
-// runs with, its response sink, the BMC's data port (status/command is the
-// next one) and the last status read.
+// runs with, its response sink (Data and Capacity set by the caller before
+// each transaction), the BMC's data port (status/command is the next one)
+// and the last status read.
 //
 struct KCS_TRANSPORT_PRIVATE {
   IPMI_TRANSPORT_PPI        Ppi;
   EFI_PEI_PPI_DESCRIPTOR    Descriptor;
   CONST EFI_PEI_SERVICES    **PeiServices;
-  KCS_RESPONSE_SINK         *Sink;
+  KCS_RESPONSE_SINK         Sink;
   UINT32                    WaitTicks[KCS_WAIT_COUNT];
   UINT32                    ClockLast;
   UINT32                    Ticks;
@@ -224,17 +225,17 @@ static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI po
 
 /**
   One complete KCS write/read transaction with BMC Index of the record,
-  its health updated from the outcome.
+  its health updated from the outcome. The response data goes to the
+  record's sink, whose Data and Capacity the caller sets; Stored and
+  Silence tell the outcome.
 
-  @param[in]      PeiServices  PEI services table the caller runs with; NULL
-                               keeps the record's.
-  @param[in, out] Private      The record: clock, settings, BMC table, health.
+  @param[in, out] Private      The record: services, clock, settings, BMC
+                               table, health, sink.
   @param[in]      Index        BMC index, below the record's count.
   @param[in]      NetFnLun     NetFn in bits 7:2, LUN in bits 1:0.
   @param[in]      Command      Command.
   @param[in]      Request      Request data; may be NULL when RequestSize is 0.
   @param[in]      RequestSize  Number of request bytes.
-  @param[in, out] Sink         Where the response data goes.
 
   @retval EFI_SUCCESS       Completion code 00h.
   @retval EFI_NOT_READY     The interface stayed busy through the first wait;
@@ -246,14 +247,12 @@ static_assert (__builtin_offsetof (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI po
 **/
 [[nodiscard]] EFI_STATUS KCS_INTERNAL
 KcsTransact (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
   IN OUT KCS_TRANSPORT_PRIVATE  *Private,
   IN UINT8                      Index,
   IN UINT8                      NetFnLun,
   IN UINT8                      Command,
   IN CONST UINT8                *Request,
-  IN UINT8                      RequestSize,
-  IN OUT KCS_RESPONSE_SINK      *Sink
+  IN UINT8                      RequestSize
   );
 
 //

@@ -15,26 +15,31 @@ namespace {
 constexpr UINT8  KCS_MAX_NETFN = 0x3F;
 constexpr UINT8  KCS_MAX_LUN   = 0x03;
 
-KCS_TRANSPORT_PRIVATE *
-RecordOf (
-  IN IPMI_TRANSPORT_PPI  *This
-  )
-{
-  return reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
-}
-
 //
 // Our record holds its own address in the PPI's second word; the first
 // word alone would pass any copy of the PPI, and a copy's neighbours are
-// not a BMC table. Nothing past the PPI is read to decide.
+// not a BMC table. Nothing past the PPI is read to decide. A record of ours
+// takes the caller's services, when given, for the transactions to come.
 //
-[[nodiscard]] BOOLEAN
-IsOurs (
-  IN CONST IPMI_TRANSPORT_PPI  *This
+KCS_TRANSPORT_PRIVATE *
+RecordOf (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This
   )
 {
-  return (This != nullptr) && (This->Reserved[0] == KCS_TRANSPORT_SIGNATURE) &&
-         (This->Reserved[1] == static_cast<UINT32>(reinterpret_cast<UINTN>(This)));
+  KCS_TRANSPORT_PRIVATE  *Private = reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
+
+  if ((This == nullptr) || (This->Reserved[0] != KCS_TRANSPORT_SIGNATURE) ||
+      (This->Reserved[1] != static_cast<UINT32>(reinterpret_cast<UINTN>(This))))
+  {
+    return nullptr;
+  }
+
+  if (PeiServices != nullptr) {
+    Private->PeiServices = PeiServices;
+  }
+
+  return Private;
 }
 
 }  // namespace
@@ -53,7 +58,7 @@ KcsSendCommand (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  KCS_RESPONSE_SINK      Sink;
+  UINT8                  Capacity;
   EFI_STATUS             Status;
 
   //
@@ -63,12 +68,12 @@ KcsSendCommand (
     return EFI_INVALID_PARAMETER;
   }
 
-  Sink.Data         = ResponseData;
-  Sink.Capacity     = *ResponseDataSize;
+  Capacity          = *ResponseDataSize;
   *ResponseDataSize = 0;
-  if (!IsOurs (This) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
+  Private           = RecordOf (PeiServices, This);
+  if ((Private == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
       ((RequestData == nullptr) && (RequestDataSize != 0)) ||
-      ((ResponseData == nullptr) && (Sink.Capacity != 0)))
+      ((ResponseData == nullptr) && (Capacity != 0)))
   {
     return EFI_INVALID_PARAMETER;
   }
@@ -77,22 +82,21 @@ KcsSendCommand (
   // A platform that declares no BMC has no interface to talk to; a BMC
   // written off is not asked (KcsTransportPei.h, KCS_PROBE).
   //
-  Private = RecordOf (This);
   if ((Private->Selected >= Private->BmcCount) || (Private->Health[Private->Selected] == KCS_WRITTEN_OFF)) {
     return EFI_DEVICE_ERROR;
   }
 
-  Status            = KcsTransact (
-                        PeiServices,
-                        Private,
-                        Private->Selected,
-                        static_cast<UINT8>((NetFn << 2) | Lun),
-                        Command,
-                        RequestData,
-                        RequestDataSize,
-                        &Sink
-                        );
-  *ResponseDataSize = Sink.Stored;
+  Private->Sink.Data     = ResponseData;
+  Private->Sink.Capacity = Capacity;
+  Status                 = KcsTransact (
+                             Private,
+                             Private->Selected,
+                             static_cast<UINT8>((NetFn << 2) | Lun),
+                             Command,
+                             RequestData,
+                             RequestDataSize
+                             );
+  *ResponseDataSize = Private->Sink.Stored;
   return Status;
 }
 
@@ -110,7 +114,8 @@ KcsTrackBmcStatus (
 
   (VOID)PeiServices;
   (VOID)DeviceError;
-  if (!IsOurs (This)) {
+  Private = RecordOf (nullptr, This);
+  if (Private == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
 
@@ -118,7 +123,6 @@ KcsTrackBmcStatus (
   // The health is kept by each transaction itself, which knows silence
   // from an answer; phase 1 has nothing to add.
   //
-  Private = RecordOf (This);
   if (Phase == IPMI_TRACK_PHASE_BEFORE_COMMAND) {
     if (State == nullptr) {
       return EFI_INVALID_PARAMETER;
@@ -144,12 +148,15 @@ KcsSelectBmc (
   IN UINT8                   Index
   )
 {
+  KCS_TRANSPORT_PRIVATE  *Private;
+
   (VOID)PeiServices;
-  if (!IsOurs (This) || (Index >= RecordOf (This)->BmcCount)) {
+  Private = RecordOf (nullptr, This);
+  if ((Private == nullptr) || (Index >= Private->BmcCount)) {
     return EFI_INVALID_PARAMETER;
   }
 
-  RecordOf (This)->Selected = Index;
+  Private->Selected = Index;
   return EFI_SUCCESS;
 }
 
@@ -160,12 +167,15 @@ KcsGetBmcCount (
   OUT UINT8                  *Count
   )
 {
+  KCS_TRANSPORT_PRIVATE  *Private;
+
   (VOID)PeiServices;
-  if (!IsOurs (This) || (Count == nullptr)) {
+  Private = RecordOf (nullptr, This);
+  if ((Private == nullptr) || (Count == nullptr)) {
     return EFI_INVALID_PARAMETER;
   }
 
-  *Count = RecordOf (This)->BmcCount;
+  *Count = Private->BmcCount;
   return EFI_SUCCESS;
 }
 
@@ -181,14 +191,13 @@ KcsPrepareSecondaryBmc (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  KCS_RESPONSE_SINK      Sink;
   EFI_STATUS             Status;
 
-  if (!IsOurs (This)) {
+  Private = RecordOf (PeiServices, This);
+  if (Private == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
 
-  Private = RecordOf (This);
   if (Private->BmcCount < 2) {
     return EFI_NOT_FOUND;
   }
@@ -197,17 +206,8 @@ KcsPrepareSecondaryBmc (
     return EFI_DEVICE_ERROR;
   }
 
-  Sink.Data     = nullptr;
-  Sink.Capacity = 0;
-  Status        = KcsTransact (
-                    PeiServices,
-                    Private,
-                    1,
-                    static_cast<UINT8>(IPMI_NETFN_APP << 2),
-                    IPMI_CMD_GET_DEVICE_ID,
-                    nullptr,
-                    0,
-                    &Sink
-                    );
+  Private->Sink.Data     = nullptr;
+  Private->Sink.Capacity = 0;
+  Status                 = KcsTransact (Private, 1, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
   return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
 }
