@@ -329,6 +329,7 @@ Exchange (
   IN UINT8                      RequestSize
   )
 {
+  UINT8       Register;
   UINT8       Byte;
   UINTN       Total;
   EFI_STATUS  Answer;
@@ -346,27 +347,34 @@ Exchange (
   }
 
   ClearObf (Private);
-  WriteRegister (Private, KCS_STATUS, KCS_CC_WRITE_START);
 
   //
-  // Write phase: NetFn/LUN, command, request bytes; Write End goes to the
-  // command register before the last byte, which ends the phase.
+  // Write phase: Write Start to the command register, then NetFn/LUN,
+  // command and request bytes to the data register, with Write End to the
+  // command register before the last byte, which ends the phase. The BMC
+  // takes each write before the next, except the last.
   //
-  Total = 2 + static_cast<UINTN>(RequestSize);
-  for (UINTN Index = 0; Index < Total; Index++) {
-    Byte = (Index == 0) ? NetFnLun : (Index == 1) ? Command : Request[Index - 2];
+  Total    = 2 + static_cast<UINTN>(RequestSize);
+  Register = KCS_STATUS;
+  Byte     = KCS_CC_WRITE_START;
+  for (UINTN Index = 0; ; ) {
+    WriteRegister (Private, Register, Byte);
+    if (Index == Total) {
+      break;
+    }
+
     if (!WriteAccepted (Private)) {
       return AbortTransaction (Private);
     }
 
-    if (Index == Total - 1) {
-      WriteRegister (Private, KCS_STATUS, KCS_CC_WRITE_END);
-      if (!WriteAccepted (Private)) {
-        return AbortTransaction (Private);
-      }
+    if ((Index == Total - 1) && (Register == KCS_DATA)) {
+      Register = KCS_STATUS;
+      Byte     = KCS_CC_WRITE_END;
+    } else {
+      Register = KCS_DATA;
+      Byte     = (Index == 0) ? NetFnLun : (Index == 1) ? Command : Request[Index - 2];
+      Index++;
     }
-
-    WriteRegister (Private, KCS_DATA, Byte);
   }
 
   Answer = ReadResponse (Private, NetFnLun, Command);
