@@ -110,6 +110,7 @@ BuildKcsTransportRecord (
   UINT16       Type;
   UINTN        Length;
   UINT8        Count;
+  UINT8        Index;
   UINTN        Offset;
   UINT32       Given[KCS_WAIT_COUNT];
   UINT32       Rate;
@@ -193,23 +194,13 @@ BuildKcsTransportRecord (
   }
 
   Length = ReadUint16Le (BmcTable + 2);
-  Count  = 0;
-  if (Length > KCS_HOB_BMC_COUNT_OFFSET) {
-    Count = BmcTable[KCS_HOB_BMC_COUNT_OFFSET];
+  Count  = (Length > KCS_HOB_BMC_COUNT_OFFSET) ? BmcTable[KCS_HOB_BMC_COUNT_OFFSET] : 0;
+  Index  = 0;
+  for (Offset = KCS_HOB_IO_BASE_OFFSET; (Index < Count) && (Index < KCS_MAX_BMCS) && (Offset + sizeof (UINT16) <= Length); Offset += KCS_HOB_ENTRY_STRIDE) {
+    Private->IoBase[Index++] = ReadUint16Le (BmcTable + Offset);
   }
 
-  if (Count > KCS_MAX_BMCS) {
-    Count = KCS_MAX_BMCS;
-  }
-
-  for (Private->BmcCount = 0; Private->BmcCount < Count; Private->BmcCount++) {
-    Offset = KCS_HOB_IO_BASE_OFFSET + KCS_HOB_ENTRY_STRIDE * Private->BmcCount;
-    if (Offset + sizeof (UINT16) > Length) {
-      break;
-    }
-
-    Private->IoBase[Private->BmcCount] = ReadUint16Le (BmcTable + Offset);
-  }
+  Private->BmcCount = Index;
 }
 
 }  // namespace OskelKcs
