@@ -38,9 +38,9 @@ constexpr UINT8  KCS_STATUS = 1;  // status on reads, command on writes
 UINT32 KCS_INTERNAL
 PortIo (
   IN KCS_TRANSPORT_PRIVATE  *Private,
-  IN UINT8                  Access,
   IN UINT16                 Port,
-  IN UINT32                 Value
+  IN UINT32                 Value,
+  IN UINT8                  Access
   )
 {
   CONST EFI_PEI_SERVICES  **PeiServices = Private->PeiServices;
@@ -63,7 +63,7 @@ ReadRegister (
   IN UINT8                  Register
   )
 {
-  return static_cast<UINT8>(PortIo (Private, KCS_IO_READ8, static_cast<UINT16>(Private->DataPort + Register), 0xFF));
+  return static_cast<UINT8>(PortIo (Private, static_cast<UINT16>(Private->DataPort + Register), 0xFF, KCS_IO_READ8));
 }
 
 VOID KCS_INTERNAL
@@ -73,7 +73,7 @@ WriteRegister (
   IN UINT8                  Value
   )
 {
-  (VOID)PortIo (Private, KCS_IO_WRITE8, static_cast<UINT16>(Private->DataPort + Register), Value);
+  (VOID)PortIo (Private, static_cast<UINT16>(Private->DataPort + Register), Value, KCS_IO_WRITE8);
 }
 
 constexpr UINT8
@@ -102,15 +102,15 @@ SampleClock (
 
   Mask = KCS_PM_TIMER_MASK;
   if (Private->TimerPort != 0) {
-    Now = PortIo (Private, KCS_IO_READ32, Private->TimerPort, Private->ClockLast);
+    Now = PortIo (Private, Private->TimerPort, Private->ClockLast, KCS_IO_READ32);
   } else {
     //
     // The 8254 counts down: latch counter 0, then its low and high bytes,
     // complemented so that the count goes up like the PM timer's.
     //
-    (VOID)PortIo (Private, KCS_IO_WRITE8, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0);
-    Now  = PortIo (Private, KCS_IO_READ8, KCS_PIT_COUNTER0_PORT, 0xFF);
-    Now  = ~(Now | (PortIo (Private, KCS_IO_READ8, KCS_PIT_COUNTER0_PORT, 0xFF) << 8));
+    (VOID)PortIo (Private, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0, KCS_IO_WRITE8);
+    Now  = PortIo (Private, KCS_PIT_COUNTER0_PORT, 0xFF, KCS_IO_READ8);
+    Now  = ~(Now | (PortIo (Private, KCS_PIT_COUNTER0_PORT, 0xFF, KCS_IO_READ8) << 8));
     Mask = KCS_PIT_MASK;
   }
 
