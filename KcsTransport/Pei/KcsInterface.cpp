@@ -173,19 +173,15 @@ WaitStatus (
 }
 
 //
-// The flag waits of the transaction, for the platform's flag wait: IBF
-// until clear, OBF until set. OBF may already show in the status that
-// ended the IBF wait before it; only then is no further read needed.
+// Before each write and each read of the transaction: the BMC has taken
+// the last byte written, within the platform's flag wait.
 //
 [[nodiscard]] BOOLEAN KCS_INTERNAL
-WaitFlag (
-  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
-  IN UINT8                      Flag
+WaitIbfClear (
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  UINT8  Expected = Flag & KCS_STATUS_OBF;
-
-  return ((Private->Status & Expected) != 0) || WaitStatus (Private, Flag, Expected, Private->WaitTicks[KCS_WAIT_FLAG]);
+  return WaitStatus (Private, KCS_STATUS_IBF, 0, Private->WaitTicks[KCS_WAIT_FLAG]);
 }
 
 //
@@ -211,7 +207,7 @@ WriteAccepted (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  if (!WaitFlag (Private, KCS_STATUS_IBF) || (StateOf (Private->Status) != KCS_STATE_WRITE)) {
+  if (!WaitIbfClear (Private) || (StateOf (Private->Status) != KCS_STATE_WRITE)) {
     return FALSE;
   }
 
@@ -257,16 +253,17 @@ ReadResponse (
   for (Count = 0; ; Count++) {
     //
     // READ: OBF brings the next byte. IDLE: OBF brings the dummy byte that
-    // closes the phase.
+    // closes the phase. OBF may already show in the status that ended the
+    // IBF wait; only then is no further read needed.
     //
-    if (!WaitFlag (Private, KCS_STATUS_IBF)) {
+    if (!WaitIbfClear (Private)) {
       return EFI_ABORTED;
     }
 
     State = StateOf (Private->Status);
     if (((State != KCS_STATE_READ) && (State != KCS_STATE_IDLE)) ||
         ((State == KCS_STATE_READ) && (Count == KCS_MAX_RESPONSE_BYTES)) ||
-        !WaitFlag (Private, KCS_STATUS_OBF))
+        (((Private->Status & KCS_STATUS_OBF) == 0) && !WaitStatus (Private, KCS_STATUS_OBF, KCS_STATUS_OBF, Private->WaitTicks[KCS_WAIT_FLAG])))
     {
       return EFI_ABORTED;
     }
@@ -305,12 +302,12 @@ AbortTransaction (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
-  if ((Private->Sink.Silence != KCS_ANSWERED) || !WaitFlag (Private, KCS_STATUS_IBF)) {
+  if ((Private->Sink.Silence != KCS_ANSWERED) || !WaitIbfClear (Private)) {
     return EFI_DEVICE_ERROR;
   }
 
   WriteRegister (Private, KCS_STATUS, KCS_CC_GET_STATUS_ABORT);
-  if (!WaitFlag (Private, KCS_STATUS_IBF)) {
+  if (!WaitIbfClear (Private)) {
     return EFI_DEVICE_ERROR;
   }
 
@@ -338,7 +335,7 @@ Exchange (
   // Busy before anything was written: the request never reached the BMC,
   // so the caller may send it again. An ERROR state is a fault instead.
   //
-  if (!WaitFlag (Private, KCS_STATUS_IBF)) {
+  if (!WaitIbfClear (Private)) {
     return (StateOf (Private->Status) != KCS_STATE_ERROR) ? EFI_NOT_READY : EFI_DEVICE_ERROR;
   }
 
