@@ -274,7 +274,7 @@ ReadResponse (
     }
 
     if (Count < sizeof (Echo)) {
-      Mismatch = (Mismatch || (Byte != Echo[Count])) ? TRUE : FALSE;
+      Mismatch |= (Byte != Echo[Count]) ? TRUE : FALSE;
     } else if (Count == sizeof (Echo)) {
       CompletionCode = Byte;
     } else if (!Mismatch && (Sink->Stored < Sink->Capacity)) {
@@ -326,6 +326,7 @@ Exchange (
   IN UINT8                      RequestSize
   )
 {
+  UINT8       Header[2];
   UINT8       Register;
   UINT8       Byte;
   UINTN       Total;
@@ -351,9 +352,11 @@ Exchange (
   // command register before the last byte, which ends the phase. The BMC
   // takes each write before the next, except the last.
   //
-  Total    = 2 + static_cast<UINTN>(RequestSize);
-  Register = KCS_STATUS;
-  Byte     = KCS_CC_WRITE_START;
+  Header[0] = NetFnLun;
+  Header[1] = Command;
+  Total     = sizeof (Header) + static_cast<UINTN>(RequestSize);
+  Register  = KCS_STATUS;
+  Byte      = KCS_CC_WRITE_START;
   for (UINTN Index = 0; ; ) {
     WriteRegister (Private, Register, Byte);
     if (Index == Total) {
@@ -369,7 +372,7 @@ Exchange (
       Byte     = KCS_CC_WRITE_END;
     } else {
       Register = KCS_DATA;
-      Byte     = (Index == 0) ? NetFnLun : (Index == 1) ? Command : Request[Index - 2];
+      Byte     = (Index < sizeof (Header)) ? Header[Index] : Request[Index - sizeof (Header)];
       Index++;
     }
   }
