@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Checks the three boots of Tools/qemu-kcs-check.sh on the QEMU board with
-two KCS BMCs (QEMU's BMC at CA2h, ipmi_sim at EA2h).
+"""Checks the boots of Tools/qemu-kcs-check.sh on the QEMU board with two
+KCS BMCs (QEMU's BMC at CA2h, ipmi_sim at EA2h): check, bite and stop, and
+the four boots with BMC 1 broken (hung, absent, disconnected, late).
 
-Usage: CheckKcsBoot.py RUNS_DIR   (RUNS_DIR/{check,bite,stop}/debug.log and
-                                   ipmitool.txt)
+Usage: CheckKcsBoot.py RUNS_DIR   (RUNS_DIR/<boot>/debug.log, ipmitool.txt,
+                                   boot-seconds)
 
 The board PEIM logs every byte written to or read from a KCS data register
 and every control code written to a command register; the transactions are
@@ -33,6 +34,33 @@ TRANSFER_SIZE = 300
 WRITE_START, WRITE_END, READ, ABORT = 0x61, 0x62, 0x68, 0x60
 IO = re.compile(r"OskelBoard: io (out|in) port=([0-9a-f]+) value=([0-9a-f]+)", re.IGNORECASE)
 CONSUMER = re.compile(r"OskelKcsConsumer: (\w+) bmc=(\d) status=([0-9a-f]+) (.*)", re.IGNORECASE)
+ELAPSED = re.compile(r"\bus=(\d+)")
+
+EFI_DEVICE_ERROR = 0x80000007
+CC_INIT_IN_PROGRESS = 0xD2
+# The transport's flag wait on this board (the default), and the margin a
+# fault boot may take over the good boot beyond what its bound names: two
+# seconds for the jitter of QEMU under TCG on a loaded machine.
+FLAG_WAIT = 5.0
+MARGIN = 2.0
+# A call to a BMC already written off may take what a refusal (an instance
+# the board does not have) took in the same boot, plus this: the code of
+# the guard runs for the first time there, which TCG translates first.
+REFUSAL_MARGIN_US = 1000
+HOST_PAUSE_US = 10000
+# The faults, what each may cost over the good boot (late: besides the
+# seconds ipmi_sim started after power-on and QEMU's one-second reconnect)
+# and the statuses its calls to BMC 1 return.
+FAULTS = {
+    "hung": (FLAG_WAIT + MARGIN, "the first command to BMC 1 (boot stage 7) waits for QEMU's C3h after 4 s; "
+             "that timeout answer writes BMC 1 off; every consumer call to it is refused with EFI_DEVICE_ERROR"),
+    "absent": (MARGIN, "BMC 1's status register reads FFh: the boot stage fails at the first read and writes it off; "
+               "every consumer call is refused with EFI_DEVICE_ERROR"),
+    "disconnected": (MARGIN, "QEMU answers D2h at once; the third D2h (boot stage, GetDeviceId, SendRawCommand) "
+                     "writes BMC 1 off; the calls after it are refused with EFI_DEVICE_ERROR"),
+    "late": (1.0 + MARGIN, "the ready wait asks BMC 1 every 100 ms and gets D2h until ipmi_sim is up; "
+             "then every call succeeds as in the good boot"),
+}
 
 NAMES = {
     (0x06, 0x01): "Get Device ID", (0x06, 0x22): "Reset Watchdog Timer", (0x06, 0x24): "Set Watchdog Timer",
@@ -294,6 +322,123 @@ def check_consumer(boot, results):
     results.append(("ipmitool over ipmi_sim's LAN sees the watchdog, the setting and the file", missing))
 
 
+def seconds(boot, name):
+    path = boot.directory / name
+    return float(path.read_text().strip()) if path.exists() else None
+
+
+def elapsed(call):
+    match = ELAPSED.search(call.group(4))
+    return int(match.group(1)) if match else None
+
+
+def check_bmc0(boot, good, results, name):
+    """BMC 0 gets its boot stage and its watchdog exactly as in the good boot."""
+    missing = []
+    module = loads(boot, MODULE_GUID)
+    shadow = module[1] if len(module) == 2 else len(boot.lines)
+    if len(module) != 2:
+        missing.append("the module loaded in place and from memory")
+    if not any(t["data"] == bytes([0x01, BOOT_STAGE]) and t["echo"] for t in boot.sends(0, 0x3A, 0xC3, 0, shadow)):
+        missing.append(f"boot stage {BOOT_STAGE:02x} to BMC 0 before the shadow")
+    armed = [t for t in boot.sends(0, 0x06, 0x24, 0, shadow)
+             if len(t["data"]) == 6 and t["data"][4] | t["data"][5] << 8 == SETUP_COUNTDOWN]
+    if not armed or not any(t["cc"] == 0 for t in boot.sends(0, 0x06, 0x22, armed[0]["line"], shadow)):
+        missing.append(f"Set Watchdog Timer ({SETUP_COUNTDOWN}) and Reset Watchdog Timer answered 00h on BMC 0")
+    got, want = watchdog(boot.call("GetWatchdogTimer", 0)), watchdog(good.call("GetWatchdogTimer", 0))
+    if not got or not want or (got["use"], got["action"], got["initial"]) != (want["use"], want["action"], want["initial"]):
+        missing.append(f"BMC 0's watchdog as in the good boot (got {got}, good {want})")
+    device, good_device = boot.call("GetDeviceId", 0), good.call("GetDeviceId", 0)
+    if not device or not good_device or int(device.group(3), 16) != 0 \
+            or device.group(4).split("data=")[-1] != good_device.group(4).split("data=")[-1]:
+        missing.append("GetDeviceId bmc=0 answered as in the good boot")
+    if boot.first(f"OskelKcsConsumer: done mode={name}") is None:
+        missing.append(f"'OskelKcsConsumer: done mode={name}'")
+    results.append((f"{name}: the boot reaches the consumer's end; BMC 0 gets its boot stage and watchdog", missing))
+
+
+def touched_bmc1(boot, call):
+    """Whether a data byte or a control code of BMC 1's KCS interface was
+    logged between the consumer line before this call's line and its own
+    (the board logs no status polls)."""
+    lines = [i for i, line in enumerate(boot.lines) if "OskelKcsConsumer: " in line]
+    own = next(i for i in lines if call.group(0) in boot.lines[i])
+    before = max([i for i in lines if i < own], default=0)
+    ports = {IO_BASES[1] + 0xCA2, IO_BASES[1] + 0xCA3}
+    return any(m and int(m.group(2), 16) in ports for m in map(IO.search, boot.lines[before:own]))
+
+
+def check_fault(runs, good, results, timing):
+    good_seconds = seconds(good, "boot-seconds")
+    for name, (bound, rule) in FAULTS.items():
+        boot = Boot(runs / name)
+        check_bmc0(boot, good, results, name)
+        calls = [m for m in boot.consumer if int(m.group(2)) == 1]
+        statuses = [int(m.group(3), 16) for m in calls]
+        missing = []
+        if not calls:
+            missing.append("consumer calls to BMC 1")
+        if name == "late":
+            for m in calls:
+                want = good.call(m.group(1), 1)
+                if not want or int(want.group(3), 16) != int(m.group(3), 16):
+                    missing.append(f"{m.group(1)} bmc=1 status {m.group(3)} as in the good boot"
+                                   f" ({want.group(3) if want else 'none'})")
+            if not any(t["data"] == bytes([0x01, BOOT_STAGE]) and t["echo"] for t in boot.sends(1, 0x3A, 0xC3)):
+                missing.append("boot stage 7 reaching BMC 1 once it answered")
+        elif name == "disconnected":
+            refused = [i for i, status in enumerate(statuses) if status == EFI_DEVICE_ERROR]
+            early = statuses[:refused[0]] if refused else statuses
+            if not refused or any(status != CC_INIT_IN_PROGRESS for status in early) or len(early) > 2 \
+                    or any(status != EFI_DEVICE_ERROR for status in statuses[refused[0]:]):
+                missing.append(f"at most two D2h answers, then EFI_DEVICE_ERROR for every call (got {statuses})")
+        else:
+            if any(status != EFI_DEVICE_ERROR for status in statuses):
+                missing.append(f"EFI_DEVICE_ERROR for every call to BMC 1 (got {[hex(s) for s in statuses]})")
+        sent = [t for t in boot.transactions if t["bmc"] == 1]
+        expected = {"hung": 1, "absent": 0, "disconnected": 3}.get(name)
+        if expected is not None and len(sent) != expected:
+            missing.append(f"{expected} KCS transactions reaching BMC 1, got {len(sent)}")
+        results.append((f"{name}: calls to BMC 1 as documented ({rule})", missing))
+
+        missing = []
+        took = seconds(boot, "boot-seconds")
+        allowed = bound + (seconds(boot, "late-start-seconds") or 0.0)
+        if took is None or good_seconds is None:
+            missing.append("both boot times")
+            delay = None
+        else:
+            delay = took - good_seconds
+            if delay > allowed:
+                missing.append(f"a delay of at most {allowed:.1f} s over the good boot, got {delay:.2f} s")
+        refusals = [elapsed(m) for m in boot.consumer if m.group(1) == "Refusal"]
+        limit = max(refusals) + REFUSAL_MARGIN_US if refusals and None not in refusals else None
+        if limit is None:
+            missing.append("the refusal timed in the same boot")
+        # A call to a BMC written off must leave BMC 1's KCS registers alone
+        # (no data byte or control code logged between the consumer's line
+        # before it and its own) and take no longer than a refusal plus the
+        # margin. QEMU's PM
+        # timer runs on the host's clock, so a host that deschedules the
+        # virtual CPU shows as one slow call: one per boot is let pass when
+        # it touched nothing and stayed under HOST_PAUSE_US, and is printed.
+        written_off = [m for m in calls if int(m.group(3), 16) == EFI_DEVICE_ERROR]
+        slow = []
+        for m in written_off:
+            if touched_bmc1(boot, m):
+                missing.append(f"{m.group(1)} bmc=1 on a BMC written off reached BMC 1's KCS registers")
+            if limit is not None and (elapsed(m) is None or elapsed(m) > limit):
+                slow.append(m)
+        for m in slow:
+            if len(slow) > 1 or elapsed(m) is None or elapsed(m) >= HOST_PAUSE_US:
+                missing.append(f"{m.group(1)} bmc=1 on a BMC written off took {elapsed(m)} us, a refusal {max(refusals)} us")
+            else:
+                print(f"     {name}: {m.group(1)} bmc=1 took {elapsed(m)} us without touching BMC 1 (one host pause let pass)")
+        timing.append((name, took, delay, allowed, refusals, [(m.group(1), m.group(3), elapsed(m)) for m in calls]))
+        results.append((f"{name}: boot delay within {allowed:.1f} s, calls to a BMC written off no slower than a refusal",
+                        missing))
+
+
 def main():
     runs = pathlib.Path(sys.argv[1])
     results = []
@@ -313,6 +458,9 @@ def main():
                     [] if starts >= 2 and armed and expired else
                     [f"two consumer starts in the bite boot (got {starts}), the watchdog armed (got {len(armed)}),"
                      f" BMC 0 reporting the BIOS/POST expiry after the reset (got {after[1:2]})"]))
+
+    timing = []
+    check_fault(runs, check, results, timing)
 
     stop = Boot(runs / "stop")
     starts = stop.count("OskelKcsConsumer: start mode=stop")
@@ -334,6 +482,13 @@ def main():
     print("Consumer lines:")
     for m in check.consumer + bite.consumer[:4] + stop.consumer:
         print("     " + m.group(0).strip())
+
+    print(f"Boot times, QEMU start to the consumer's end (good boot: {seconds(check, 'boot-seconds')} s):")
+    for name, took, delay, allowed, refusals, calls in timing:
+        shown = "none" if delay is None else f"{delay:+.2f} s"
+        print(f"     {name}: {took} s, {shown} over the good boot (bound {allowed:.1f} s); refusals {refusals} us")
+        for call, status, us in calls:
+            print(f"         {call} bmc=1 status={status} {us} us")
 
     failed = [name for name, lacking in results if lacking]
     for name, lacking in results:

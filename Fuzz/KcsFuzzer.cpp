@@ -1,7 +1,10 @@
 // libFuzzer harness of the KCS transport: the BMC side of the registers
-// comes from the input. Every status register read and every data
-// register read takes the next input byte, so the fuzzer chooses the
-// state bits, when IBF and OBF change and every byte of the answer.
+// and the clock come from the input. Every status register read, every
+// data register read and every read of the 8254's counter (the clock of a
+// board without a PM timer setting) takes the next input byte, so the
+// fuzzer chooses the state bits, when IBF and OBF change, every byte of
+// the answer and how far the clock moves between two polls, backwards
+// and not at all included.
 //
 // Input: byte 0 the BMC count of the platform HOB (0 to 3), then per
 // call a 5-byte header (operation, NetFn, command, request length,
@@ -12,7 +15,7 @@
 // block), a stored count above the capacity, a status outside the
 // transport's set, a successful answer whose stored bytes or header differ
 // from what the registers delivered, or a call with more register accesses
-// than its poll budget allows.
+// than its poll budget (KCS_POLL_BUDGET caps each wait's backstop) allows.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -39,22 +42,34 @@ public:
 
   bool Claims (uint16_t Port) const override
   {
-    // Base 0 and base 200h: CA2h/CA3h and EA2h/EA3h.
-    return (Port == 0x0CA2) || (Port == 0x0CA3) || (Port == 0x0EA2) || (Port == 0x0EA3);
+    // Base 0 and base 200h: CA2h/CA3h and EA2h/EA3h; the 8254 at 40h/43h.
+    return (Port == 0x0CA2) || (Port == 0x0CA3) || (Port == 0x0EA2) || (Port == 0x0EA3) || (Port == 0x40) || (Port == 0x43);
   }
 
   uint8_t Read (uint16_t Port) override
   {
     // An exhausted input reads as a floating bus.
     uint8_t  Value = (mAt < mSize) ? mInput[mAt++] : 0xFF;
+    if (Port == 0x40) {
+      ClockAccesses++;
+      return Value;
+    }
+
     Log.push_back ({ false, (Port & 1) == 0, Value });
     return Value;
   }
 
   void Write (uint16_t Port, uint8_t Value) override
   {
+    if (Port == 0x43) {
+      ClockAccesses++;
+      return;
+    }
+
     Log.push_back ({ true, (Port & 1) == 0, Value });
   }
+
+  size_t ClockAccesses = 0;
 
   uint8_t Next () { return (mAt < mSize) ? mInput[mAt++] : 0; }
   bool Exhausted () const { return mAt >= mSize; }
@@ -151,6 +166,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     }
 
     Interface.Log.clear ();
+    Interface.ClockAccesses = 0;
     switch (Operation % 8) {
       case 0:
       case 1:
@@ -216,10 +232,15 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     }
 
     // Every wait is bounded: per byte each way at most a budget of polls
-    // and three accesses, plus the abort's four waits.
-    const size_t  Bound = (OskelKcs::mKcsPollBudget + 3) * (2 * (2 + Length) + 2 * OskelKcs::KCS_MAX_RESPONSE_BYTES + 16);
-    if (Interface.Log.size () > Bound) {
+    // and three accesses, plus the abort's four waits; each poll and each
+    // wait's start samples the clock once (three accesses).
+    const size_t  Waits = 2 * (2 + Length) + 2 * OskelKcs::KCS_MAX_RESPONSE_BYTES + 16;
+    if (Interface.Log.size () > (KCS_POLL_BUDGET + 3) * Waits) {
       Finding ("more register accesses than the poll budget allows");
+    }
+
+    if (Interface.ClockAccesses > 3 * (KCS_POLL_BUDGET + 1) * Waits) {
+      Finding ("more clock reads than the poll budget allows");
     }
   }
 

@@ -110,6 +110,11 @@ KcsBmcModel::Read (uint16_t Port)
 {
   uint8_t  Value;
 
+  if (Absent) {
+    StatusReads += (Port == StatusPort) ? 1 : 0;
+    return 0xFF;
+  }
+
   if ((mPhase == Phase::Idle) && !mArmed && !mDummy) {
     Arm ();
   }
@@ -145,6 +150,10 @@ KcsBmcModel::Read (uint16_t Port)
 void
 KcsBmcModel::Write (uint16_t Port, uint8_t Value)
 {
+  if (Absent) {
+    return;
+  }
+
   if ((mPhase == Phase::Idle) && !mArmed && !mDummy) {
     Arm ();
   }

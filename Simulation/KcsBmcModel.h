@@ -70,6 +70,9 @@ public:
   std::optional<KcsFaults> Once;
   // Status reads during which IBF stays set after each host write.
   unsigned IbfLatency = 0;
+  // Not fitted: both registers read FFh, as a floating LPC bus does, and
+  // writes go nowhere.
+  bool     Absent = false;
 
   // Every access, in order, when Recording.
   bool                    Recording = true;

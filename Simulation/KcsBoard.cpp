@@ -1,5 +1,9 @@
 #include "KcsBoard.h"
 
+#include <cstring>
+
+#include <Guid/KcsTransportConfig.h>
+
 namespace OskelSim {
 
 namespace {
@@ -7,8 +11,112 @@ const EFI_GUID  mTransportGuid = IPMI_TRANSPORT_PPI_GUID;
 const EFI_GUID  mServiceGuid   = BMC_COMMANDS_PPI_GUID;
 }
 
+uint16_t
+SimClock::Pit () const
+{
+  uint64_t  Clocks = (Nanoseconds * 1193182ull) / 1000000000ull;
+
+  return static_cast<uint16_t>(0x10000 - ((2 * Clocks) & 0xFFFF));
+}
+
+uint8_t
+Pit8254Model::Read (uint16_t Port)
+{
+  uint8_t  Value = mHigh ? static_cast<uint8_t>(mLatched >> 8) : static_cast<uint8_t>(mLatched);
+
+  (void)Port;
+  mHigh = !mHigh;
+  return Value;
+}
+
+void
+Pit8254Model::Write (uint16_t Port, uint8_t Value)
+{
+  if ((Port == 0x43) && (Value == 0x00)) {
+    Latches++;
+    mLatched = mClock.Pit ();
+    mHigh    = false;
+  }
+}
+
+EFI_STATUS EFIAPI
+KcsBoard::FrontRead (
+  CONST EFI_PEI_SERVICES **PeiServices, CONST EFI_PEI_CPU_IO_PPI *This,
+  EFI_PEI_CPU_IO_PPI_WIDTH Width, UINT64 Address, UINTN Count, VOID *Buffer
+  )
+{
+  const Front  &Self  = *reinterpret_cast<const Front *>(This);
+  KcsBoard     &Board = *Self.Owner;
+
+  Board.Clock.Accesses++;
+  if (!Board.Clock.Frozen) {
+    Board.Clock.Nanoseconds += Board.Clock.NanosecondsPerAccess;
+  }
+
+  if ((Width == EfiPeiCpuIoWidthUint32) && (Count == 1) && (Board.PmTimerPort != 0) && (Address == Board.PmTimerPort)) {
+    uint32_t  Value = Board.Clock.PmTimer ();
+    std::memcpy (Buffer, &Value, sizeof (Value));
+    return EFI_SUCCESS;
+  }
+
+  return Self.Real->Io.Read (PeiServices, Self.Real, Width, Address, Count, Buffer);
+}
+
+EFI_STATUS EFIAPI
+KcsBoard::FrontWrite (
+  CONST EFI_PEI_SERVICES **PeiServices, CONST EFI_PEI_CPU_IO_PPI *This,
+  EFI_PEI_CPU_IO_PPI_WIDTH Width, UINT64 Address, UINTN Count, VOID *Buffer
+  )
+{
+  const Front  &Self  = *reinterpret_cast<const Front *>(This);
+  KcsBoard     &Board = *Self.Owner;
+
+  Board.Clock.Accesses++;
+  if (!Board.Clock.Frozen) {
+    Board.Clock.Nanoseconds += Board.Clock.NanosecondsPerAccess;
+  }
+
+  return Self.Real->Io.Write (PeiServices, Self.Real, Width, Address, Count, Buffer);
+}
+
+void
+KcsBoard::AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t TimerPort, size_t Size)
+{
+  const EFI_GUID  Name = KCS_TRANSPORT_CONFIG_HOB_GUID;
+  Bytes           Data (Size, 0);
+
+  for (size_t Index = 0; Index < 4; Index++) {
+    if (KCS_CONFIG_FLAG_WAIT_OFFSET + Index < Size) {
+      Data[KCS_CONFIG_FLAG_WAIT_OFFSET + Index] = static_cast<uint8_t>(FlagWaitUs >> (8 * Index));
+    }
+
+    if (KCS_CONFIG_READY_WAIT_OFFSET + Index < Size) {
+      Data[KCS_CONFIG_READY_WAIT_OFFSET + Index] = static_cast<uint8_t>(ReadyWaitUs >> (8 * Index));
+    }
+  }
+
+  for (size_t Index = 0; Index < 2; Index++) {
+    if (KCS_CONFIG_PM_TIMER_OFFSET + Index < Size) {
+      Data[KCS_CONFIG_PM_TIMER_OFFSET + Index] = static_cast<uint8_t>(TimerPort >> (8 * Index));
+    }
+  }
+
+  PmTimerPort = TimerPort;
+  Pei.Hobs.AddGuidHob (Name, Data);
+}
+
 KcsBoard::KcsBoard (std::vector<uint16_t> Bases, bool PlatformHob) : Pei (Log)
 {
+  EFI_PEI_SERVICES  *Table = const_cast<EFI_PEI_SERVICES *>(*Pei.Services ());
+
+  mFront.Real         = Table->CpuIo;
+  mFront.Ppi          = *Table->CpuIo;
+  mFront.Ppi.Io.Read  = FrontRead;
+  mFront.Ppi.Io.Write = FrontWrite;
+  mFront.Owner        = this;
+  Table->CpuIo        = &mFront.Ppi;
+  Pei.AttachPortDevice (&Pit);
+
   for (size_t Index = 0; Index < Bases.size (); Index++) {
     Scripted.push_back (std::make_unique<ScriptedBmc>());
     Kcs.push_back (std::make_unique<KcsBmcModel>(Bases[Index], *Scripted.back (), static_cast<uint8_t>(Index)));

@@ -1,6 +1,9 @@
 // A board whose BMCs sit behind KCS interfaces: the simulated PEI
 // foundation, one register-level KCS model per BMC at its platform I/O
-// base, the KCS transport PEIM and, on request, the module over it.
+// base, the KCS transport PEIM and, on request, the module over it. Time
+// on the board is virtual: every port access costs NanosecondsPerAccess,
+// and the board's clocks (the 8254 at 40h/43h, an ACPI PM timer at the
+// port the settings HOB names) show it.
 #pragma once
 
 #include <memory>
@@ -18,6 +21,36 @@ extern "C" EFI_STATUS EFIAPI OskelCommandsPeiEntryPoint (EFI_PEI_FILE_HANDLE Fil
 
 namespace OskelSim {
 
+struct SimClock {
+  uint64_t Nanoseconds          = 0;
+  uint64_t NanosecondsPerAccess = 1000;  // about an LPC I/O cycle
+  bool     Frozen               = false; // a clock that does not tick
+  unsigned Accesses             = 0;
+
+  // The counters as the hardware shows them at this moment.
+  uint32_t PmTimer () const { return static_cast<uint32_t>((Nanoseconds * 3579545ull) / 1000000000ull) & 0xFFFFFF; }
+  uint16_t Pit () const;
+};
+
+// The 8254's counter 0 in the square-wave mode the reset leaves it in:
+// counts down from 65536 by two per 1.193182 MHz clock; a latch command
+// (00h to 43h) holds the count for two reads of 40h, low byte first.
+class Pit8254Model : public PortDevice {
+public:
+  explicit Pit8254Model (const SimClock &Clock) : mClock (Clock) {}
+
+  bool Claims (uint16_t Port) const override { return (Port == 0x40) || (Port == 0x43); }
+  uint8_t Read (uint16_t Port) override;
+  void Write (uint16_t Port, uint8_t Value) override;
+
+  unsigned Latches = 0;
+
+private:
+  const SimClock &mClock;
+  uint16_t       mLatched = 0;
+  bool           mHigh    = false;
+};
+
 class KcsBoard {
 public:
   // BMC i at Bases[i] + CA2h/CA3h, listed in the platform HOB (count byte
@@ -29,10 +62,17 @@ public:
 
   Trace                                      Log;
   SimulatedPei                               Pei;
+  SimClock                                   Clock;
+  Pit8254Model                               Pit{ Clock };
   std::vector<std::unique_ptr<ScriptedBmc>>  Scripted;
   std::vector<std::unique_ptr<KcsBmcModel>>  Kcs;
 
   void Attach (size_t Index, BmcEndpoint &Endpoint) { Kcs.at (Index)->SetEndpoint (Endpoint); }
+
+  // The transport's settings HOB: flag wait and ready wait in
+  // microseconds, PM timer port (0: none); Size bytes of its data.
+  void AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t PmTimerPort, size_t Size = 10);
+  uint16_t PmTimerPort = 0;
 
   // The transport's entry, as the in-place or the shadowed run.
   EFI_STATUS RunTransportEntry (bool Shadowed = false);
@@ -47,6 +87,20 @@ public:
   CONST EFI_PEI_SERVICES **Services () { return Pei.Services (); }
   // Every KCS model's access log and request list emptied.
   void ClearAccesses ();
+
+private:
+  // The services table's CPU I/O goes through this front: it moves the
+  // clock on for every access and answers 32-bit reads of the PM timer.
+  struct Front {
+    EFI_PEI_CPU_IO_PPI Ppi;
+    KcsBoard           *Owner;
+    EFI_PEI_CPU_IO_PPI *Real;
+  };
+
+  static EFI_STATUS EFIAPI FrontRead (CONST EFI_PEI_SERVICES **, CONST EFI_PEI_CPU_IO_PPI *, EFI_PEI_CPU_IO_PPI_WIDTH, UINT64, UINTN, VOID *);
+  static EFI_STATUS EFIAPI FrontWrite (CONST EFI_PEI_SERVICES **, CONST EFI_PEI_CPU_IO_PPI *, EFI_PEI_CPU_IO_PPI_WIDTH, UINT64, UINTN, VOID *);
+
+  Front mFront{};
 };
 
 }  // namespace OskelSim

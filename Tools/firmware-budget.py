@@ -9,6 +9,7 @@
   firmware-budget.py instructions PROBE     the module's own instructions per operation
   firmware-budget.py kcs OBJDIR             the KCS transport: .text/.rodata and worst-case
       [--check BYTES]                       stack per operation; fail above BYTES
+      [--ceiling BYTES]                     fail when .text and .rodata pass BYTES
 
 OBJDIR holds one object per source, each with the .ci call graph that
 -fcallgraph-info=su writes beside it. The figures are those of the objects
@@ -126,6 +127,7 @@ def sizes(objdir, entry=ENTRY):
     for folder, (text, rodata) in rows:
         print("| `%s` | %d | %d |" % (folder, text, rodata))
     print("| total | %d | %d |" % (sum(r[1][0] for r in rows), sum(r[1][1] for r in rows)))
+    return sum(r[1][0] + r[1][1] for r in rows)
 
 
 class Graph:
@@ -595,15 +597,20 @@ KCS_OPERATIONS = ["KcsSendCommand", "KcsTrackBmcStatus", "KcsSelectBmc", "KcsGet
                   "KcsPrepareSecondaryBmc", KCS_ENTRY]
 
 
-def kcs(objdir, limit):
+def kcs(objdir, limit, ceiling):
     """The KCS transport: it calls nothing of its own through a pointer, so
     GCC's graph is the whole graph; CPU I/O and PEI service frames are the
     platform's."""
-    sizes(objdir, KCS_ENTRY)
+    flash = sizes(objdir, KCS_ENTRY)
     print()
+    failures = []
+    if ceiling:
+        print("%s flash: %d bytes of .text and .rodata, ceiling %d" % ("PASS" if flash <= ceiling else "FAIL", flash, ceiling))
+        print()
+        if flash > ceiling:
+            failures.append("the transport takes %d bytes of flash, ceiling %d" % (flash, ceiling))
     g = read_graph(objdir)
     depth = Depth(g)
-    failures = []
     print("| Operation | Worst-case stack (bytes) | Deepest path |")
     print("|---|---:|---|")
     try:
@@ -635,7 +642,8 @@ def main(argv):
         return measured(argv[1], argv[2], "--check" in argv)
     if len(argv) >= 2 and argv[0] == "kcs":
         limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
-        return kcs(argv[1], limit)
+        ceiling = int(argv[argv.index("--ceiling") + 1]) if "--ceiling" in argv else 0
+        return kcs(argv[1], limit, ceiling)
     if len(argv) >= 2 and argv[0] == "instructions":
         return instructions(argv[1])
     print(__doc__)

@@ -12,6 +12,14 @@
 #  - bite: a POST watchdog of five seconds nobody stops: the BMC resets the
 #    machine, which boots a second time;
 #  - stop: the same watchdog stopped with a raw Set Watchdog Timer: no reset.
+# Then four boots of the same image with BMC 1 broken, the consumer making
+# the calls of the check boot:
+#  - hung: ipmi_sim stopped (SIGSTOP) before power-on, continued after;
+#  - absent: no ipmi_sim, no second isa-ipmi-kcs (the HOB still says two);
+#  - disconnected: ipmi_sim killed before power-on;
+#  - late: ipmi_sim started LATE_START seconds after power-on, with the
+#    board's ready wait on (fw_cfg opt/oskel/ready-wait, READY_WAIT s).
+# Each boot is timed from QEMU's start to the consumer's "done" line.
 # Then Edk2/CheckKcsBoot.py prints PASS or FAIL per requirement.
 #
 # Usage: qemu-kcs-check.sh [PLUGIN]  (default build/native/oskel-ipmi-sim-oem.so)
@@ -22,6 +30,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
 plugin=${1:-$root/build/native/oskel-ipmi-sim-oem.so}
 boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
+late_start=4
+ready_wait=20
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
 started=$(date +%s)
 
@@ -48,7 +58,7 @@ package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include"
 cp -p "$root/OskelCommandsPkg.dec" "$package/"
-cp -pR "$root/Include/Ppi" "$package/Include/"
+cp -pR "$root/Include/Ppi" "$root/Include/Guid" "$package/Include/"
 cp -pR "$root/Edk2" "$package/"
 cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$package/Edk2/OskelCommandsPei/"
 cp -p "$cache/pe32/KcsTransportPei.efi" "$cache/pe32/KcsTransportPei.depex" "$package/Edk2/KcsTransportPei/"
@@ -88,13 +98,21 @@ ipmi() {
   timeout 15 ipmitool -I lan -H 127.0.0.1 -p "$lan" -U admin -P secret -R 2 -N 2 "$@"
 }
 
-start_ipmi_sim() {
-  run=$1
+prepare_ipmi_sim() {
   lan=$(free_port)
   serial=$(free_port)
-  ipmi_sim_files "$run" "$serial" "$lan" "$plugin" 1
-  ipmi_sim -c "$run/lan.conf" -f "$run/emulation" -s "$run/state" -n >"$run/ipmi_sim.log" 2>&1 &
+  ipmi_sim_files "$1" "$serial" "$lan" "$plugin" 1
+}
+
+launch_ipmi_sim() {
+  ipmi_sim -c "$1/lan.conf" -f "$1/emulation" -s "$1/state" -n >"$1/ipmi_sim.log" 2>&1 &
   sim_pid=$!
+}
+
+start_ipmi_sim() {
+  run=$1
+  prepare_ipmi_sim "$run"
+  launch_ipmi_sim "$run"
   waited=0
   until ipmi mc info >/dev/null 2>&1; do
     waited=$((waited + 1))
@@ -107,17 +125,37 @@ start_ipmi_sim() {
   done
 }
 
-# boot NAME FWCFG PATTERN COUNT SETTLE: boots until PATTERN has appeared
-# COUNT times in the debug log (or the time limit), then SETTLE seconds more.
+# boot NAME FWCFG PATTERN COUNT SETTLE [BMC1 [READY]]: boots until PATTERN
+# has appeared COUNT times in the debug log (or the time limit), then
+# SETTLE seconds more. BMC1 is how BMC 1 is: sim (ipmi_sim answering),
+# hung, absent, disconnected or late; READY the board's ready wait in
+# seconds. The seconds from QEMU's start to PATTERN go to NAME/boot-seconds.
+now() {
+  date +%s.%N
+}
+
 boot() {
   name=$1
+  bmc1=${6:-sim}
   run=$runs/$name
   mkdir -p "$run"
-  start_ipmi_sim "$run"
+  case $bmc1 in
+    sim | hung | disconnected) start_ipmi_sim "$run" ;;
+    late) prepare_ipmi_sim "$run" ;;
+  esac
+  case $bmc1 in
+    hung) kill -STOP "$sim_pid" ;;
+    disconnected) kill -KILL "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; sim_pid="" ;;
+  esac
+  bmc1_devices=""
+  [ "$bmc1" != absent ] && bmc1_devices="-chardev socket,id=bmc1link,host=127.0.0.1,port=$serial,reconnect=1
+    -device ipmi-bmc-extern,chardev=bmc1link,id=bmc1 -device isa-ipmi-kcs,bmc=bmc1,ioport=0xea2,irq=0"
   cp "$fv/OVMF_VARS.fd" "$run/OVMF_VARS.fd"
   : >"$run/debug.log"
   fwcfg=""
   [ -n "$2" ] && fwcfg="-fw_cfg name=opt/oskel/watchdog,string=$2"
+  [ -n "${7:-}" ] && fwcfg="$fwcfg -fw_cfg name=opt/oskel/ready-wait,string=$7"
+  echo "$bmc1" >"$run/bmc1"
   # shellcheck disable=SC2086
   qemu-system-i386 -machine q35 -m 256 \
     -drive if=pflash,format=raw,unit=0,file="$fv/OVMF_CODE.fd",readonly=on \
@@ -125,17 +163,25 @@ boot() {
     -debugcon file:"$run/debug.log" -global isa-debugcon.iobase=0x402 \
     -display none -net none -serial null -monitor none $fwcfg \
     -device ipmi-bmc-sim,id=bmc0 -device isa-ipmi-kcs,bmc=bmc0 \
-    -chardev socket,id=bmc1link,host=127.0.0.1,port="$serial",reconnect=1 \
-    -device ipmi-bmc-extern,chardev=bmc1link,id=bmc1 \
-    -device isa-ipmi-kcs,bmc=bmc1,ioport=0xea2,irq=0 >"$run/qemu.log" 2>&1 &
+    $bmc1_devices >"$run/qemu.log" 2>&1 &
   qemu_pid=$!
-  waited=0
-  while kill -0 "$qemu_pid" 2>/dev/null && [ "$waited" -lt "$boot_timeout" ]; do
-    [ "$(grep -c "$3" "$run/debug.log")" -ge "$4" ] && break
-    sleep 1
-    waited=$((waited + 1))
+  powered=$(now)
+  if [ "$bmc1" = late ]; then
+    sleep "$late_start"
+    launch_ipmi_sim "$run"
+    echo "$(now) $powered" | awk '{ printf "%.2f\n", $1 - $2 }' >"$run/late-start-seconds"
+  fi
+  limit=$(echo "$powered $boot_timeout" | awk '{ printf "%d\n", $1 + $2 }')
+  while kill -0 "$qemu_pid" 2>/dev/null && [ "$(date +%s)" -lt "$limit" ]; do
+    if [ "$(grep -c "$3" "$run/debug.log")" -ge "$4" ]; then
+      echo "$(now) $powered" | awk '{ printf "%.2f\n", $1 - $2 }' >"$run/boot-seconds"
+      break
+    fi
+    sleep 0.1
   done
   sleep "$5"
+  [ "$bmc1" = hung ] && kill -CONT "$sim_pid"
+  true
 }
 
 # The check boot, then the BMC side of it with ipmitool.
@@ -168,6 +214,14 @@ stop_all
 # The stop: wait well past the countdown for a reset that must not come.
 boot stop stop "OskelKcsConsumer: done" 1 12
 ipmi mc watchdog get >"$runs/stop/ipmitool.txt" 2>&1 || true
+stop_all
+
+# BMC 1 broken four ways; the consumer's mode names the fault.
+for fault in hung absent disconnected; do
+  boot "$fault" "$fault" "OskelKcsConsumer: done" 1 0 "$fault"
+  stop_all
+done
+boot late late "OskelKcsConsumer: done" 1 0 late "$ready_wait"
 stop_all
 finished=$(date +%s)
 

@@ -9,13 +9,11 @@
 #ifndef KCS_BOARD_H_
 #define KCS_BOARD_H_
 
+//
+// BMC 0 (QEMU's BMC) has its KCS interface at CA2h/CA3h, BMC 1 (ipmi_sim
+// behind QEMU's external BMC) at EA2h/EA3h: platform I/O bases 0 and 200h.
+//
 #define KCS_BOARD_BMC_COUNT  2
-
-//
-// Platform I/O base of each BMC: BMC 0 (QEMU's BMC) has its KCS interface
-// at CA2h/CA3h, BMC 1 (ipmi_sim behind QEMU's external BMC) at EA2h/EA3h.
-//
-STATIC CONST UINT16  mKcsBoardIoBase[KCS_BOARD_BMC_COUNT] = { 0x0000, 0x0200 };
 
 #define KCS_DATA_PORT     0x0CA2
 #define KCS_COMMAND_PORT  0x0CA3
@@ -31,23 +29,15 @@ STATIC CONST UINT16  mKcsBoardIoBase[KCS_BOARD_BMC_COUNT] = { 0x0000, 0x0200 };
 #define KCS_BOARD_HOB_DATA_SIZE       (KCS_BOARD_HOB_IO_BASE_OFFSET + KCS_BOARD_HOB_ENTRY_SIZE * KCS_BOARD_BMC_COUNT)
 
 //
+// The ACPI PM timer of q35 (ICH9 PMBASE 600h, timer at + 8): the KCS
+// transport's clock on this board, and the consumer's stopwatch.
+//
+#define KCS_BOARD_PM_TIMER_PORT  0x0608
+#define KCS_BOARD_PM_TIMER_HZ    3579545
+
+//
 // The POST watchdog that Setup arms on BMC 0, in minutes.
 //
 #define KCS_BOARD_SETUP_WATCHDOG_MINUTES  5
-
-STATIC
-VOID
-KcsBoardFillHob (
-  OUT UINT8  *Data
-  )
-{
-  UINTN  Index;
-
-  Data[KCS_BOARD_HOB_COUNT_OFFSET] = KCS_BOARD_BMC_COUNT;
-  for (Index = 0; Index < KCS_BOARD_BMC_COUNT; Index++) {
-    Data[KCS_BOARD_HOB_IO_BASE_OFFSET + KCS_BOARD_HOB_ENTRY_SIZE * Index]     = (UINT8)mKcsBoardIoBase[Index];
-    Data[KCS_BOARD_HOB_IO_BASE_OFFSET + KCS_BOARD_HOB_ENTRY_SIZE * Index + 1] = (UINT8)(mKcsBoardIoBase[Index] >> 8);
-  }
-}
 
 #endif

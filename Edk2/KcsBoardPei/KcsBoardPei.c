@@ -1,9 +1,12 @@
 /** @file
   Platform pieces of the QEMU board with two KCS BMCs (QEMU's own BMC at
   CA2h, OpenIPMI's ipmi_sim at EA2h): the platform BMC information HOB
-  with both I/O bases and the BMC count, a read-only variable service that
-  holds the board's "Setup" (POST watchdog on, serial console sharing on),
-  and a logging front for the CPU I/O PPI of UefiCpuPkg's CpuIoPei.
+  with both I/O bases and the BMC count, the KCS transport's settings HOB
+  (the ACPI PM timer at 608h, whose base the board enables, the default
+  flag wait, and a ready wait when the fw_cfg file "opt/oskel/ready-wait"
+  gives one in seconds), a read-only variable service that holds the
+  board's "Setup" (POST watchdog on, serial console sharing on), and a
+  logging front for the CPU I/O PPI of UefiCpuPkg's CpuIoPei.
 
   The front forwards every access to the CPU I/O PPI that CpuIoPei
   installed, and writes the KCS data and command traffic and the progress
@@ -23,12 +26,36 @@
 #include <Library/BaseMemoryLib.h>
 #include <Library/DebugLib.h>
 #include <Library/HobLib.h>
+#include <Library/PciLib.h>
 #include <Library/PeiServicesLib.h>
+#include <Library/QemuFwCfgLib.h>
+#include <IndustryStandard/Q35MchIch9.h>
 #include <Ppi/CpuIo.h>
 #include <Ppi/BmcCommands.h>
 #include <Ppi/ReadOnlyVariable2.h>
+#include <Guid/KcsTransportConfig.h>
 
 #include "KcsBoard.h"
+
+//
+// Platform I/O base of each BMC.
+//
+STATIC CONST UINT16  mKcsBoardIoBase[KCS_BOARD_BMC_COUNT] = { 0x0000, 0x0200 };
+
+STATIC
+VOID
+KcsBoardFillHob (
+  OUT UINT8  *Data
+  )
+{
+  UINTN  Index;
+
+  Data[KCS_BOARD_HOB_COUNT_OFFSET] = KCS_BOARD_BMC_COUNT;
+  for (Index = 0; Index < KCS_BOARD_BMC_COUNT; Index++) {
+    Data[KCS_BOARD_HOB_IO_BASE_OFFSET + KCS_BOARD_HOB_ENTRY_SIZE * Index]     = (UINT8)mKcsBoardIoBase[Index];
+    Data[KCS_BOARD_HOB_IO_BASE_OFFSET + KCS_BOARD_HOB_ENTRY_SIZE * Index + 1] = (UINT8)(mKcsBoardIoBase[Index] >> 8);
+  }
+}
 
 //
 // Setup of this board: the module's fields at their offsets, the rest 0.
@@ -41,6 +68,8 @@
 #define SETUP_CHANNEL_ACCESS_MODE      2613
 #define SETUP_BIT_RATE_INDEX           2616
 #define SETUP_FLOW_CONTROL             2622
+
+STATIC CONST EFI_GUID  mKcsConfigGuid = KCS_TRANSPORT_CONFIG_HOB_GUID;
 
 STATIC CONST CHAR16    mSetupName[] = L"Setup";
 STATIC CONST EFI_GUID  mSetupGuid   = BMC_SETUP_VARIABLE_GUID;
@@ -357,6 +386,78 @@ STATIC CONST EFI_PEI_PPI_DESCRIPTOR  mVariablesDescriptor = {
   (VOID *)&mVariables
 };
 
+//
+// The ready wait in microseconds from fw_cfg (decimal seconds), 0 when the
+// file is absent.
+//
+STATIC
+UINT32
+ReadyWaitFromFwCfg (
+  VOID
+  )
+{
+  FIRMWARE_CONFIG_ITEM  Item;
+  UINTN                 Length;
+  CHAR8                 Text[8];
+  UINT32                Seconds;
+  UINTN                 Index;
+
+  if (!QemuFwCfgIsAvailable () || RETURN_ERROR (QemuFwCfgFindFile ("opt/oskel/ready-wait", &Item, &Length))) {
+    return 0;
+  }
+
+  Length = (Length < sizeof (Text)) ? Length : sizeof (Text);
+  QemuFwCfgSelectItem (Item);
+  QemuFwCfgReadBytes (Length, Text);
+  Seconds = 0;
+  for (Index = 0; (Index < Length) && (Text[Index] >= '0') && (Text[Index] <= '9'); Index++) {
+    Seconds = Seconds * 10 + (Text[Index] - '0');
+  }
+
+  return (Seconds > 60) ? 60000000 : Seconds * 1000000;
+}
+
+//
+// The transport's clock is the chipset's ACPI PM timer: the board makes
+// sure the ICH9 decodes its power-management block at 600h before the
+// transport runs, as OVMF's own timer library does for itself.
+//
+STATIC
+VOID
+KcsBoardSettings (
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo;
+  UINT8   *Data;
+  UINT32  ReadyWait;
+  UINTN   Index;
+
+  if ((PciRead8 (POWER_MGMT_REGISTER_Q35 (ICH9_ACPI_CNTL)) & ICH9_ACPI_CNTL_ACPI_EN) == 0) {
+    PciAndThenOr32 (POWER_MGMT_REGISTER_Q35 (ICH9_PMBASE), ~(UINT32)ICH9_PMBASE_MASK, KCS_BOARD_PM_TIMER_PORT - 8);
+    PciOr8 (POWER_MGMT_REGISTER_Q35 (ICH9_ACPI_CNTL), ICH9_ACPI_CNTL_ACPI_EN);
+  }
+
+  CpuIo     = (*PeiServices)->CpuIo;
+  ReadyWait = ReadyWaitFromFwCfg ();
+  Data      = BuildGuidHob (&mKcsConfigGuid, KCS_CONFIG_DATA_SIZE);
+  ASSERT (Data != NULL);
+  ZeroMem (Data, KCS_CONFIG_DATA_SIZE);
+  for (Index = 0; Index < 4; Index++) {
+    Data[KCS_CONFIG_READY_WAIT_OFFSET + Index] = (UINT8)(ReadyWait >> (8 * Index));
+  }
+
+  Data[KCS_CONFIG_PM_TIMER_OFFSET]     = (UINT8)KCS_BOARD_PM_TIMER_PORT;
+  Data[KCS_CONFIG_PM_TIMER_OFFSET + 1] = (UINT8)(KCS_BOARD_PM_TIMER_PORT >> 8);
+  DEBUG ((
+    DEBUG_INFO,
+    "OskelBoard: kcs settings flagwait=default readywait=%d pmtimer=%04x now=%08x\n",
+    ReadyWait,
+    KCS_BOARD_PM_TIMER_PORT,
+    CpuIo->IoRead32 (PeiServices, CpuIo, KCS_BOARD_PM_TIMER_PORT)
+    ));
+}
+
 EFI_STATUS
 EFIAPI
 KcsBoardPeiEntryPoint (
@@ -377,6 +478,7 @@ KcsBoardPeiEntryPoint (
   ASSERT (Data != NULL);
   ZeroMem (Data, KCS_BOARD_HOB_DATA_SIZE);
   KcsBoardFillHob (Data);
+  KcsBoardSettings (PeiServices);
 
   PlaceFront (PeiServices);
   Status = PeiServicesInstallPpi (&mVariablesDescriptor);

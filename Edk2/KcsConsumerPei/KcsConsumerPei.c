@@ -5,12 +5,15 @@
   (BMC 1) through the KCS transport. Each call prints one line on the
   debug port:
 
-    OskelKcsConsumer: <Call> bmc=<n> status=<hex> <details>
+    OskelKcsConsumer: <Call> bmc=<n> status=<hex> us=<time> <details>
 
-  and the run ends with "OskelKcsConsumer: done mode=<mode>".
+  where time is how long the call took on the board's ACPI PM timer, and
+  the run ends with "OskelKcsConsumer: done mode=<mode>".
 
-  The fw_cfg file "opt/oskel/watchdog" picks the watchdog scenario: absent,
-  every call below and a POST watchdog of five minutes on BMC 1; "bite",
+  The fw_cfg file "opt/oskel/watchdog" picks the scenario: absent, or any
+  name other than the two below (the fault boots give theirs), every call
+  below, a POST watchdog of five minutes on BMC 1, and a refusal (an
+  instance the board does not have) timed before and after them; "bite",
   a POST watchdog of a few seconds on both BMCs that nobody stops; "stop",
   the same watchdog, then stopped with a raw Set Watchdog Timer.
 
@@ -22,9 +25,12 @@
 #include <Library/BaseLib.h>
 #include <Library/BaseMemoryLib.h>
 #include <Library/DebugLib.h>
+#include <Library/IoLib.h>
 #include <Library/PeiServicesLib.h>
 #include <Library/QemuFwCfgLib.h>
 #include <Ppi/BmcCommands.h>
+
+#include "../KcsBoardPei/KcsBoard.h"
 
 #define TRANSFER_SIZE    300
 #define UPLOAD_SIZE      500
@@ -52,6 +58,28 @@
 
 #define SMBIOS_CRC_VALUE  0x11223344
 
+//
+// The PM timer now; it is 24 bits wide on q35, so a call is timed right up
+// to 4.6 s.
+//
+STATIC
+UINT32
+Now (
+  VOID
+  )
+{
+  return IoRead32 (KCS_BOARD_PM_TIMER_PORT);
+}
+
+STATIC
+UINT32
+MicrosecondsSince (
+  IN UINT32  Start
+  )
+{
+  return (UINT32)DivU64x32 (MultU64x32 ((Now () - Start) & 0xFFFFFF, 1000000), KCS_BOARD_PM_TIMER_HZ);
+}
+
 STATIC
 VOID
 PrintBytes (
@@ -59,21 +87,24 @@ PrintBytes (
   IN UINT8        Bmc,
   IN EFI_STATUS   Status,
   IN CONST UINT8  *Data,
-  IN UINTN        Length
+  IN UINTN        Length,
+  IN UINT32       Start
   )
 {
+  UINT32  Elapsed;
   CHAR8  Hex[2 * 64 + 1];
   UINTN  Index;
 
   STATIC CONST CHAR8  Digits[] = "0123456789abcdef";
 
+  Elapsed = MicrosecondsSince (Start);
   for (Index = 0; (Index < Length) && (Index < 64); Index++) {
     Hex[2 * Index]     = Digits[Data[Index] >> 4];
     Hex[2 * Index + 1] = Digits[Data[Index] & 0x0F];
   }
 
   Hex[2 * Index] = '\0';
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x len=%d data=%a\n", Call, Bmc, Status, Length, Hex));
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x us=%d len=%d data=%a\n", Call, Bmc, Status, Elapsed, Length, Hex));
 }
 
 STATIC
@@ -83,10 +114,14 @@ PrintResult (
   IN UINT8        Bmc,
   IN EFI_STATUS   Status,
   IN BOOLEAN      Matches,
-  IN CONST CHAR8  *Detail
+  IN CONST CHAR8  *Detail,
+  IN UINT32       Start
   )
 {
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x %a %a\n", Call, Bmc, Status, Matches ? "match" : "differs", Detail));
+  UINT32  Elapsed;
+
+  Elapsed = MicrosecondsSince (Start);
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x us=%d %a %a\n", Call, Bmc, Status, Elapsed, Matches ? "match" : "differs", Detail));
 }
 
 STATIC
@@ -114,10 +149,36 @@ GetDeviceId (
   UINT8       Response[32];
   UINT8       Length;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   Length = sizeof (Response);
+  Start  = Now ();
   Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
-  PrintBytes ("GetDeviceId", Bmc, Status, Response, EFI_ERROR (Status) ? 0 : Length);
+  PrintBytes ("GetDeviceId", Bmc, Status, Response, EFI_ERROR (Status) ? 0 : Length, Start);
+}
+
+//
+// A call the service refuses before it reaches the transport (an instance
+// the board does not have): what a call to a BMC written off is measured
+// against.
+//
+STATIC
+VOID
+Refusal (
+  IN BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT8       Response[32];
+  UINT8       Length;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+  UINT32      Start;
+
+  Length = sizeof (Response);
+  Bmc    = KCS_BOARD_BMC_COUNT + 3;
+  Start  = Now ();
+  Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
+  PrintBytes ("Refusal", Bmc, Status, Response, 0, Start);
 }
 
 STATIC
@@ -134,12 +195,14 @@ RawCommand (
   UINT8       Data[243];
   UINT8       Length;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   ZeroMem (Data, sizeof (Data));
   CopyMem (Data, Request, RequestLength);
   Length = RequestLength;
+  Start  = Now ();
   Status = Ppi->SendRawCommand (NULL, Ppi, NETFN_APP, Command, Data, &Length, &Bmc, FALSE);
-  PrintBytes (Call, Bmc, Status, Data, EFI_ERROR (Status) ? 0 : Length);
+  PrintBytes (Call, Bmc, Status, Data, EFI_ERROR (Status) ? 0 : Length, Start);
   return Status;
 }
 
@@ -152,9 +215,13 @@ StartWatchdog (
   )
 {
   EFI_STATUS  Status;
+  UINT32      Start;
+  UINT32      Elapsed;
 
-  Status = Ppi->StartPostWatchdog (NULL, Ppi, Countdown, &Bmc, FALSE);
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: StartPostWatchdog bmc=%d status=%x countdown=%d\n", Bmc, Status, Countdown));
+  Start   = Now ();
+  Status  = Ppi->StartPostWatchdog (NULL, Ppi, Countdown, &Bmc, FALSE);
+  Elapsed = MicrosecondsSince (Start);
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: StartPostWatchdog bmc=%d status=%x us=%d countdown=%d\n", Bmc, Status, Elapsed, Countdown));
 }
 
 STATIC
@@ -187,20 +254,24 @@ WholeFile (
   UINT32      BytesRead;
   UINT8       Bmc;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   Bmc = 1;
   FillPattern (Written, sizeof (Written), 7);
   Count  = sizeof (Written);
+  Start  = Now ();
   Status = Ppi->WriteKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, Written, &Count, NULL, &Bmc, FALSE);
-  PrintResult ("WriteKnownFile", Bmc, Status, Count == sizeof (Written), "config, 300 bytes in two chunks");
+  PrintResult ("WriteKnownFile", Bmc, Status, Count == sizeof (Written), "config, 300 bytes in two chunks", Start);
 
   SetMem (Read, sizeof (Read), 0xEE);
   BytesRead = 0;
+  Start     = Now ();
   Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, sizeof (Read), Read, &BytesRead, NULL, &Bmc, FALSE);
-  PrintResult ("ReadKnownFile", Bmc, Status, BytesRead == sizeof (Read), "config, 300 bytes in one call");
+  PrintResult ("ReadKnownFile", Bmc, Status, BytesRead == sizeof (Read), "config, 300 bytes in one call", Start);
 
   SetMem (Read, sizeof (Read), 0xEE);
   Status = EFI_SUCCESS;
+  Start  = Now ();
   for (Offset = 0; (Offset < sizeof (Read)) && !EFI_ERROR (Status); Offset += BytesRead) {
     Piece     = (sizeof (Read) - Offset < SHORT_FILE_READ) ? sizeof (Read) - Offset : SHORT_FILE_READ;
     BytesRead = 0;
@@ -215,7 +286,8 @@ WholeFile (
     Bmc,
     Status,
     (Offset == sizeof (Read)) && (CompareMem (Read, Written, sizeof (Read)) == 0),
-    "config, 300 bytes read back 30 at a time"
+    "config, 300 bytes read back 30 at a time",
+    Start
     );
 }
 
@@ -230,30 +302,35 @@ Region (
   UINT16      Length;
   UINT8       Bmc;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   Bmc = 1;
   FillPattern (Written, sizeof (Written), 3);
   Length = sizeof (Written);
+  Start  = Now ();
   Status = Ppi->RegionWrite (NULL, Ppi, REGION_OFFSET, REGION_SELECTOR, &Length, Written, &Bmc, FALSE);
-  PrintResult ("RegionWrite", Bmc, Status, Length == sizeof (Written), "300 bytes from 0100h, chunks of 224 and 76");
+  PrintResult ("RegionWrite", Bmc, Status, Length == sizeof (Written), "300 bytes from 0100h, chunks of 224 and 76", Start);
 
   //
   // The bytes on both sides of the write's chunk boundary at 01E0h.
   //
   SetMem (Read, sizeof (Read), 0xEE);
   Length = SHORT_REGION_READ;
+  Start  = Now ();
   Status = Ppi->RegionRead (NULL, Ppi, REGION_OFFSET + 224 - SHORT_REGION_READ / 2, REGION_SELECTOR, &Length, Read, &Bmc, FALSE);
   PrintResult (
     "RegionRead",
     Bmc,
     Status,
     (Length == SHORT_REGION_READ) && (CompareMem (Read, Written + 224 - SHORT_REGION_READ / 2, SHORT_REGION_READ) == 0),
-    "32 bytes from 01D0h across the chunk boundary"
+    "32 bytes from 01D0h across the chunk boundary",
+    Start
     );
 
   Length = sizeof (Read);
+  Start  = Now ();
   Status = Ppi->RegionRead (NULL, Ppi, REGION_OFFSET, REGION_SELECTOR, &Length, Read, &Bmc, FALSE);
-  PrintResult ("RegionReadLong", Bmc, Status, Length == sizeof (Read), "300 bytes from 0100h in one call");
+  PrintResult ("RegionReadLong", Bmc, Status, Length == sizeof (Read), "300 bytes from 0100h in one call", Start);
 }
 
 STATIC
@@ -266,15 +343,18 @@ Setting (
   UINT32      Read;
   UINT8       Bmc;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   Bmc     = 1;
   Written = SMBIOS_CRC_VALUE;
+  Start     = Now ();
   Status  = Ppi->WriteBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, TRUE, &Written, NULL, &Bmc, FALSE);
-  PrintResult ("WriteBmcSetting", Bmc, Status, TRUE, "smbioscrc 11223344h");
+  PrintResult ("WriteBmcSetting", Bmc, Status, TRUE, "smbioscrc 11223344h", Start);
 
   Read   = 0;
+  Start  = Now ();
   Status = Ppi->ReadBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, &Read, NULL, &Bmc, FALSE);
-  PrintResult ("ReadBmcSetting", Bmc, Status, Read == Written, "smbioscrc");
+  PrintResult ("ReadBmcSetting", Bmc, Status, Read == Written, "smbioscrc", Start);
 }
 
 STATIC
@@ -287,12 +367,14 @@ Upload (
   UINT32      Length;
   UINT8       Bmc;
   EFI_STATUS  Status;
+  UINT32      Start;
 
   Bmc = 1;
   FillPattern (Data, sizeof (Data), 5);
   Length = sizeof (Data);
+  Start  = Now ();
   Status = Ppi->UploadBlocks (NULL, Ppi, 0xC0FFEE, 5, Data, &Length, FALSE, &Bmc, FALSE);
-  PrintResult ("UploadBlocks", Bmc, Status, TRUE, "tag C0FFEEh, 500 bytes");
+  PrintResult ("UploadBlocks", Bmc, Status, TRUE, "tag C0FFEEh, 500 bytes", Start);
 }
 
 //
@@ -357,6 +439,7 @@ KcsConsumerPeiEntryPoint (
       RawCommand (Ppi, "GetWatchdogTimer", Bmc, CMD_GET_WATCHDOG_TIMER, NoData, 0);
     }
   } else {
+    Refusal (Ppi);
     GetDeviceId (Ppi, 0);
     GetDeviceId (Ppi, 1);
     RawCommand (Ppi, "SendRawCommand", 1, CMD_GET_DEVICE_ID, NoData, 0);
@@ -365,6 +448,7 @@ KcsConsumerPeiEntryPoint (
     Region (Ppi);
     Setting (Ppi);
     Upload (Ppi);
+    Refusal (Ppi);
   }
 
   DEBUG ((DEBUG_INFO, "OskelKcsConsumer: done mode=%a\n", (Mode[0] == '\0') ? "check" : Mode));

@@ -30,6 +30,51 @@ ReadUint16Le (
   return static_cast<UINT16>(Bytes[0] | (Bytes[1] << 8));
 }
 
+constexpr UINT32
+ReadUint32Le (
+  IN CONST UINT8  *Bytes
+  )
+{
+  return static_cast<UINT32>(ReadUint16Le (Bytes)) | (static_cast<UINT32>(ReadUint16Le (Bytes + 2)) << 16);
+}
+
+//
+// A wait setting in microseconds: 0 takes Default, more than a minute is
+// taken as a minute. Ticks and polls of a minute still fit 32 bits.
+//
+constexpr UINT32
+WaitSetting (
+  IN UINT32  Microseconds,
+  IN UINT32  Default
+  )
+{
+  return (Microseconds == 0) ? Default : (Microseconds > KCS_CONFIG_MAX_WAIT_US) ? KCS_CONFIG_MAX_WAIT_US : Microseconds;
+}
+
+//
+// Ticks of a clock at Rate ticks per 1024 us in Microseconds, counted in
+// whole 256 us and rounded up, so that a wait is never shorter than set
+// and a minute still fits 32 bits.
+//
+constexpr UINT32
+TicksFor (
+  IN UINT32  Microseconds,
+  IN UINT32  Rate
+  )
+{
+  return (((Microseconds + 255) >> 8) * Rate) >> 2;
+}
+
+//
+// Each wait length when the platform gives none (or no settings): the flag
+// wait and the ready wait are read from the settings HOB, the pause is not.
+//
+constexpr UINT32  mWaitDefaults[KCS_WAIT_COUNT] = {
+  KCS_CONFIG_DEFAULT_FLAG_WAIT_US,  // KCS_WAIT_FLAG
+  0,                                // KCS_WAIT_READY: off
+  KCS_READY_RETRY_US                // KCS_WAIT_PAUSE
+};
+
 [[nodiscard]] BOOLEAN KCS_INTERNAL
 HasName (
   IN CONST UINT8     *Hob,
@@ -47,39 +92,6 @@ HasName (
   return TRUE;
 }
 
-//
-// The first platform BMC information HOB, or NULL. A HOB shorter than its
-// own header ends the walk: its length cannot lead to the next one.
-//
-CONST UINT8 * KCS_INTERNAL
-FindPlatformBmcInfo (
-  IN CONST EFI_PEI_SERVICES  **PeiServices
-  )
-{
-  VOID         *List = nullptr;
-  CONST UINT8  *Hob;
-  UINT16       Type;
-  UINT16       Length;
-
-  if (EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &List)) || (List == nullptr)) {
-    return nullptr;
-  }
-
-  for (Hob = static_cast<CONST UINT8 *>(List); ; Hob += Length) {
-    Type   = ReadUint16Le (Hob);
-    Length = ReadUint16Le (Hob + 2);
-    if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
-      return nullptr;
-    }
-
-    if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID)) &&
-        HasName (Hob, &mPlatformBmcInfoHobGuid))
-    {
-      return Hob;
-    }
-  }
-}
-
 }  // namespace
 
 namespace OskelKcs {
@@ -90,13 +102,25 @@ BuildKcsTransportRecord (
   IN CONST EFI_PEI_SERVICES   **PeiServices
   )
 {
+  VOID         *List;
   CONST UINT8  *Hob;
+  CONST UINT8  *Found[KCS_HOB_COUNT];
+  CONST UINT8  *Settings;
+  CONST UINT8  *BmcTable;
+  UINT16       Type;
   UINTN        Length;
   UINT8        Count;
+  UINT8        Index;
   UINTN        Offset;
+  UINT32       Given[KCS_WAIT_COUNT];
+  UINT32       Rate;
+
+  for (UINTN Index = 0; Index < sizeof (*Private); Index++) {
+    reinterpret_cast<UINT8 *>(Private)[Index] = 0;
+  }
 
   Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
-  Private->Ppi.Reserved[1]         = 0;
+  Private->Ppi.Reserved[1]         = static_cast<UINT32>(reinterpret_cast<UINTN>(Private));
   Private->Ppi.SendCommand         = KcsSendCommand;
   Private->Ppi.TrackBmcStatus      = KcsTrackBmcStatus;
   Private->Ppi.SelectBmc           = KcsSelectBmc;
@@ -106,10 +130,57 @@ BuildKcsTransportRecord (
   Private->Descriptor.Guid         = const_cast<EFI_GUID *>(&mIpmiTransportPpiGuid);
   Private->Descriptor.Ppi          = &Private->Ppi;
   Private->PeiServices             = PeiServices;
-  Private->Selected                = 0;
-  for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
-    Private->Failures[Index] = 0;
-    Private->IoBase[Index]   = 0;
+
+  //
+  // One walk finds the first settings HOB and the first platform BMC HOB.
+  // A HOB shorter than its own header ends the walk, and so does one whose
+  // length is not the multiple of 8 that PI requires (after it is looked
+  // at): neither length leads to the next HOB.
+  //
+  Found[KCS_HOB_SETTINGS]  = nullptr;
+  Found[KCS_HOB_BMC_TABLE] = nullptr;
+  List                     = nullptr;
+  if (!EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &List)) && (List != nullptr)) {
+    for (Hob = static_cast<CONST UINT8 *>(List); ; Hob += Length) {
+      Type   = ReadUint16Le (Hob);
+      Length = ReadUint16Le (Hob + 2);
+      if ((Type == EFI_HOB_TYPE_END_OF_HOB_LIST) || (Length < sizeof (EFI_HOB_GENERIC_HEADER))) {
+        break;
+      }
+
+      if ((Type == EFI_HOB_TYPE_GUID_EXTENSION) && (Length >= KCS_HOB_DATA_OFFSET)) {
+        for (UINT8 Name = 0; Name < KCS_HOB_COUNT; Name++) {
+          if ((Found[Name] == nullptr) && HasName (Hob, &mKcsHobNames[Name])) {
+            Found[Name] = Hob;
+          }
+        }
+      }
+
+      if ((Length % 8) != 0) {
+        break;
+      }
+    }
+  }
+
+  Settings = Found[KCS_HOB_SETTINGS];
+  BmcTable = Found[KCS_HOB_BMC_TABLE];
+
+  //
+  // The platform's settings, taken only from a HOB that holds them all;
+  // each wait in ticks of the clock in use, converted here once.
+  //
+  Given[KCS_WAIT_FLAG]  = 0;
+  Given[KCS_WAIT_READY] = 0;
+  Given[KCS_WAIT_PAUSE] = 0;
+  if ((Settings != nullptr) && (ReadUint16Le (Settings + 2) >= KCS_HOB_DATA_OFFSET + KCS_CONFIG_DATA_SIZE)) {
+    Given[KCS_WAIT_FLAG]  = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_FLAG_WAIT_OFFSET);
+    Given[KCS_WAIT_READY] = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_READY_WAIT_OFFSET);
+    Private->TimerPort    = ReadUint16Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
+  }
+
+  Rate = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
+  for (UINT8 Wait = 0; Wait < KCS_WAIT_COUNT; Wait++) {
+    Private->WaitTicks[Wait] = TicksFor (WaitSetting (Given[Wait], mWaitDefaults[Wait]), Rate);
   }
 
   //
@@ -117,30 +188,19 @@ BuildKcsTransportRecord (
   // CA2h/CA3h. With it, the count byte says how many entries follow, and
   // only entries whose base lies inside the HOB are taken.
   //
-  Hob = FindPlatformBmcInfo (PeiServices);
-  if (Hob == nullptr) {
+  if (BmcTable == nullptr) {
     Private->BmcCount = 1;
     return;
   }
 
-  Length = ReadUint16Le (Hob + 2);
-  Count  = 0;
-  if (Length > KCS_HOB_BMC_COUNT_OFFSET) {
-    Count = Hob[KCS_HOB_BMC_COUNT_OFFSET];
+  Length = ReadUint16Le (BmcTable + 2);
+  Count  = (Length > KCS_HOB_BMC_COUNT_OFFSET) ? BmcTable[KCS_HOB_BMC_COUNT_OFFSET] : 0;
+  Index  = 0;
+  for (Offset = KCS_HOB_IO_BASE_OFFSET; (Index < Count) && (Index < KCS_MAX_BMCS) && (Offset + sizeof (UINT16) <= Length); Offset += KCS_HOB_ENTRY_STRIDE) {
+    Private->IoBase[Index++] = ReadUint16Le (BmcTable + Offset);
   }
 
-  if (Count > KCS_MAX_BMCS) {
-    Count = KCS_MAX_BMCS;
-  }
-
-  for (Private->BmcCount = 0; Private->BmcCount < Count; Private->BmcCount++) {
-    Offset = KCS_HOB_IO_BASE_OFFSET + KCS_HOB_ENTRY_STRIDE * Private->BmcCount;
-    if (Offset + sizeof (UINT16) > Length) {
-      break;
-    }
-
-    Private->IoBase[Private->BmcCount] = ReadUint16Le (Hob + Offset);
-  }
+  Private->BmcCount = Index;
 }
 
 }  // namespace OskelKcs
@@ -189,7 +249,7 @@ KcsTransportPeiEntryPoint (
       if (Previous->BmcCount == Private->BmcCount) {
         Private->Selected = Previous->Selected;
         for (UINTN Index = 0; Index < KCS_MAX_BMCS; Index++) {
-          Private->Failures[Index] = Previous->Failures[Index];
+          Private->Health[Index] = Previous->Health[Index];
         }
       }
 
@@ -200,7 +260,12 @@ KcsTransportPeiEntryPoint (
 
   //
   // First run, or a memory copy that finds no first-run record to replace.
+  // Only the first run waits for BMCs still starting.
   //
+  if (!Shadowed && (Private->WaitTicks[KCS_WAIT_READY] != 0)) {
+    KcsWaitForReadyBmcs (Private);
+  }
+
   Status = (*PeiServices)->InstallPpi (PeiServices, &Private->Descriptor);
   return EFI_ERROR (Status) ? Status : EFI_SUCCESS;
 }

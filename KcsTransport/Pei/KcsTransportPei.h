@@ -11,6 +11,7 @@
 #include <PiPei.h>
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
+#include <Guid/KcsTransportConfig.h>
 
 #include <OskelCompiler.h>
 
@@ -23,7 +24,18 @@
 namespace OskelKcs {
 
 inline constexpr EFI_GUID  mIpmiTransportPpiGuid   = IPMI_TRANSPORT_PPI_GUID;
-inline constexpr EFI_GUID  mPlatformBmcInfoHobGuid = PLATFORM_BMC_INFO_HOB_GUID;
+
+//
+// The HOBs the transport reads, found in one walk of the HOB list.
+//
+constexpr UINT8  KCS_HOB_SETTINGS  = 0;
+constexpr UINT8  KCS_HOB_BMC_TABLE = 1;
+constexpr UINT8  KCS_HOB_COUNT     = 2;
+
+inline constexpr EFI_GUID  mKcsHobNames[KCS_HOB_COUNT] = {
+  KCS_TRANSPORT_CONFIG_HOB_GUID,  // KCS_HOB_SETTINGS
+  PLATFORM_BMC_INFO_HOB_GUID      // KCS_HOB_BMC_TABLE
+};
 
 //
 // Reserved[0] of the published PPI: the consumer never reads it, so it
@@ -41,6 +53,7 @@ constexpr UINT8  KCS_MAX_BMCS = 8;
 // I/O base is a 16-bit little-endian value at 590 + 21 * i; the byte just
 // before BMC 0's base is the number of BMCs the platform has.
 //
+constexpr UINTN  KCS_HOB_DATA_OFFSET        = sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID);
 constexpr UINTN  KCS_HOB_BMC_COUNT_OFFSET   = 589;
 constexpr UINTN  KCS_HOB_IO_BASE_OFFSET     = 590;
 constexpr UINTN  KCS_HOB_ENTRY_STRIDE       = 21;
@@ -71,14 +84,54 @@ constexpr UINT8  KCS_CC_WRITE_END        = 0x62;
 constexpr UINT8  KCS_CC_READ             = 0x68;
 
 //
-// Status register reads allowed for one flag to change. An 8042-style LPC
-// interface takes about 1 us per I/O read, so one wait gives the BMC about
-// 500 ms; a transaction waits once per byte in each direction.
+// Time. Every wait on IBF or OBF ends when the platform's flag wait has
+// passed on a clock that runs whatever the speed of port reads: the ACPI
+// PM timer (3.579545 MHz, 24 or 32 bits; only the low 24 are used) at the
+// port the platform gives, else the 8254's counter 0 (1.193182 MHz, read
+// latched through port 43h and 40h), which runs from reset on PC boards
+// and counts down by two per clock in the square-wave mode firmware leaves
+// it in. Wait lengths are kept in ticks of the clock in use, ticks per
+// microsecond in 1/1024ths, rounded up so a wait is never shorter than set.
 //
-#ifndef KCS_POLL_BUDGET
-#define KCS_POLL_BUDGET  500000
+constexpr UINT16  KCS_PIT_COUNTER0_PORT    = 0x40;
+constexpr UINT16  KCS_PIT_CONTROL_PORT     = 0x43;
+constexpr UINT8   KCS_PIT_LATCH_COUNTER0   = 0x00;
+constexpr UINT32  KCS_PM_TIMER_MASK        = 0x00FFFFFF;
+constexpr UINT32  KCS_PIT_MASK             = 0x0000FFFF;
+constexpr UINT32  KCS_PM_TICKS_PER_1024_US = 3666;
+constexpr UINT32  KCS_PIT_TICKS_PER_1024_US = 2444;
+
+//
+// A clock that does not tick must not hold a wait for good: each wait also
+// ends after as many status polls as it has ticks, 3.58 a microsecond on
+// the PM timer and 2.39 on the 8254. A poll is a status read and a clock
+// sample, two or four port accesses of 0.3 us at the very least (under
+// emulation; about 1 us on LPC, more on eSPI), at most 1.7 polls a
+// microsecond: so the clock, not the count, ends a wait that has one.
+// KCS_POLL_BUDGET, when defined, caps the count (the fuzzer's builds).
+//
+constexpr UINT32
+KcsPollBackstop (
+  IN UINT32  Ticks
+  )
+{
+#ifdef KCS_POLL_BUDGET
+  return (Ticks < KCS_POLL_BUDGET) ? Ticks : KCS_POLL_BUDGET;
+#else
+  return Ticks;
 #endif
-constexpr UINT32  mKcsPollBudget = KCS_POLL_BUDGET;
+}
+
+//
+// The record's wait lengths, in ticks of its clock: each flag wait, the
+// ready wait at entry in all, and the pause between two Get Device ID
+// attempts of the ready wait (100 ms, not a platform setting).
+//
+constexpr UINT8   KCS_WAIT_FLAG      = 0;
+constexpr UINT8   KCS_WAIT_READY     = 1;
+constexpr UINT8   KCS_WAIT_PAUSE     = 2;
+constexpr UINT8   KCS_WAIT_COUNT     = 3;
+constexpr UINT32  KCS_READY_RETRY_US = 100000;
 
 //
 // A response is the NetFn/LUN byte, the command, the completion code and at
@@ -88,61 +141,134 @@ constexpr UINTN  KCS_RESPONSE_HEADER_SIZE = 3;
 constexpr UINTN  KCS_MAX_RESPONSE_BYTES   = KCS_RESPONSE_HEADER_SIZE + 255;
 
 //
-// Consecutive EFI_DEVICE_ERROR results after which phase 0 reports the BMC
-// unusable; a forced command that succeeds makes it usable again.
+// Health of each BMC, one byte: strikes counted up to KCS_WRITTEN_OFF, at
+// which phase 0 reports the BMC unusable and PrepareSecondaryBmc refuses
+// it. Silence (a flag wait that ran out, an interface reading FFh) and a
+// BMC's own timeout answer (C3h) write a BMC off at once; a busy answer
+// (C0h), "initialisation in progress" (D2h) or a garbled exchange is one
+// strike; any other answer, however slow, clears the strikes.
 //
-constexpr UINT8  KCS_UNUSABLE_AFTER_FAILURES = 3;
+// SendCommand sends nothing to a BMC written off, except once after a
+// phase 0 that found it so: that is where a forced command comes from,
+// and its answer brings the BMC back. So the exchanges of a group (the
+// module's counted retries) after the one that wrote the BMC off cost
+// nothing either.
+//
+constexpr UINT8  KCS_WRITTEN_OFF = 3;
+constexpr UINT8  KCS_PROBE       = 4;   // written off, one command let through
+
+constexpr UINT8  IPMI_CC_NODE_BUSY          = 0xC0;
+constexpr UINT8  IPMI_CC_TIMEOUT            = 0xC3;
+constexpr UINT8  IPMI_CC_INIT_IN_PROGRESS   = 0xD2;
+
+//
+// Get Device ID: byte 2 of the data is the firmware revision, bit 7 set
+// while the device is updating or still initialising.
+//
+constexpr UINT8  IPMI_DEVICE_ID_FIRMWARE_BYTE = 2;
+constexpr UINT8  IPMI_DEVICE_ID_UNAVAILABLE   = 0x80;
 
 constexpr UINT8  IPMI_NETFN_APP          = 0x06;
 constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
 
 //
+// Where a transaction puts the response: data after the completion code,
+// at most Capacity bytes; Stored counts what was written. Silence says
+// why the BMC did not answer, when it did not.
+//
+constexpr UINT8  KCS_ANSWERED  = 0;
+constexpr UINT8  KCS_TIMED_OUT = 1;  // a flag wait ran out
+constexpr UINT8  KCS_FLOATING  = 2;  // the status register reads FFh
+
+struct KCS_RESPONSE_SINK {
+  UINT8    *Data;
+  UINT8    Capacity;
+  UINT8    Stored;
+  UINT8    Silence;
+};
+
+//
 // One pool block per run. The PPI comes first so that the interface
 // pointer the consumer passes back is the record.
+//
+// Ppi.Reserved[1] holds the low 32 bits of the record's own address: a
+// copy of the PPI elsewhere does not match its address, so the operations
+// judge This by the PPI's own words alone and never read past them for a
+// record that is not theirs.
+//
+// The transaction in progress keeps its context in the record, so that
+// the functions of the exchange take the record alone: the services it
+// runs with, its response sink (Data and Capacity set by the caller before
+// each transaction), the BMC's data port (status/command is the next one)
+// and the last status read.
 //
 struct KCS_TRANSPORT_PRIVATE {
   IPMI_TRANSPORT_PPI        Ppi;
   EFI_PEI_PPI_DESCRIPTOR    Descriptor;
   CONST EFI_PEI_SERVICES    **PeiServices;
+  KCS_RESPONSE_SINK         Sink;
+  UINT32                    WaitTicks[KCS_WAIT_COUNT];
+  UINT32                    ClockLast;
+  UINT32                    Ticks;
+  UINT16                    TimerPort;
+  UINT16                    DataPort;
+  UINT8                     Status;
   UINT8                     BmcCount;
   UINT8                     Selected;
-  UINT8                     Failures[KCS_MAX_BMCS];
+  UINT8                     Health[KCS_MAX_BMCS];
   UINT16                    IoBase[KCS_MAX_BMCS];
 };
 
 static_assert (OSKEL_OFFSET_OF (KCS_TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
 
-//
-// Where a transaction puts the response: data after the completion code,
-// at most Capacity bytes; Stored counts what was written.
-//
-struct KCS_RESPONSE_SINK {
-  UINT8    *Data;
-  UINT8    Capacity;
-  UINT8    Stored;
-};
+/**
+  One complete KCS write/read transaction with BMC Index of the record,
+  its health updated from the outcome. The response data goes to the
+  record's sink, whose Data and Capacity the caller sets; Stored and
+  Silence tell the outcome.
 
-//
-// One complete KCS write/read transaction with the interface at IoBase.
-// Returns EFI_SUCCESS, a non-zero completion code as its positive value,
-// EFI_NOT_READY when the interface stayed busy before anything was written,
-// or EFI_DEVICE_ERROR (timeout, ERROR or unexpected state, malformed or
-// mismatched answer).
-//
+  @param[in, out] Private      The record: services, clock, settings, BMC
+                               table, health, sink.
+  @param[in]      Index        BMC index, below the record's count.
+  @param[in]      NetFnLun     NetFn in bits 7:2, LUN in bits 1:0.
+  @param[in]      Command      Command.
+  @param[in]      Request      Request data; may be NULL when RequestSize is 0.
+  @param[in]      RequestSize  Number of request bytes.
+
+  @retval EFI_SUCCESS       Completion code 00h.
+  @retval EFI_NOT_READY     The interface stayed busy through the first wait;
+                            nothing was written to it.
+  @retval EFI_DEVICE_ERROR  A later wait ran out, the interface reads FFh, an
+                            ERROR or unexpected state, a malformed or
+                            mismatched answer.
+  @retval other             A positive value: the non-zero completion code.
+**/
 [[nodiscard]] EFI_STATUS KCS_INTERNAL
 KcsTransact (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN UINT16                  IoBase,
-  IN UINT8                   NetFnLun,
-  IN UINT8                   Command,
-  IN CONST UINT8             *Request,
-  IN UINT8                   RequestSize,
-  IN OUT KCS_RESPONSE_SINK   *Sink
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private,
+  IN UINT8                      Index,
+  IN UINT8                      NetFnLun,
+  IN UINT8                      Command,
+  IN CONST UINT8                *Request,
+  IN UINT8                      RequestSize
   );
 
 //
-// Fills a zeroed-out record's operations, descriptor and BMC table from the
-// platform HOB (one BMC at base 0 when there is none).
+// At the first run's entry, when the platform asks for it: Get Device ID
+// to each BMC until it answers with the device available, for at most the
+// ready wait in all (each BMC gets one attempt at least); a BMC that
+// answers "not ready" or not at all is asked again every 100 ms, one whose
+// interface reads FFh is not; the BMCs still not ready are written off.
+//
+VOID KCS_INTERNAL
+KcsWaitForReadyBmcs (
+  IN OUT KCS_TRANSPORT_PRIVATE  *Private
+  );
+
+//
+// Fills a record's operations, descriptor, settings and BMC table from the
+// platform HOBs (one BMC at base 0 when there is none, the defaults when
+// there are no settings).
 //
 VOID KCS_INTERNAL
 BuildKcsTransportRecord (

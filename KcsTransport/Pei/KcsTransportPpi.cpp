@@ -15,29 +15,31 @@ namespace {
 constexpr UINT8  KCS_MAX_NETFN = 0x3F;
 constexpr UINT8  KCS_MAX_LUN   = 0x03;
 
+//
+// Our record holds its own address in the PPI's second word; the first
+// word alone would pass any copy of the PPI, and a copy's neighbours are
+// not a BMC table. Nothing past the PPI is read to decide. A record of ours
+// takes the caller's services, when given, for the transactions to come.
+//
 KCS_TRANSPORT_PRIVATE *
 RecordOf (
-  IN IPMI_TRANSPORT_PPI  *This
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN IPMI_TRANSPORT_PPI      *This
   )
 {
-  return reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
-}
+  KCS_TRANSPORT_PRIVATE  *Private = reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
 
-[[nodiscard]] BOOLEAN
-IsOurs (
-  IN CONST IPMI_TRANSPORT_PPI  *This
-  )
-{
-  return (This != nullptr) && (This->Reserved[0] == KCS_TRANSPORT_SIGNATURE);
-}
+  if ((This == nullptr) || (This->Reserved[0] != KCS_TRANSPORT_SIGNATURE) ||
+      (This->Reserved[1] != static_cast<UINT32>(reinterpret_cast<UINTN>(This))))
+  {
+    return nullptr;
+  }
 
-CONST EFI_PEI_SERVICES **
-ServicesFor (
-  IN CONST EFI_PEI_SERVICES     **PeiServices,
-  IN CONST KCS_TRANSPORT_PRIVATE *Private
-  )
-{
-  return (PeiServices != nullptr) ? PeiServices : Private->PeiServices;
+  if (PeiServices != nullptr) {
+    Private->PeiServices = PeiServices;
+  }
+
+  return Private;
 }
 
 }  // namespace
@@ -56,36 +58,45 @@ KcsSendCommand (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  KCS_RESPONSE_SINK      Sink;
+  UINT8                  Capacity;
   EFI_STATUS             Status;
 
-  if (!IsOurs (This) || (ResponseDataSize == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
+  //
+  // From here on the size says what was stored: nothing yet.
+  //
+  if (ResponseDataSize == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Capacity          = *ResponseDataSize;
+  *ResponseDataSize = 0;
+  Private           = RecordOf (PeiServices, This);
+  if ((Private == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
       ((RequestData == nullptr) && (RequestDataSize != 0)) ||
-      ((ResponseData == nullptr) && (*ResponseDataSize != 0)))
+      ((ResponseData == nullptr) && (Capacity != 0)))
   {
     return EFI_INVALID_PARAMETER;
   }
 
   //
-  // A platform that declares no BMC has no interface to talk to.
+  // A platform that declares no BMC has no interface to talk to; a BMC
+  // written off is not asked (KcsTransportPei.h, KCS_PROBE).
   //
-  Private = RecordOf (This);
-  if (Private->Selected >= Private->BmcCount) {
+  if ((Private->Selected >= Private->BmcCount) || (Private->Health[Private->Selected] == KCS_WRITTEN_OFF)) {
     return EFI_DEVICE_ERROR;
   }
 
-  Sink.Data     = ResponseData;
-  Sink.Capacity = *ResponseDataSize;
-  Status        = KcsTransact (
-                    ServicesFor (PeiServices, Private),
-                    Private->IoBase[Private->Selected],
-                    static_cast<UINT8>((NetFn << 2) | Lun),
-                    Command,
-                    RequestData,
-                    RequestDataSize,
-                    &Sink
-                    );
-  *ResponseDataSize = Sink.Stored;
+  Private->Sink.Data     = ResponseData;
+  Private->Sink.Capacity = Capacity;
+  Status                 = KcsTransact (
+                             Private,
+                             Private->Selected,
+                             static_cast<UINT8>((NetFn << 2) | Lun),
+                             Command,
+                             RequestData,
+                             RequestDataSize
+                             );
+  *ResponseDataSize = Private->Sink.Stored;
   return Status;
 }
 
@@ -99,38 +110,35 @@ KcsTrackBmcStatus (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  UINT8                  *Failures;
+  UINT8                  *Health;
 
   (VOID)PeiServices;
-  if (!IsOurs (This)) {
+  (VOID)DeviceError;
+  Private = RecordOf (nullptr, This);
+  if (Private == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
 
-  Private  = RecordOf (This);
-  Failures = &Private->Failures[Private->Selected];
+  //
+  // The health is kept by each transaction itself, which knows silence
+  // from an answer; phase 1 has nothing to add.
+  //
   if (Phase == IPMI_TRACK_PHASE_BEFORE_COMMAND) {
     if (State == nullptr) {
       return EFI_INVALID_PARAMETER;
     }
 
-    *State = (*Failures >= KCS_UNUSABLE_AFTER_FAILURES) ? IPMI_BMC_STATE_UNUSABLE : 0;
+    Health = &Private->Health[Private->Selected];
+    *State = 0;
+    if (*Health >= KCS_WRITTEN_OFF) {
+      *Health = KCS_PROBE;
+      *State  = IPMI_BMC_STATE_UNUSABLE;
+    }
+
     return EFI_SUCCESS;
   }
 
-  if (Phase != IPMI_TRACK_PHASE_AFTER_COMMAND) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  //
-  // Saturates: the counter only has to stay at or above the threshold.
-  //
-  if (DeviceError == FALSE) {
-    *Failures = 0;
-  } else if (*Failures < KCS_UNUSABLE_AFTER_FAILURES) {
-    (*Failures)++;
-  }
-
-  return EFI_SUCCESS;
+  return (Phase == IPMI_TRACK_PHASE_AFTER_COMMAND) ? EFI_SUCCESS : EFI_INVALID_PARAMETER;
 }
 
 extern "C" EFI_STATUS EFIAPI
@@ -140,12 +148,15 @@ KcsSelectBmc (
   IN UINT8                   Index
   )
 {
+  KCS_TRANSPORT_PRIVATE  *Private;
+
   (VOID)PeiServices;
-  if (!IsOurs (This) || (Index >= RecordOf (This)->BmcCount)) {
+  Private = RecordOf (nullptr, This);
+  if ((Private == nullptr) || (Index >= Private->BmcCount)) {
     return EFI_INVALID_PARAMETER;
   }
 
-  RecordOf (This)->Selected = Index;
+  Private->Selected = Index;
   return EFI_SUCCESS;
 }
 
@@ -156,19 +167,22 @@ KcsGetBmcCount (
   OUT UINT8                  *Count
   )
 {
+  KCS_TRANSPORT_PRIVATE  *Private;
+
   (VOID)PeiServices;
-  if (!IsOurs (This) || (Count == nullptr)) {
+  Private = RecordOf (nullptr, This);
+  if ((Private == nullptr) || (Count == nullptr)) {
     return EFI_INVALID_PARAMETER;
   }
 
-  *Count = RecordOf (This)->BmcCount;
+  *Count = Private->BmcCount;
   return EFI_SUCCESS;
 }
 
 //
-// BMC 1 must answer Get Device ID with completion code 00h. The selection
-// and the health counters are left as they are: the caller selects BMC 1
-// and runs its own phase 0 afterwards.
+// BMC 1 must answer Get Device ID with completion code 00h; one written
+// off is refused without a port access. The selection is left as it is:
+// the caller selects BMC 1 and runs its own phase 0 afterwards.
 //
 extern "C" EFI_STATUS EFIAPI
 KcsPrepareSecondaryBmc (
@@ -177,28 +191,23 @@ KcsPrepareSecondaryBmc (
   )
 {
   KCS_TRANSPORT_PRIVATE  *Private;
-  KCS_RESPONSE_SINK      Sink;
   EFI_STATUS             Status;
 
-  if (!IsOurs (This)) {
+  Private = RecordOf (PeiServices, This);
+  if (Private == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
 
-  Private = RecordOf (This);
   if (Private->BmcCount < 2) {
     return EFI_NOT_FOUND;
   }
 
-  Sink.Data     = nullptr;
-  Sink.Capacity = 0;
-  Status        = KcsTransact (
-                    ServicesFor (PeiServices, Private),
-                    Private->IoBase[1],
-                    static_cast<UINT8>(IPMI_NETFN_APP << 2),
-                    IPMI_CMD_GET_DEVICE_ID,
-                    nullptr,
-                    0,
-                    &Sink
-                    );
+  if (Private->Health[1] >= KCS_WRITTEN_OFF) {
+    return EFI_DEVICE_ERROR;
+  }
+
+  Private->Sink.Data     = nullptr;
+  Private->Sink.Capacity = 0;
+  Status                 = KcsTransact (Private, 1, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
   return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
 }

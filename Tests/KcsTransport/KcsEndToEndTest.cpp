@@ -142,7 +142,7 @@ TEST_F (KcsEndToEndTest, FailingInterfaceMakesTheBmcUnusableUntilAForcedSuccess)
   Board.Kcs[0]->Always       = Faults;
   Bytes  Response (32, 0);
 
-  for (UINT8 Attempt = 0; Attempt < OskelKcs::KCS_UNUSABLE_AFTER_FAILURES; Attempt++) {
+  for (UINT8 Attempt = 0; Attempt < OskelKcs::KCS_WRITTEN_OFF; Attempt++) {
     UINT8  Length = static_cast<UINT8>(Response.size ());
     EXPECT_EQ (Service->GetDeviceId (Board.Services (), Service, Response.data (), &Length, &Bmc0, FALSE), EFI_DEVICE_ERROR);
   }

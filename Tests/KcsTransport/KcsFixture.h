@@ -1,5 +1,8 @@
 // The fixture of the KCS transport suites: a board whose BMCs sit behind
-// register-level KCS models, the transport installed by its first run.
+// register-level KCS models and whose platform gives the transport the
+// ACPI PM timer at 608h (OVMF's q35 port) and the default flag wait, the
+// transport installed by its first run. A port access costs 10 us of
+// virtual time here, so that a five-second wait is 250,000 polls.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -20,10 +23,17 @@ using OskelSim::Reply;
 
 class KcsTest : public ::testing::Test {
 protected:
-  explicit KcsTest (std::vector<uint16_t> Bases = { 0x0000, 0x0200 }, bool PlatformHob = true) : Board (Bases, PlatformHob) {}
+  explicit KcsTest (std::vector<uint16_t> Bases = { 0x0000, 0x0200 }, bool PlatformHob = true) : Board (Bases, PlatformHob)
+  {
+    Board.Clock.NanosecondsPerAccess = 10000;
+  }
+
+  // The settings HOB this suite's board gives; a suite may override.
+  virtual void AddSettings () { Board.AddSettings (0, 0, mPmTimerPort); }
 
   void SetUp () override
   {
+    AddSettings ();
     ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
     Transport = Board.Transport ();
     ASSERT_NE (Transport, nullptr);
@@ -68,6 +78,25 @@ protected:
     EXPECT_EQ (Transport->GetBmcCount (Board.Services (), Transport, &Value), EFI_SUCCESS);
     return Value;
   }
+
+  // Selects BMC Index and sends Get Device ID without a response buffer.
+  EFI_STATUS Ping (UINT8 Index)
+  {
+    UINT8  Length = 0;
+    EXPECT_EQ (Transport->SelectBmc (Board.Services (), Transport, Index), EFI_SUCCESS);
+    return Send (0x06, 0x01, {}, nullptr, &Length);
+  }
+
+  UINT8 StateOf (UINT8 Index)
+  {
+    UINT8  State = 0xFF;
+    EXPECT_EQ (Transport->SelectBmc (Board.Services (), Transport, Index), EFI_SUCCESS);
+    EXPECT_EQ (Phase0 (&State), EFI_SUCCESS);
+    return State;
+  }
+
+  static constexpr uint16_t  mPmTimerPort = 0x0608;
+  static constexpr uint64_t  mSecond      = 1000000000ull;
 
   OskelSim::KcsBoard  Board;
   IPMI_TRANSPORT_PPI  *Transport = nullptr;

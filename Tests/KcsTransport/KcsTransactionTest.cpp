@@ -177,11 +177,13 @@ const FaultRow  mFaultRows[] = {
   { "ErrorAfterTwoDataBytes", [](auto &F) { F.ErrorAtResponseByte = 5; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, { 0x11, 0x22 }, 1, false },
   { "BmcReportsDeviceFault", [](auto &) {}, {}, EFI_DEVICE_ERROR, 6, EFI_DEVICE_ERROR, {}, 1, false },
   { "AbortNotAnswered", [](auto &F) { F.ErrorAtRequestByte = 2; F.AbortIgnored = true; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, false },
-  { "ObfNeverSets", [](auto &F) { F.ObfNeverSets = true; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 1, true },
+  { "ObfNeverSets", [](auto &F) { F.ObfNeverSets = true; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, true },
   { "IbfNeverClearsAfterWriteStart", [](auto &F) { F.IbfStuckAtWrite = 1; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, true },
   { "IbfNeverClearsAfterLastByte", [](auto &F) { F.IbfStuckAtWrite = 6; }, mAnswer, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, {}, 0, true },
-  { "BusyOneLessThanBudget", [](auto &F) { F.BusyPolls = OskelKcs::mKcsPollBudget - 1; }, mAnswer, EFI_SUCCESS, 6, EFI_SUCCESS, mAnswer, 0, false },
-  { "BusyForWholeBudget", [](auto &F) { F.BusyPolls = OskelKcs::mKcsPollBudget; }, mAnswer, EFI_SUCCESS, 6, EFI_NOT_READY, {}, 0, true },
+  // A poll is a status read and a PM timer read, 20 us: the wait is 250,000
+  // polls, and some 45 more for the rounding up of its ticks (0.02 %).
+  { "BusyJustUnderTheWait", [](auto &F) { F.BusyPolls = 249990; }, mAnswer, EFI_SUCCESS, 6, EFI_SUCCESS, mAnswer, 0, true },
+  { "BusyJustPastTheWait", [](auto &F) { F.BusyPolls = 250100; }, mAnswer, EFI_SUCCESS, 6, EFI_NOT_READY, {}, 0, true },
   { "BusyForGood", [](auto &F) { F.BusyPolls = ~0u; }, mAnswer, EFI_SUCCESS, 6, EFI_NOT_READY, {}, 0, true },
 };
 
@@ -200,25 +202,39 @@ TEST_P (KcsFaultTest, StatusAndStoredBytes) {
   Buffer.fill (0xA5);
 
   // A request with two data bytes: the request is bytes 0 to 3 on the wire.
+  const uint64_t  Start = Board.Clock.Nanoseconds;
   EXPECT_EQ (Send (0x06, 0x01, { 0xAB, 0xCD }, Buffer.data (), &Length), Row.Status);
+  const uint64_t  Spent = Board.Clock.Nanoseconds - Start;
   ASSERT_EQ (Length, Row.Stored.size ());
   EXPECT_THAT (Bytes (Buffer.begin (), Buffer.begin () + Length), ElementsAreArray (Row.Stored));
   // Nothing past what was stored is touched, whatever the BMC sent.
   EXPECT_THAT (Bytes (Buffer.begin () + Length, Buffer.end ()), Each (0xA5));
   EXPECT_EQ (Kcs (0).Aborts, Row.Aborts);
   if (Row.Status == EFI_NOT_READY) {
-    // Busy: the status register was read for the whole budget and nothing
-    // was written to the interface.
-    EXPECT_EQ (Kcs (0).StatusReads, OskelKcs::mKcsPollBudget);
+    // Busy: nothing was written to the interface.
     EXPECT_TRUE (Kcs (0).Requests.empty ());
   }
 
-  // The next transaction finds the interface usable again.
+  // A wait that runs out costs one flag wait, five seconds and a poll or
+  // two, never a second wait for an abort, and writes the BMC off; any
+  // other outcome of one command leaves it usable.
+  const bool  RanOut = Row.Timeout && (Row.Status != EFI_SUCCESS);
+  if (RanOut) {
+    EXPECT_GE (Spent, 5 * mSecond);
+    EXPECT_LT (Spent, 5 * mSecond + mSecond / 10);
+  }
+
+  EXPECT_EQ (StateOf (0), RanOut ? IPMI_BMC_STATE_UNUSABLE : 0);
+
+  // The next transaction finds the interface usable again (sent as a
+  // forced command is: after a phase 0, which lets one through).
   Kcs (0).Reset ();
   Kcs (0).Recording = true;
   Bmc (0).Queue.clear ();
   Bmc (0).Then (Ok ({ 0x20 }));
   Length = Buffer.size ();
+  UINT8  State;
+  EXPECT_EQ (Phase0 (&State), EFI_SUCCESS);
   EXPECT_EQ (Send (0x06, 0x01, {}, Buffer.data (), &Length), EFI_SUCCESS);
   EXPECT_EQ (Length, 1);
 }
@@ -250,9 +266,10 @@ TEST_F (KcsTransactionTest, LargestResponseIsTaken) {
   EXPECT_THAT (Buffer, Each (0x5A));
 }
 
-TEST (KcsNoDeviceTest, FloatingBusFailsWithinBudget) {
+TEST (KcsNoDeviceTest, FloatingBusFailsAtOnce) {
   // No HOB: one BMC at CA2h/CA3h, where nothing answers; a failed port
-  // read gives FFh, the ERROR state with IBF set.
+  // read gives FFh. The first status read ends the command: before it
+  // only the clock's own sample (the 8254: latch, low, high).
   OskelSim::KcsBoard  Board ({}, false);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI  *Transport = Board.Transport ();
@@ -261,6 +278,8 @@ TEST (KcsNoDeviceTest, FloatingBusFailsWithinBudget) {
 
   EXPECT_EQ (Transport->SendCommand (Board.Services (), Transport, 0x06, 0, 0x01, nullptr, 0, nullptr, &Length), EFI_DEVICE_ERROR);
   EXPECT_EQ (Length, 0);
+  EXPECT_EQ (Board.Clock.Accesses, 4u);
+  EXPECT_EQ (Board.Pit.Latches, 1u);
   EXPECT_TRUE (Board.Log.PortWrites ().empty ());
 }
 
