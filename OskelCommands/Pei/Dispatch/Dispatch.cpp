@@ -102,9 +102,9 @@ DispatchArguments (
 
   return Dispatch (
            Spec,
-           reinterpret_cast<CONST EFI_PEI_SERVICES **>(Arguments[0]),
-           reinterpret_cast<BMC_COMMANDS_PPI *>(Arguments[1]),
-           reinterpret_cast<UINT8 *>(After[0]),
+           reinterpret_cast<CONST EFI_PEI_SERVICES **>(Arguments[0]),  // NOLINT(performance-no-int-to-ptr): arguments arrive as words
+           reinterpret_cast<BMC_COMMANDS_PPI *>(Arguments[1]),          // NOLINT(performance-no-int-to-ptr)
+           reinterpret_cast<UINT8 *>(After[0]),                         // NOLINT(performance-no-int-to-ptr)
            static_cast<UINT8>(After[1]),
            Arguments + 2
            );

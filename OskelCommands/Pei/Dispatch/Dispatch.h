@@ -128,7 +128,7 @@ struct Operation {
     IN UINT8  Index
     ) const
   {
-    return reinterpret_cast<T *>(Argument (Index));
+    return reinterpret_cast<T *>(Argument (Index));  // NOLINT(performance-no-int-to-ptr): a slot's arguments arrive as words
   }
 
   [[nodiscard]] UINT8
@@ -214,7 +214,7 @@ constexpr UINTN  BMC_COMMANDS_SLOTS = BMC_COMMANDS_SLOT (ReportBootStageSecondar
 //
 // What every slot does, in slot order.
 //
-extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];
+extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];  // NOLINT(bugprone-dynamic-static-initializers): defined constexpr
 
 #define OPERATION(Name)  (Oskel::mOperations[BMC_COMMANDS_SLOT (Name)])
 
