@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds every configuration and runs every test:
-# the host suites natively, under -m32 and with ASan and UBSan, the firmware
+# the host suites natively, under -m32 and with ASan and UBSan, clang-tidy
+# over both PEIMs, the firmware
 # object check and budgets, the PE32 image check, the C consumer, the
 # coverage floor of the module (and what the fuzz corpora reach), then the
 # fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60),
@@ -33,6 +34,9 @@ for preset in native i386 sanitize; do
   [ "$status" -eq 0 ] || exit "$status"
   passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
 done
+stage tidy
+Tools/tidy.sh
+passed=$((passed + 1))
 stage coverage
 Tools/coverage.sh
 passed=$((passed + 1))
@@ -45,7 +49,7 @@ passed=$((passed + 1))
 stage qemu-kcs
 Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
-# Every ctest test of the three builds, the coverage floor, the fuzzer runs,
+# Every ctest test of the three builds, clang-tidy, the coverage floor, the fuzzer runs,
 # the package DSC builds and OVMF boots, and the boots on the QEMU board
 # with two KCS BMCs.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

@@ -6,6 +6,8 @@
 #include <Ppi/ReadOnlyVariable2.h>
 #include <Ppi/IpmiTransport.h>
 #include <Ppi/BmcCommands.h>
+#include <Guid/KcsTransportConfig.h>
+#include <OskelCompiler.h>
 
 #include <stddef.h>
 
