@@ -1,6 +1,6 @@
 #!/bin/sh
 # On demand, not a test: the module's flash, stack and instruction budgets
-# as Markdown tables for the README.
+# as Markdown tables for docs/budgets.md.
 #  - .text/.rodata of the IA32 firmware object, in total and per folder;
 #  - the KCS transport's .text/.rodata and worst-case stack per operation;
 #  - worst-case stack of every slot and of the entry along the call graph
