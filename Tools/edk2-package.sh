@@ -14,7 +14,7 @@ package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include" "$package/OskelCommands" "$package/KcsTransport"
 cp "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
-cp -R "$root/Include/Ppi" "$package/Include/"
+cp -R "$root/Include/Ppi" "$root/Include/Guid" "$package/Include/"
 cp "$root/Include/OskelCompiler.h" "$package/Include/"
 cp -R "$root/OskelCommands/Pei" "$package/OskelCommands/"
 cp -R "$root/KcsTransport/Pei" "$package/KcsTransport/"
