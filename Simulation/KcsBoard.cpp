@@ -48,10 +48,7 @@ KcsBoard::FrontRead (
   const Front  &Self  = *reinterpret_cast<const Front *>(This);
   KcsBoard     &Board = *Self.Owner;
 
-  Board.Clock.Accesses++;
-  if (!Board.Clock.Frozen) {
-    Board.Clock.Nanoseconds += Board.Clock.NanosecondsPerAccess;
-  }
+  Board.Clock.Access ();
 
   if ((Width == EfiPeiCpuIoWidthUint32) && (Count == 1) && (Board.PmTimerPort != 0) && (Address == Board.PmTimerPort)) {
     uint32_t  Value = Board.Clock.PmTimer ();
@@ -71,10 +68,7 @@ KcsBoard::FrontWrite (
   const Front  &Self  = *reinterpret_cast<const Front *>(This);
   KcsBoard     &Board = *Self.Owner;
 
-  Board.Clock.Accesses++;
-  if (!Board.Clock.Frozen) {
-    Board.Clock.Nanoseconds += Board.Clock.NanosecondsPerAccess;
-  }
+  Board.Clock.Access ();
 
   return Self.Real->Io.Write (PeiServices, Self.Real, Width, Address, Count, Buffer);
 }

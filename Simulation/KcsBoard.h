@@ -27,6 +27,14 @@ struct SimClock {
   bool     Frozen               = false; // a clock that does not tick
   unsigned Accesses             = 0;
 
+  // One port access: it costs NanosecondsPerAccess unless the clock is frozen.
+  void Access () {
+    Accesses++;
+    if (!Frozen) {
+      Nanoseconds += NanosecondsPerAccess;
+    }
+  }
+
   // The counters as the hardware shows them at this moment.
   uint32_t PmTimer () const { return static_cast<uint32_t>((Nanoseconds * 3579545ull) / 1000000000ull) & 0xFFFFFF; }
   uint16_t Pit () const;

@@ -43,16 +43,25 @@ import subprocess
 import sys
 from collections import defaultdict
 
-SLOTS = [
-    "OemC1Query", "OemC2Exchange", "Oem20Exchange", "RegionRead", "RegionWrite",
-    "SendRawCommand", "GetDeviceId", "GetSelfTestResults", "ReportBootStage",
-    "GetOem10Value", "SetOem10Value", "SetOem62Flag", "FileOpen", "FileRead",
-    "FileWrite", "FileClose", "ReadKnownFile", "WriteKnownFile", "FileDelete",
-    "GetFileSize", "UploadBlocks", "UploadBlocksOp1", "StartPostWatchdog",
-    "Oem1CSetWord", "Oem1CClear", "ConfigureSerialConsole", "SetSerialMux",
-    "SetOem1CState", "GetOem1CState", "ReadBmcSetting", "WriteBmcSetting",
-    "Oem1CSetWordEx", "ReportBootStageSecondary",
-]
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def record_slots():
+    """The slots of the service record in their order: the members of
+    BMC_COMMANDS_PPI that follow PeiServices, as the public header declares
+    them. The header is the list; nothing here repeats it."""
+    with open(os.path.join(ROOT, "Include", "Ppi", "BmcCommands.h")) as f:
+        text = f.read()
+    body = re.search(r"struct\s+BmcCommandsPpi\s*\{(.*?)\};", text, re.S)
+    if not body:
+        sys.exit("Include/Ppi/BmcCommands.h: no struct BmcCommandsPpi to read the slots from")
+    members = re.findall(r"^\s*(?:CONST\s+)?\w+\s+\**\s*(\w+)\s*(?:\[[^]]*\])?\s*;", body.group(1), re.M)
+    if "PeiServices" not in members or members[-1] == "PeiServices":
+        sys.exit("Include/Ppi/BmcCommands.h: no slots after PeiServices in BMC_COMMANDS_PPI")
+    return members[members.index("PeiServices") + 1:]
+
+
+SLOTS = record_slots()
 ENTRY = "OskelCommandsPeiEntryPoint"
 SETUP_MARK = "ApplySetupConfiguration"
 # The functions that call through a pointer handed to them: the dispatcher's,
@@ -64,6 +73,8 @@ STEP_CALLERS = {"Dispatch", "RunGuarded", "TransferInChunks"}
 OPERATION_TABLE = "11mOperationsE"
 OPERATION_ROW = 12
 OPERATION_ENTRY = "DispatchSlotEntry"
+# Every slot's operation runs under this function.
+DISPATCH = "Dispatch"
 SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
 
@@ -315,9 +326,10 @@ def read_graph(objdir):
     # A slot on IA32 is "mov $slot, %al; jmp" to the slot entry: its row is
     # the number it loads.
     table = next((s for s in data_section if OPERATION_TABLE in s), None)
+    if table is None:
+        sys.exit("the operation table (%s) is in none of the objects: no slot's row can be read" % OPERATION_TABLE)
     for slot, row in assembly_slots.items():
-        if table:
-            g.refs[slot].update(constant_functions(None, table, {row}))
+        g.refs[slot].update(constant_functions(None, table, {row}))
     for obj in per_object:
         for section, entries in relocs_of[obj].items():
             owner = function_key(obj, section) if section.startswith(".text.") else None
@@ -414,13 +426,7 @@ class Depth:
             raise RuntimeError("recursion: " + " -> ".join(self.name(k) for k, _ in stack + (memo_key,)))
         if memo_key in self.memo:
             return self.memo[memo_key]
-        # A slot that is a jump alone (naked, no frame) has no edge in
-        # GCC's graph: its jump is read from the object.
-        callees = set(c for c in g.calls.get(key, set()) | g.tail.get(key, set()) if c in g.frame)
-        if key in g.indirect:
-            callees |= self.slot_calls.get(key, set())
-            if self.name(key) in STEP_CALLERS:
-                callees |= context
+        callees = self.callees(key, context)
         worst, path = g.frame[key], [key]
         for callee in sorted(callees):
             if self.name(callee) in self.skip:
@@ -434,6 +440,42 @@ class Depth:
         result = (worst, path)
         self.memo[memo_key] = result
         return result
+
+    def callees(self, key, context):
+        """What key calls or jumps to with the steps of context in force. A
+        target in none of the objects cannot be followed: the bound would
+        silently leave it out, so that fails."""
+        g = self.g
+        if key not in g.frame:
+            raise RuntimeError("%s is in none of the objects analysed" % self.name(key))
+        # A slot that is a jump alone (no frame) has no edge in GCC's graph:
+        # its jump is read from the object.
+        direct = g.calls.get(key, set()) | g.tail.get(key, set())
+        lost = sorted(self.name(c) for c in direct if c not in g.frame)
+        if lost:
+            raise RuntimeError("%s calls or jumps to %s, which no object analysed defines" % (self.name(key), ", ".join(lost)))
+        callees = set(direct)
+        if key in g.indirect:
+            callees |= self.slot_calls.get(key, set())
+            if self.name(key) in STEP_CALLERS:
+                callees |= context
+        return callees
+
+    def reaches(self, key, target):
+        """Whether some call path from key, with the steps it puts in force,
+        arrives at the function named target."""
+        seen, todo = set(), [(key, frozenset())]
+        while todo:
+            current, context = todo.pop()
+            own = frozenset(self.g.refs.get(current, ()))
+            context = own if own else context
+            if (current, context) in seen:
+                continue
+            seen.add((current, context))
+            if self.name(current) == target:
+                return True
+            todo.extend((c, context) for c in self.callees(current, context))
+        return False
 
     def name(self, key):
         title = key.split("|")[-1]
@@ -449,6 +491,14 @@ def stack(objdir, limit, nested_limit=0):
     aside = Depth(g, skip={SETUP_MARK})
     rows, worst_slot, failures = [], 0, []
     try:
+        # Every slot of the record is bounded, or the check fails: a slot
+        # missing from the objects, or one whose calls never reach the
+        # dispatch, was not measured at all.
+        for slot in SLOTS:
+            if slot not in g.frame:
+                raise RuntimeError("slot %s of the record is in none of the objects analysed" % slot)
+            if not depth.reaches(slot, DISPATCH):
+                raise RuntimeError("slot %s has no path to %s: its bound would leave out the operation" % (slot, DISPATCH))
         for index, slot in enumerate(SLOTS):
             d, path = aside.of(slot)
             rows.append((index, slot, d, path))
