@@ -25,8 +25,9 @@
 #define KCS_CONFIG_DATA_SIZE          10
 
 //
-// Five seconds per flag, the host timeout the IPMI specification's KCS
-// chapter recommends; longer settings are taken as one minute.
+// Five seconds per flag: a KCS BMC may take seconds over its slowest
+// command, and host timeouts of that order are the usual choice; longer
+// settings are taken as one minute.
 //
 #define KCS_CONFIG_DEFAULT_FLAG_WAIT_US  5000000
 #define KCS_CONFIG_MAX_WAIT_US           60000000
