@@ -18,12 +18,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "GuardMonitor.h"
 #include "SimulatedBoard.h"
+#include "OskelCommands/Pei/Dispatch/SlotList.h"
 
 #if defined (__has_feature)
   #if __has_feature (address_sanitizer)
@@ -53,14 +55,11 @@ constexpr size_t   GUARD_SIZE = 16;
 constexpr uint8_t  GUARD_BYTE = 0xEE;
 constexpr size_t   MAX_TRANSFER = 2048;
 
-constexpr const char  *mSlotNames[BMC_OPERATION_COUNT] = {
-  "OemC1Query", "OemC2Exchange", "Oem20Exchange", "RegionRead", "RegionWrite", "SendRawCommand",
-  "GetDeviceId", "GetSelfTestResults", "ReportBootStage", "GetOem10Value", "SetOem10Value",
-  "SetOem62Flag", "FileOpen", "FileRead", "FileWrite", "FileClose", "ReadKnownFile", "WriteKnownFile",
-  "FileDelete", "GetFileSize", "UploadBlocks", "UploadBlocksOp1", "StartPostWatchdog", "Oem1CSetWord",
-  "Oem1CClear", "ConfigureSerialConsole", "SetSerialMux", "SetOem1CState", "GetOem1CState",
-  "ReadBmcSetting", "WriteBmcSetting", "Oem1CSetWordEx", "ReportBootStageSecondary"
-};
+// The slots, by name, from the module's own slot list.
+#define SLOT_NAME(Name)  #Name,
+constexpr const char  *mSlotNames[] = { BMC_COMMANDS_SLOT_LIST (SLOT_NAME, SLOT_NAME) };
+#undef SLOT_NAME
+static_assert (std::size (mSlotNames) == BMC_OPERATION_COUNT, "the slot list and BMC_OPERATION_COUNT differ");
 
 uint8_t  mCurrentSlot;
 
@@ -205,9 +204,15 @@ TransferLength (Call &C)
   return C.Input.ConsumeIntegralInRange<size_t>(0, MAX_TRANSFER);
 }
 
-const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
-  // 0 OemC1Query
-  [] (Call &C) {
+// The drivers, one per slot in slot order, each named for its slot; the
+// harness refuses to start when they and the slot list differ.
+struct NamedDriver {
+  const char  *Slot;
+  SlotDriver  Drive;
+};
+
+const std::array<NamedDriver, BMC_OPERATION_COUNT>  mSlots = {
+  { "OemC1Query", [] (Call &C) {
     Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
     Fenced  &Length   = C.Buffer ("ResponseLength", 1);
     *Length.Data () = static_cast<uint8_t>(Response.Size ());
@@ -215,15 +220,13 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     Length.MayWriteAll ();
     EFI_STATUS  Status = C.Service->OemC1Query (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force);
     return SlotOutcome{ Status, 1, false };
-  },
-  // 1 OemC2Exchange
-  [] (Call &C) {
+  } },
+  { "OemC2Exchange", [] (Call &C) {
     Fenced  &Buffer = C.Buffer ("Buffer", 2);
     Buffer.MayWriteAll ();
     return SlotOutcome{ C.Service->OemC2Exchange (C.PeiServices, C.This, C.Pointer<UINT8>(0, Buffer), C.BmcInstance, C.Force), 1, true };
-  },
-  // 2 Oem20Exchange
-  [] (Call &C) {
+  } },
+  { "Oem20Exchange", [] (Call &C) {
     uint8_t  Wanted = C.Input.ConsumeBool () ? 2 : C.Input.ConsumeIntegral<uint8_t>();
     Fenced   &Buffer = C.Buffer ("Buffer", std::max<size_t>(Wanted, 2));
     Fenced   &Length = C.Buffer ("Length", 1);
@@ -231,9 +234,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     Buffer.MayWrite (0, Wanted);
     Length.MayWriteAll ();
     return SlotOutcome{ C.Service->Oem20Exchange (C.PeiServices, C.This, C.Pointer<UINT8>(0, Buffer), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
-  },
-  // 3 RegionRead
-  [] (Call &C) {
+  } },
+  { "RegionRead", [] (Call &C) {
     UINT16  Offset = C.Input.ConsumeIntegral<UINT16>();
     UINT8   Selector = C.Input.ConsumeIntegral<UINT8>();
     size_t  Wanted = TransferLength (C);
@@ -253,9 +255,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Wanted), false };
-  },
-  // 4 RegionWrite
-  [] (Call &C) {
+  } },
+  { "RegionWrite", [] (Call &C) {
     UINT16  Offset = C.Input.ConsumeIntegral<UINT16>();
     UINT8   Selector = C.Input.ConsumeIntegral<UINT8>();
     size_t  Wanted = TransferLength (C);
@@ -269,9 +270,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Wanted), false };
-  },
-  // 5 SendRawCommand
-  [] (Call &C) {
+  } },
+  { "SendRawCommand", [] (Call &C) {
     UINT8   NetFn = C.Input.ConsumeIntegral<UINT8>();
     UINT8   Command = C.Input.ConsumeIntegral<UINT8>();
     Fenced  &Data = C.Buffer ("Data", 243);
@@ -286,32 +286,28 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, 1, false };
-  },
-  // 6 GetDeviceId
-  [] (Call &C) {
+  } },
+  { "GetDeviceId", [] (Call &C) {
     Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
     Fenced  &Length   = C.Buffer ("ResponseLength", 1);
     *Length.Data () = static_cast<uint8_t>(Response.Size ());
     Response.MayWriteAll ();
     Length.MayWriteAll ();
     return SlotOutcome{ C.Service->GetDeviceId (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
-  },
-  // 7 GetSelfTestResults
-  [] (Call &C) {
+  } },
+  { "GetSelfTestResults", [] (Call &C) {
     Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
     Fenced  &Length   = C.Buffer ("ResponseLength", 1);
     *Length.Data () = static_cast<uint8_t>(Response.Size ());
     Response.MayWriteAll ();
     Length.MayWriteAll ();
     return SlotOutcome{ C.Service->GetSelfTestResults (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
-  },
-  // 8 ReportBootStage
-  [] (Call &C) {
+  } },
+  { "ReportBootStage", [] (Call &C) {
     UINT8  Stage = C.Input.ConsumeIntegral<UINT8>();
     return SlotOutcome{ C.Service->ReportBootStage (C.PeiServices, C.This, Stage, C.BmcInstance, C.Force), 1, true };
-  },
-  // 9 GetOem10Value
-  [] (Call &C) {
+  } },
+  { "GetOem10Value", [] (Call &C) {
     Fenced  &Value = C.Buffer ("Value", 1);
     Value.MayWriteAll ();
     Value.Copied ();
@@ -321,23 +317,20 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, 1, false };
-  },
-  // 10 SetOem10Value
-  [] (Call &C) {
+  } },
+  { "SetOem10Value", [] (Call &C) {
     Fenced  &Value = C.Buffer ("Value", 1);
     if (C.Input.ConsumeBool ()) {
       *Value.Data () &= 3;
     }
 
     return SlotOutcome{ C.Service->SetOem10Value (C.PeiServices, C.This, C.Pointer<UINT8>(0, Value), C.BmcInstance, C.Force), 1, true };
-  },
-  // 11 SetOem62Flag
-  [] (Call &C) {
+  } },
+  { "SetOem62Flag", [] (Call &C) {
     BOOLEAN  Enable = C.Input.ConsumeIntegral<UINT8>();
     return SlotOutcome{ C.Service->SetOem62Flag (C.PeiServices, C.This, Enable, C.BmcInstance, C.Force), 1, true };
-  },
-  // 12 FileOpen
-  [] (Call &C) {
+  } },
+  { "FileOpen", [] (Call &C) {
     uint8_t  NameLength = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<uint8_t>(0, MAX_FILE_NAME_LENGTH) : C.Input.ConsumeIntegral<uint8_t>();
     Fenced   &Name = C.Buffer ("Name", NameLength);
     Fenced   &Handle = C.Buffer ("Handle", 4);
@@ -349,9 +342,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     Handle.MayWriteAll ();
     Handle.Copied ();
     return SlotOutcome{ C.Service->FileOpen (C.PeiServices, C.This, C.Pointer<CHAR8>(0, Name), NameLength, OpenFlag, OpenMode, FileSize, AccessMode, FileClass, C.Pointer<UINT32>(1, Handle), C.BmcInstance, C.Force), 1, false };
-  },
-  // 13 FileRead
-  [] (Call &C) {
+  } },
+  { "FileRead", [] (Call &C) {
     UINT32  Handle = C.Input.ConsumeIntegral<UINT32>();
     UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
     size_t  Count = TransferLength (C);
@@ -366,9 +358,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Count), false };
-  },
-  // 14 FileWrite
-  [] (Call &C) {
+  } },
+  { "FileWrite", [] (Call &C) {
     UINT32  Handle = C.Input.ConsumeIntegral<UINT32>();
     UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
     size_t  Count = TransferLength (C);
@@ -382,14 +373,12 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Count), false };
-  },
-  // 15 FileClose
-  [] (Call &C) {
+  } },
+  { "FileClose", [] (Call &C) {
     UINT32  Handle = C.Input.ConsumeBool () ? 0 : C.Input.ConsumeIntegral<UINT32>();
     return SlotOutcome{ C.Service->FileClose (C.PeiServices, C.This, Handle, C.BmcInstance, C.Force), 1, false };
-  },
-  // 16 ReadKnownFile
-  [] (Call &C) {
+  } },
+  { "ReadKnownFile", [] (Call &C) {
     UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
     UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
     size_t  Count = TransferLength (C);
@@ -405,9 +394,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Count) + 2, false };
-  },
-  // 17 WriteKnownFile
-  [] (Call &C) {
+  } },
+  { "WriteKnownFile", [] (Call &C) {
     UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
     UINT32  Offset = C.Input.ConsumeIntegral<UINT32>();
     size_t  Count = TransferLength (C);
@@ -422,16 +410,14 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, C.Chunks (Count) + 2, false };
-  },
-  // 18 FileDelete
-  [] (Call &C) {
+  } },
+  { "FileDelete", [] (Call &C) {
     UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
     Fenced  &NameLength = C.Buffer ("NameLength", 1);
     Fenced  &Name = C.Buffer ("Name", *NameLength.Data ());
     return SlotOutcome{ C.Service->FileDelete (C.PeiServices, C.This, Id, C.Pointer<CHAR8>(0, Name), C.Pointer<UINT8>(1, NameLength), C.BmcInstance, C.Force), 1, false };
-  },
-  // 19 GetFileSize
-  [] (Call &C) {
+  } },
+  { "GetFileSize", [] (Call &C) {
     UINT8   Id = C.Input.ConsumeIntegral<UINT8>();
     Fenced  &NameLength = C.Buffer ("NameLength", 1);
     Fenced  &Name = C.Buffer ("Name", *NameLength.Data ());
@@ -439,9 +425,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     Size.MayWriteAll ();
     Size.Copied ();
     return SlotOutcome{ C.Service->GetFileSize (C.PeiServices, C.This, Id, C.Pointer<CHAR8>(0, Name), C.Pointer<UINT8>(1, NameLength), C.Pointer<UINT32>(2, Size), C.BmcInstance, C.Force), 1, false };
-  },
-  // 20 UploadBlocks
-  [] (Call &C) {
+  } },
+  { "UploadBlocks", [] (Call &C) {
     UINT32   Tag = C.Input.ConsumeIntegral<UINT32>();
     UINT8    Value = C.Input.ConsumeIntegral<UINT8>();
     BOOLEAN  UseOp80 = C.Input.ConsumeIntegral<UINT8>();
@@ -451,9 +436,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     *LengthIn.As<UINT32>() = static_cast<UINT32>(Length);
     size_t   Pieces = (Length <= 32) ? 1 : 1 + (Length - 32 + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE;
     return SlotOutcome{ C.Service->UploadBlocks (C.PeiServices, C.This, Tag, Value, C.Pointer<UINT8>(0, Data), C.Pointer<UINT32>(1, LengthIn), UseOp80, C.BmcInstance, C.Force), Pieces, true };
-  },
-  // 21 UploadBlocksOp1
-  [] (Call &C) {
+  } },
+  { "UploadBlocksOp1", [] (Call &C) {
     UINT32  Tag = C.Input.ConsumeIntegral<UINT32>();
     UINT8   Value = C.Input.ConsumeIntegral<UINT8>();
     size_t  Length = TransferLength (C);
@@ -462,43 +446,38 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     *LengthIn.As<UINT32>() = static_cast<UINT32>(Length);
     size_t  Pieces = (Length <= 32) ? 1 : 1 + (Length - 32 + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE;
     return SlotOutcome{ C.Service->UploadBlocksOp1 (C.PeiServices, C.This, Tag, Value, C.Pointer<UINT8>(0, Data), C.Pointer<UINT32>(1, LengthIn), C.BmcInstance, C.Force), Pieces, true };
-  },
-  // 22 StartPostWatchdog
-  [] (Call &C) {
+  } },
+  { "StartPostWatchdog", [] (Call &C) {
     UINT16  Countdown = C.Input.ConsumeIntegral<UINT16>();
     return SlotOutcome{ C.Service->StartPostWatchdog (C.PeiServices, C.This, Countdown, C.BmcInstance, C.Force), 2, true };
-  },
-  // 23 Oem1CSetWord
-  [] (Call &C) {
+  } },
+  { "Oem1CSetWord", [] (Call &C) {
     UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
     return SlotOutcome{ C.Service->Oem1CSetWord (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
-  },
-  // 24 Oem1CClear
-  [] (Call &C) {
+  } },
+  { "Oem1CClear", [] (Call &C) {
     return SlotOutcome{ C.Service->Oem1CClear (C.PeiServices, C.This, C.BmcInstance, C.Force), 15, false };
-  },
-  // 25 ConfigureSerialConsole: channel scan 3 x 7, mux read 3, mux write 3,
-  // two channel access writes 3 x 2 each, mux hand-over 5, comm settings 3.
-  [] (Call &C) {
+  } },
+  // Channel scan 3 x 7, mux read 3, mux write 3, two channel access
+  // writes 3 x 2 each, mux hand-over 5, comm settings 3.
+  { "ConfigureSerialConsole", [] (Call &C) {
     Fenced  &Config = C.Buffer ("Config", sizeof (SERIAL_CONSOLE_CONFIG));
     return SlotOutcome{ C.Service->ConfigureSerialConsole (C.PeiServices, C.This, C.Pointer<SERIAL_CONSOLE_CONFIG>(0, Config), C.BmcInstance, C.Force), 21 + 3 + 3 + 12 + 5 + 3, true };
-  },
-  // 26 SetSerialMux
-  [] (Call &C) {
+  } },
+  { "SetSerialMux", [] (Call &C) {
     UINT8   Channel = C.Input.ConsumeIntegral<UINT8>() & (C.Input.ConsumeBool () ? 0x0F : 0xFF);
     UINT8   Setting = C.Input.ConsumeIntegral<UINT8>();
     Fenced  &Status = C.Buffer ("MuxStatus", 1);
     Status.MayWriteAll ();
     Status.Copied ();
     return SlotOutcome{ C.Service->SetSerialMux (C.PeiServices, C.This, Channel, Setting, C.Pointer<UINT8>(0, Status), C.BmcInstance, C.Force), 1, true };
-  },
-  // 27 SetOem1CState: the read through slot 28, then the retried set.
-  [] (Call &C) {
+  } },
+  // The read through GetOem1CState, then the retried set.
+  { "SetOem1CState", [] (Call &C) {
     UINT32  State = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<UINT32>(0, 1) : C.Input.ConsumeIntegral<UINT32>();
     return SlotOutcome{ C.Service->SetOem1CState (C.PeiServices, C.This, State, C.BmcInstance, C.Force), 16, false };
-  },
-  // 28 GetOem1CState
-  [] (Call &C) {
+  } },
+  { "GetOem1CState", [] (Call &C) {
     Fenced  &State = C.Buffer ("State", 4);
     State.MayWriteAll ();
     EFI_STATUS  Status = C.Service->GetOem1CState (C.PeiServices, C.This, C.Pointer<UINT32>(0, State), C.BmcInstance, C.Force);
@@ -511,9 +490,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, 1, false };
-  },
-  // 29 ReadBmcSetting
-  [] (Call &C) {
+  } },
+  { "ReadBmcSetting", [] (Call &C) {
     UINT8   Selector = C.Input.ConsumeBool () ? (C.Input.ConsumeBool () ? BMC_SETTING_SMBIOS_CRC : BMC_SETTING_DESCRIBED) : C.Input.ConsumeIntegral<UINT8>();
     Fenced  &Descriptor = C.Buffer ("Descriptor", sizeof (BMC_SETTING_DESCRIPTOR));
     BMC_SETTING_DESCRIPTOR  *D = Descriptor.As<BMC_SETTING_DESCRIPTOR>();
@@ -533,9 +511,8 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     }
 
     return SlotOutcome{ Status, 1, false };
-  },
-  // 30 WriteBmcSetting
-  [] (Call &C) {
+  } },
+  { "WriteBmcSetting", [] (Call &C) {
     UINT8    Selector = C.Input.ConsumeBool () ? C.Input.PickValueInArray<UINT8>({ BMC_SETTING_SMBIOS_CRC, BMC_SETTING_1BOOT, BMC_SETTING_DESCRIBED }) : C.Input.ConsumeIntegral<UINT8>();
     BOOLEAN  WriteFlag = C.Input.ConsumeIntegral<UINT8>();
     Fenced   &Descriptor = C.Buffer ("Descriptor", sizeof (BMC_SETTING_DESCRIPTOR));
@@ -549,16 +526,14 @@ const std::array<SlotDriver, BMC_OPERATION_COUNT>  mSlots = {
     size_t  Size = (Selector == BMC_SETTING_SMBIOS_CRC) ? 4 : (Selector == BMC_SETTING_1BOOT) ? 1 : (Selector == BMC_SETTING_DESCRIBED) ? std::min<size_t>(D->ValueLength, BMC_SETTING_MAX_VALUE_LENGTH) : 0;
     Fenced  &Value = C.Buffer ("Value", std::max<size_t>(Size, 1));
     return SlotOutcome{ C.Service->WriteBmcSetting (C.PeiServices, C.This, Selector, WriteFlag, C.Pointer<VOID>(0, Value), C.Pointer<BMC_SETTING_DESCRIPTOR>(1, Descriptor), C.BmcInstance, C.Force), 1, true };
-  },
-  // 31 Oem1CSetWordEx
-  [] (Call &C) {
+  } },
+  { "Oem1CSetWordEx", [] (Call &C) {
     UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
     return SlotOutcome{ C.Service->Oem1CSetWordEx (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
-  },
-  // 32 ReportBootStageSecondary
-  [] (Call &C) {
+  } },
+  { "ReportBootStageSecondary", [] (Call &C) {
     return SlotOutcome{ C.Service->ReportBootStageSecondary (C.PeiServices, C.This), 1, false };
-  },
+  } },
 };
 
 // A board with the service installed, as the entry leaves it. The entry's
@@ -646,6 +621,20 @@ Reused (size_t BmcCount)
 
 }  // namespace
 
+// Every slot of the list has its driver, at its place.
+extern "C" int
+LLVMFuzzerInitialize (int *, char ***)
+{
+  for (size_t Slot = 0; Slot < BMC_OPERATION_COUNT; Slot++) {
+    if (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0) {
+      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], mSlots[Slot].Slot);
+      std::abort ();
+    }
+  }
+
+  return 0;
+}
+
 extern "C" int
 LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 {
@@ -723,7 +712,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   }
 
   UINT8          InstanceBefore = Instance;
-  SlotOutcome    Outcome        = mSlots[Slot](C);
+  SlotOutcome    Outcome        = mSlots[Slot].Drive (C);
 
   for (auto &Buffer : C.Buffers) {
     Buffer->Check ();

@@ -31,8 +31,8 @@ common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stat
 
 # image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS ARCH
 # Sources as the source INF lists them for ARCH: the C++ files but those
-# under another architecture's folder (Ia32/, X64/) and Dispatch/Slots.cpp,
-# the module's X64 slots; NASM files from the ARCH folder.
+# under another architecture's folder (Ia32/, X64/); NASM files from the
+# ARCH folder, through the C preprocessor first as EDK II's build rule does.
 image() {
   dir=$1 prefix=$2 entry=$3 extra=$4 arch=$5
   mkdir -p "$dir/obj"
@@ -42,12 +42,13 @@ image() {
     case "$src" in
       */Ia32/*) [ "$arch" = Ia32 ] || continue ;;
       */X64/*) [ "$arch" = X64 ] || continue ;;
-      */Dispatch/Slots.cpp) [ "$arch" = X64 ] || continue ;;
     esac
     case "$src" in
       # i686 PE symbols carry a leading underscore, as ASM_PFX gives them
       # in an EDK II build for IA32.
-      *.nasm) nasm -f win32 '-DASM_PFX(Name)=_ %+ Name' -o "$obj" "$root/$src" ;;
+      *.nasm)
+        "$prefix-gcc" -E -P -x assembler-with-cpp '-DASM_PFX(Name)=_##Name' -o "$obj.nasm" "$root/$src"
+        nasm -f win32 -o "$obj" "$obj.nasm" ;;
       # shellcheck disable=SC2086
       *) "$prefix-g++" $common $extra -c "$root/$src" -o "$obj" ;;
     esac

@@ -35,7 +35,7 @@ STATIC CONST EFI_GUID  mOskelCommandsPeiFileGuid = {
 // the same records: on IA32 and on X64, where pointers and UINTN are 8.
 //
 #if defined (MDE_CPU_IA32)
-STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
+STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT, "record size");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Self) == 252, "self offset");
@@ -45,7 +45,7 @@ STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 offset")
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 STATIC_ASSERT (sizeof (IPMI_TRANSPORT_PPI) == 28, "transport size");
 #elif defined (MDE_CPU_X64)
-STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record size");
+STATIC_ASSERT (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 280 + 8 * BMC_OPERATION_COUNT, "record size");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 STATIC_ASSERT (OFFSET_OF (BMC_COMMANDS_PPI, Self) == 256, "self offset");

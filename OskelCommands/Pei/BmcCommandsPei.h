@@ -13,6 +13,7 @@
 #include <Ppi/IpmiTransport.h>
 
 #include <OskelCompiler.h>
+#include "Dispatch/SlotList.h"
 
 namespace Oskel {
 
@@ -24,6 +25,17 @@ inline constexpr EFI_GUID  mPlatformBmcInfoHobGuid   = PLATFORM_BMC_INFO_HOB_GUI
 constexpr UINT8  POST_CODE_PORT                = 0x80;
 constexpr UINT8  POST_CODE_BMC_COMMANDS_ENTRY  = 0x14;
 constexpr UINT8  BOOT_STAGE_PEI_BMC_COMMANDS   = 0x07;
+
+//
+// The function type a slot's field in the record points at.
+//
+template <typename T>
+struct PointeeOf;
+
+template <typename T>
+struct PointeeOf<T *> {
+  typedef T  Type;
+};
 
 //
 // Zeroes Private and fills it: signatures, Self, Transport, PeiServices and
@@ -61,41 +73,23 @@ extern "C" {
 
 EFI_STATUS EFIAPI OskelCommandsPeiEntryPoint (IN EFI_PEI_FILE_HANDLE FileHandle, IN CONST EFI_PEI_SERVICES **PeiServices);
 
+#if defined (OSKEL_ARCH_IA32)
 //
-// The slots, each a dispatcher in front of its worker.
+// The slots of Ia32/SlotEntry.nasm, each declared with the type of its
+// field in the record.
 //
-EFI_STATUS EFIAPI OemC1Query (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Response, UINT8 *ResponseLength, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI OemC2Exchange (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Buffer, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI Oem20Exchange (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Buffer, UINT8 *Length, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI RegionRead (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT16 Offset, UINT8 Selector, UINT16 *Length, UINT8 *Buffer, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI RegionWrite (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT16 Offset, UINT8 Selector, UINT16 *Length, CONST UINT8 *Data, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI SendRawCommand (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 NetFn, UINT8 Command, UINT8 *Data, UINT8 *DataLength, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI GetDeviceId (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Response, UINT8 *ResponseLength, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI GetSelfTestResults (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Response, UINT8 *ResponseLength, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI ReportBootStage (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 Stage, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI GetOem10Value (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Value, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI SetOem10Value (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *Value, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI SetOem62Flag (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, BOOLEAN Enable, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI FileOpen (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, CONST CHAR8 *Name, UINT8 NameLength, UINT8 OpenFlag, UINT8 OpenMode, UINT32 FileSize, UINT8 AccessMode, UINT8 FileClass, UINT32 *Handle, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI FileRead (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 Handle, UINT32 Offset, UINT32 Count, VOID *Buffer, UINT32 *BytesRead, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI FileWrite (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 Handle, UINT32 Offset, CONST VOID *Buffer, UINT32 *Count, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI FileClose (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 Handle, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI ReadKnownFile (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 KnownFileId, UINT32 Offset, UINT32 Count, VOID *Buffer, UINT32 *BytesRead, CONST UINT32 *Size, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI WriteKnownFile (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 KnownFileId, UINT32 Offset, CONST VOID *Buffer, UINT32 *Count, CONST UINT32 *Size, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI FileDelete (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 KnownFileId, CONST CHAR8 *Name, CONST UINT8 *NameLength, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI GetFileSize (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 KnownFileId, CONST CHAR8 *Name, CONST UINT8 *NameLength, UINT32 *Size, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI UploadBlocks (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 BlockTag, UINT8 Value, CONST UINT8 *Data, CONST UINT32 *Length, BOOLEAN UseOp80, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI UploadBlocksOp1 (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 BlockTag, UINT8 Value, CONST UINT8 *Data, CONST UINT32 *Length, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI StartPostWatchdog (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT16 Countdown, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI Oem1CSetWord (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT16 Value, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI Oem1CClear (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI ConfigureSerialConsole (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, CONST SERIAL_CONSOLE_CONFIG *Config, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI SetSerialMux (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 Channel, UINT8 MuxSetting, UINT8 *MuxStatus, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI SetOem1CState (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 State, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI GetOem1CState (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT32 *State, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI ReadBmcSetting (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 Selector, VOID *Value, CONST BMC_SETTING_DESCRIPTOR *Descriptor, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI WriteBmcSetting (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT8 Selector, BOOLEAN WriteFlag, CONST VOID *Value, CONST BMC_SETTING_DESCRIPTOR *Descriptor, UINT8 *BmcInstance, BOOLEAN Force);
-EFI_STATUS EFIAPI Oem1CSetWordEx (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, UINT16 Value, UINT8 *BmcInstance, BOOLEAN Force);
+#define DECLARE_NASM_SLOT(Name)  Oskel::PointeeOf<decltype (BMC_COMMANDS_PPI::Name)>::Type Name;
+#define NO_NASM_SLOT(Name)
+
+BMC_COMMANDS_SLOT_LIST (DECLARE_NASM_SLOT, NO_NASM_SLOT)
+
+#undef DECLARE_NASM_SLOT
+#undef NO_NASM_SLOT
+#endif
+
+//
+// The slot of its own (Oem/BootStage.cpp).
+//
 EFI_STATUS EFIAPI ReportBootStageSecondary (CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This);
 
 }  // extern "C"

@@ -18,10 +18,11 @@ namespace Oskel {
 //
 // Consumers call through the record by position. These layouts are those
 // of the IA32 and the X64 firmware; the host test builds check them under
-// -m32 and natively.
+// -m32 and natively. The slots that exist keep their offsets; a new slot
+// goes at the end.
 //
 #if defined (OSKEL_ARCH_IA32)
-static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record size");
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT, "the IA32 record: a fixed head, then the slots");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 252, "self offset");
@@ -31,7 +32,7 @@ static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 of
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor size");
 #elif defined (OSKEL_ARCH_X64)
-static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record size");
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 280 + 8 * BMC_OPERATION_COUNT, "the X64 record: a fixed head, then the slots");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 256, "self offset");
@@ -47,419 +48,473 @@ namespace {
 //
 // The slots, laid out as they follow PeiServices in the record, so that the
 // record takes them in one copy. Every member carries the record's own name
-// and type, and sits at the record's own offset.
+// and type.
 //
+#define SLOT_MEMBER(Name)  decltype (BMC_COMMANDS_PPI::Name) Name;
+
 struct SlotTable {
-  BMC_COMMANDS_OEM_C1_QUERY                OemC1Query;
-  BMC_COMMANDS_OEM_C2_EXCHANGE             OemC2Exchange;
-  BMC_COMMANDS_OEM_20_EXCHANGE             Oem20Exchange;
-  BMC_COMMANDS_REGION_READ                 RegionRead;
-  BMC_COMMANDS_REGION_WRITE                RegionWrite;
-  BMC_COMMANDS_SEND_RAW_COMMAND            SendRawCommand;
-  BMC_COMMANDS_GET_DEVICE_ID               GetDeviceId;
-  BMC_COMMANDS_GET_SELF_TEST_RESULTS       GetSelfTestResults;
-  BMC_COMMANDS_REPORT_BOOT_STAGE           ReportBootStage;
-  BMC_COMMANDS_GET_OEM_10_VALUE            GetOem10Value;
-  BMC_COMMANDS_SET_OEM_10_VALUE            SetOem10Value;
-  BMC_COMMANDS_SET_OEM_62_FLAG             SetOem62Flag;
-  BMC_COMMANDS_FILE_OPEN                   FileOpen;
-  BMC_COMMANDS_FILE_READ                   FileRead;
-  BMC_COMMANDS_FILE_WRITE                  FileWrite;
-  BMC_COMMANDS_FILE_CLOSE                  FileClose;
-  BMC_COMMANDS_READ_KNOWN_FILE             ReadKnownFile;
-  BMC_COMMANDS_WRITE_KNOWN_FILE            WriteKnownFile;
-  BMC_COMMANDS_FILE_DELETE                 FileDelete;
-  BMC_COMMANDS_GET_FILE_SIZE               GetFileSize;
-  BMC_COMMANDS_UPLOAD_BLOCKS               UploadBlocks;
-  BMC_COMMANDS_UPLOAD_BLOCKS_OP1           UploadBlocksOp1;
-  BMC_COMMANDS_START_POST_WATCHDOG         StartPostWatchdog;
-  BMC_COMMANDS_OEM_1C_SET_WORD             Oem1CSetWord;
-  BMC_COMMANDS_OEM_1C_CLEAR                Oem1CClear;
-  BMC_COMMANDS_CONFIGURE_SERIAL_CONSOLE    ConfigureSerialConsole;
-  BMC_COMMANDS_SET_SERIAL_MUX              SetSerialMux;
-  BMC_COMMANDS_SET_OEM_1C_STATE            SetOem1CState;
-  BMC_COMMANDS_GET_OEM_1C_STATE            GetOem1CState;
-  BMC_COMMANDS_READ_BMC_SETTING            ReadBmcSetting;
-  BMC_COMMANDS_WRITE_BMC_SETTING           WriteBmcSetting;
-  BMC_COMMANDS_OEM_1C_SET_WORD_EX          Oem1CSetWordEx;
-  BMC_COMMANDS_REPORT_BOOT_STAGE_SECONDARY ReportBootStageSecondary;
+  BMC_COMMANDS_SLOT_LIST (SLOT_MEMBER, SLOT_MEMBER)
 };
+
+#undef SLOT_MEMBER
 
 constexpr UINTN  SLOTS_OFFSET = OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query);
 
-static_assert (sizeof (SlotTable) == sizeof (BMC_COMMANDS_PPI) - SLOTS_OFFSET, "every slot, and nothing after them");
-static_assert (OSKEL_OFFSET_OF (SlotTable, OemC1Query) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) - SLOTS_OFFSET, "slot 0");
-static_assert (OSKEL_OFFSET_OF (SlotTable, OemC2Exchange) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC2Exchange) - SLOTS_OFFSET, "slot 1");
-static_assert (OSKEL_OFFSET_OF (SlotTable, Oem20Exchange) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem20Exchange) - SLOTS_OFFSET, "slot 2");
-static_assert (OSKEL_OFFSET_OF (SlotTable, RegionRead) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, RegionRead) - SLOTS_OFFSET, "slot 3");
-static_assert (OSKEL_OFFSET_OF (SlotTable, RegionWrite) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, RegionWrite) - SLOTS_OFFSET, "slot 4");
-static_assert (OSKEL_OFFSET_OF (SlotTable, SendRawCommand) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SendRawCommand) - SLOTS_OFFSET, "slot 5");
-static_assert (OSKEL_OFFSET_OF (SlotTable, GetDeviceId) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetDeviceId) - SLOTS_OFFSET, "slot 6");
-static_assert (OSKEL_OFFSET_OF (SlotTable, GetSelfTestResults) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetSelfTestResults) - SLOTS_OFFSET, "slot 7");
-static_assert (OSKEL_OFFSET_OF (SlotTable, ReportBootStage) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStage) - SLOTS_OFFSET, "slot 8");
-static_assert (OSKEL_OFFSET_OF (SlotTable, GetOem10Value) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetOem10Value) - SLOTS_OFFSET, "slot 9");
-static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem10Value) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem10Value) - SLOTS_OFFSET, "slot 10");
-static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem62Flag) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem62Flag) - SLOTS_OFFSET, "slot 11");
-static_assert (OSKEL_OFFSET_OF (SlotTable, FileOpen) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileOpen) - SLOTS_OFFSET, "slot 12");
-static_assert (OSKEL_OFFSET_OF (SlotTable, FileRead) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileRead) - SLOTS_OFFSET, "slot 13");
-static_assert (OSKEL_OFFSET_OF (SlotTable, FileWrite) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileWrite) - SLOTS_OFFSET, "slot 14");
-static_assert (OSKEL_OFFSET_OF (SlotTable, FileClose) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileClose) - SLOTS_OFFSET, "slot 15");
-static_assert (OSKEL_OFFSET_OF (SlotTable, ReadKnownFile) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReadKnownFile) - SLOTS_OFFSET, "slot 16");
-static_assert (OSKEL_OFFSET_OF (SlotTable, WriteKnownFile) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, WriteKnownFile) - SLOTS_OFFSET, "slot 17");
-static_assert (OSKEL_OFFSET_OF (SlotTable, FileDelete) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, FileDelete) - SLOTS_OFFSET, "slot 18");
-static_assert (OSKEL_OFFSET_OF (SlotTable, GetFileSize) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetFileSize) - SLOTS_OFFSET, "slot 19");
-static_assert (OSKEL_OFFSET_OF (SlotTable, UploadBlocks) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, UploadBlocks) - SLOTS_OFFSET, "slot 20");
-static_assert (OSKEL_OFFSET_OF (SlotTable, UploadBlocksOp1) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, UploadBlocksOp1) - SLOTS_OFFSET, "slot 21");
-static_assert (OSKEL_OFFSET_OF (SlotTable, StartPostWatchdog) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, StartPostWatchdog) - SLOTS_OFFSET, "slot 22");
-static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CSetWord) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CSetWord) - SLOTS_OFFSET, "slot 23");
-static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CClear) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CClear) - SLOTS_OFFSET, "slot 24");
-static_assert (OSKEL_OFFSET_OF (SlotTable, ConfigureSerialConsole) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ConfigureSerialConsole) - SLOTS_OFFSET, "slot 25");
-static_assert (OSKEL_OFFSET_OF (SlotTable, SetSerialMux) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetSerialMux) - SLOTS_OFFSET, "slot 26");
-static_assert (OSKEL_OFFSET_OF (SlotTable, SetOem1CState) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, SetOem1CState) - SLOTS_OFFSET, "slot 27");
-static_assert (OSKEL_OFFSET_OF (SlotTable, GetOem1CState) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, GetOem1CState) - SLOTS_OFFSET, "slot 28");
-static_assert (OSKEL_OFFSET_OF (SlotTable, ReadBmcSetting) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReadBmcSetting) - SLOTS_OFFSET, "slot 29");
-static_assert (OSKEL_OFFSET_OF (SlotTable, WriteBmcSetting) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, WriteBmcSetting) - SLOTS_OFFSET, "slot 30");
-static_assert (OSKEL_OFFSET_OF (SlotTable, Oem1CSetWordEx) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Oem1CSetWordEx) - SLOTS_OFFSET, "slot 31");
-static_assert (OSKEL_OFFSET_OF (SlotTable, ReportBootStageSecondary) == OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) - SLOTS_OFFSET, "slot 32");
+//
+// The list and the record agree: each slot of the list sits at its own
+// place in the record, and the record has no slot the list lacks.
+//
+#define CHECK_SLOT_PLACE(Name)                                                                  \
+  static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Name) == SLOTS_OFFSET + Slot::Name * sizeof (VOID *), \
+    "slot " #Name " is not at its place in BMC_COMMANDS_PPI: list the slots in SlotList.h in the order of the record");
+
+BMC_COMMANDS_SLOT_LIST (CHECK_SLOT_PLACE, CHECK_SLOT_PLACE)
+
+#undef CHECK_SLOT_PLACE
+
+static_assert (
+  sizeof (BMC_COMMANDS_PPI) == SLOTS_OFFSET + Slot::Count * sizeof (VOID *),
+  "BMC_COMMANDS_PPI and SlotList.h differ in their number of slots: add the record's new slot to the list, at its place"
+  );
+static_assert (
+  BMC_OPERATION_COUNT == Slot::Count,
+  "BMC_OPERATION_COUNT in Include/Ppi/BmcCommands.h must be the number of slots in SlotList.h"
+  );
+static_assert (sizeof (SlotTable) == Slot::Count * sizeof (VOID *), "the slot table is the record's slots alone");
+
+#if defined (OSKEL_ARCH_IA32)
+#define DISPATCHED_SLOT(Name)  .Name = ::Name,
+#else
+#define DISPATCHED_SLOT(Name)  .Name = &SlotFunction<Slot::Name, decltype (BMC_COMMANDS_PPI::Name)>::Entry,
+#endif
+#define OWN_SLOT(Name)  .Name = ::Name,
 
 constexpr SlotTable  mSlots = {
-  .OemC1Query               = ::OemC1Query,
-  .OemC2Exchange            = ::OemC2Exchange,
-  .Oem20Exchange            = ::Oem20Exchange,
-  .RegionRead               = ::RegionRead,
-  .RegionWrite              = ::RegionWrite,
-  .SendRawCommand           = ::SendRawCommand,
-  .GetDeviceId              = ::GetDeviceId,
-  .GetSelfTestResults       = ::GetSelfTestResults,
-  .ReportBootStage          = ::ReportBootStage,
-  .GetOem10Value            = ::GetOem10Value,
-  .SetOem10Value            = ::SetOem10Value,
-  .SetOem62Flag             = ::SetOem62Flag,
-  .FileOpen                 = ::FileOpen,
-  .FileRead                 = ::FileRead,
-  .FileWrite                = ::FileWrite,
-  .FileClose                = ::FileClose,
-  .ReadKnownFile            = ::ReadKnownFile,
-  .WriteKnownFile           = ::WriteKnownFile,
-  .FileDelete               = ::FileDelete,
-  .GetFileSize              = ::GetFileSize,
-  .UploadBlocks             = ::UploadBlocks,
-  .UploadBlocksOp1          = ::UploadBlocksOp1,
-  .StartPostWatchdog        = ::StartPostWatchdog,
-  .Oem1CSetWord             = ::Oem1CSetWord,
-  .Oem1CClear               = ::Oem1CClear,
-  .ConfigureSerialConsole   = ::ConfigureSerialConsole,
-  .SetSerialMux             = ::SetSerialMux,
-  .SetOem1CState            = ::SetOem1CState,
-  .GetOem1CState            = ::GetOem1CState,
-  .ReadBmcSetting           = ::ReadBmcSetting,
-  .WriteBmcSetting          = ::WriteBmcSetting,
-  .Oem1CSetWordEx           = ::Oem1CSetWordEx,
-  .ReportBootStageSecondary = ::ReportBootStageSecondary,
+  BMC_COMMANDS_SLOT_LIST (DISPATCHED_SLOT, OWN_SLOT)
 };
+
+#undef DISPATCHED_SLOT
+#undef OWN_SLOT
 
 }  // namespace
 
 //
-// One row per slot, in slot order; a slot finds its row by its place in the
-// record (BMC_COMMANDS_SLOT). Operations of the same shape share one
-// Exchange and tell themselves apart by NetFn, Command or Variant.
+// One row per slot, named for it; mOperations below puts them in the order
+// of the slot list. Operations of the same shape share one Exchange and
+// tell themselves apart by NetFn, Command or Variant.
 //
-constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
-  {  // 0 OemC1Query
-    .Arguments = 2,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_QUERY_C1,
-    .Required  = CALLER_BUFFER_REQUIRED,
-    .Exchange  = QueryIntoCallerBuffer
-  },
-  {  // 1 OemC2Exchange
-    .Arguments = 1,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_EXCHANGE_C2,
-    .Required  = ArgumentBit (IN_PLACE_BUFFER),
-    .Exchange  = ExchangeInPlace
-  },
-  {  // 2 Oem20Exchange
-    .Arguments = 2,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_EXCHANGE_20,
-    .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
-    .Check     = Check20Length,
-    .Exchange  = ExchangeInPlace
-  },
-  {  // 3 RegionRead
-    .Arguments = 4,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_REGION_READ,
-    .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
-    .Check     = CheckRegionLength,
-    .Exchange  = TransferRegion
-  },
-  {  // 4 RegionWrite
-    .Arguments = 4,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_REGION_WRITE,
-    .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
-    .Check     = CheckRegionLength,
-    .Exchange  = TransferRegion
-  },
-  {  // 5 SendRawCommand
-    .Arguments = 4,
-    .Kind      = DispatchKind::SingleBmc,
-    .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
-    .Check     = CheckRawCommand,
-    .Exchange  = ExchangeRawCommand
-  },
-  {  // 6 GetDeviceId
-    .Arguments = 2,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = IPMI_NETFN_APP,
-    .Command   = IPMI_CMD_GET_DEVICE_ID,
-    .Required  = CALLER_BUFFER_REQUIRED,
-    .Exchange  = QueryIntoCallerBuffer
-  },
-  {  // 7 GetSelfTestResults
-    .Arguments = 2,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = IPMI_NETFN_APP,
-    .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
-    .Required  = CALLER_BUFFER_REQUIRED,
-    .Exchange  = QueryIntoCallerBuffer
-  },
-  //
-  // The index is checked like every operation's, but the report goes to
-  // every BMC whatever its value, or to BMC 0 alone for the stages that
-  // concern it alone; the stage command keeps its own guard.
-  //
-  {  // 8 ReportBootStage
-    .Arguments = 1,
-    .Kind      = DispatchKind::BootStage,
-    .Guarded   = FALSE,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_BOOT_STAGE,
-    .Exchange  = ReportStage
-  },
-  {  // 9 GetOem10Value
-    .Arguments = 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_VALUE_10,
-    .Required  = ArgumentBit (0),
-    .Exchange  = GetValue
-  },
-  {  // 10 SetOem10Value
-    .Arguments = 1,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_VALUE_10,
-    .Required  = ArgumentBit (0),
-    .Check     = CheckNewValue,
-    .Exchange  = SetValue
-  },
-  {  // 11 SetOem62Flag
-    .Arguments = 1,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_FLAG_62,
-    .Exchange  = SetFlag
-  },
-  {  // 12 FileOpen
-    .Arguments = OPEN_ARGUMENTS,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_OPEN,
-    .Required  = ArgumentBit (OPEN_NAME),
-    .Check     = CheckOpen,
-    .Exchange  = FileExchange
-  },
-  //
-  // Read and write: every chunk under one guard.
-  //
-  {  // 13 FileRead
-    .Arguments = READ_ARGUMENTS,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_READ,
-    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-    .Check     = ClearReport,
-    .Exchange  = TransferFile
-  },
-  {  // 14 FileWrite
-    .Arguments = WRITE_ARGUMENTS,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_WRITE,
-    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-    .Exchange  = TransferFile
-  },
-  {  // 15 FileClose
-    .Arguments = 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_CLOSE,
-    .Check     = CheckClose,
-    .Exchange  = FileExchange
-  },
-  {  // 16 ReadKnownFile
-    .Arguments = READ_ARGUMENTS + 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .Variant   = FILE_ACCESS_READ,
-    .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
-    .Exchange  = KnownFileExchange
-  },
-  {  // 17 WriteKnownFile
-    .Arguments = WRITE_ARGUMENTS + 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .Variant   = FILE_ACCESS_WRITE,
-    .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
-    .Exchange  = KnownFileExchange
-  },
-  {  // 18 FileDelete
-    .Arguments = 3,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_DELETE,
-    .Exchange  = FileExchange
-  },
-  {  // 19 GetFileSize
-    .Arguments = NAMED_SIZE + 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_FILE_SERVICE,
-    .Variant   = OEM_FILE_SIZE,
-    .Required  = ArgumentBit (NAMED_SIZE),
-    .Check     = ClearReport,
-    .Exchange  = FileExchange
-  },
-  {  // 20 UploadBlocks
-    .Arguments = 5,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_BLOCK_UPLOAD,
-    .Check     = CheckUpload,
-    .Exchange  = UploadExchange
-  },
-  {  // 21 UploadBlocksOp1
-    .Arguments = 4,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_GROUP,
-    .Command   = OEM_CMD_BLOCK_UPLOAD,
-    .Variant   = OEM_UPLOAD_OPERATION_01,
-    .Check     = CheckUpload,
-    .Exchange  = UploadExchange
-  },
-  {  // 22 StartPostWatchdog
-    .Arguments = 1,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = IPMI_NETFN_APP,
-    .Command   = IPMI_CMD_SET_WATCHDOG_TIMER,
-    .Exchange  = ArmAndStartWatchdog
-  },
-  {  // 23 Oem1CSetWord
-    .Arguments = 1,
-    .Kind      = DispatchKind::BmcZeroOnly,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_1C,
-    .Variant   = OEM_1C_SET_WORD_LENGTH,
-    .Exchange  = WriteOem1C
-  },
-  {  // 24 Oem1CClear
-    .Arguments = 0,
-    .Kind      = DispatchKind::BmcZeroOnly,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_1C,
-    .Variant   = OEM_1C_CLEAR_LENGTH,
-    .Exchange  = WriteOem1C
-  },
-  //
-  // Steps that keep their own guards, so each judges the BMC afresh.
-  //
-  {  // 25 ConfigureSerialConsole
-    .Arguments = 1,
-    .Kind      = DispatchKind::Broadcast,
-    .Guarded   = FALSE,
-    .Required  = ArgumentBit (0),
-    .Exchange  = ConfigureSerialConsoleSteps
-  },
-  {  // 26 SetSerialMux
-    .Arguments = 3,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = IPMI_NETFN_TRANSPORT,
-    .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
-    .Required  = ArgumentBit (MUX_STATUS),
-    .Check     = CheckSetSerialMux,
-    .Exchange  = ExchangeSerialMux
-  },
-  //
-  // The read of slot 28 and the write keep their own guards.
-  //
-  {  // 27 SetOem1CState
-    .Arguments = 1,
-    .Kind      = DispatchKind::BmcZeroOnly,
-    .Guarded   = FALSE,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_1C,
-    .Variant   = OEM_1C_STATE_WRITE,
-    .Check     = CheckState,
-    .Exchange  = SetStateUnlessHeld
-  },
-  {  // 28 GetOem1CState
-    .Arguments = 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_1C,
-    .Required  = ArgumentBit (0),
-    .Exchange  = ReadState
-  },
-  {  // 29 ReadBmcSetting
-    .Arguments = 3,
-    .Kind      = DispatchKind::SingleBmc,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_SETTINGS_STORE,
-    .Variant   = SETTINGS_OP_READ,
-    .Required  = ArgumentBit (READ_SETTING_VALUE),
-    .Exchange  = ExchangeSetting
-  },
-  {  // 30 WriteBmcSetting
-    .Arguments = 4,
-    .Kind      = DispatchKind::Broadcast,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_SETTINGS_STORE,
-    .Variant   = SETTINGS_OP_WRITE,
-    .Required  = ArgumentBit (WRITE_SETTING_VALUE),
-    .Exchange  = ExchangeSetting
-  },
-  {  // 31 Oem1CSetWordEx
-    .Arguments = 1,
-    .Kind      = DispatchKind::BmcZeroOnly,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_1C,
-    .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
-    .Exchange  = WriteOem1C
-  },
-  //
-  // Stage 7 to BMC 1, dispatched by ReportBootStageSecondary itself.
-  //
-  {  // 32 ReportBootStageSecondary
-    .Arguments = 1,
-    .Kind      = DispatchKind::SingleBmc,
-    .Guarded   = FALSE,
-    .NetFn     = OEM_NETFN_CONTROLLER,
-    .Command   = OEM_CMD_BOOT_STAGE,
-    .Exchange  = ReportStage
-  }
+constexpr OperationSpec  OemC1QueryRow = {
+  .Arguments = 2,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_QUERY_C1,
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
 };
+
+constexpr OperationSpec  OemC2ExchangeRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_EXCHANGE_C2,
+  .Required  = ArgumentBit (IN_PLACE_BUFFER),
+  .Exchange  = ExchangeInPlace
+};
+
+constexpr OperationSpec  Oem20ExchangeRow = {
+  .Arguments = 2,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_EXCHANGE_20,
+  .Required  = ArgumentBit (IN_PLACE_BUFFER) | ArgumentBit (IN_PLACE_LENGTH),
+  .Check     = Check20Length,
+  .Exchange  = ExchangeInPlace
+};
+
+constexpr OperationSpec  RegionReadRow = {
+  .Arguments = 4,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_REGION_READ,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
+  .Check     = CheckRegionLength,
+  .Exchange  = TransferRegion
+};
+
+constexpr OperationSpec  RegionWriteRow = {
+  .Arguments = 4,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_REGION_WRITE,
+  .Required  = ArgumentBit (REGION_LENGTH) | ArgumentBit (REGION_BUFFER),
+  .Check     = CheckRegionLength,
+  .Exchange  = TransferRegion
+};
+
+constexpr OperationSpec  SendRawCommandRow = {
+  .Arguments = 4,
+  .Kind      = DispatchKind::SingleBmc,
+  .Required  = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
+  .Check     = CheckRawCommand,
+  .Exchange  = ExchangeRawCommand
+};
+
+constexpr OperationSpec  GetDeviceIdRow = {
+  .Arguments = 2,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = IPMI_NETFN_APP,
+  .Command   = IPMI_CMD_GET_DEVICE_ID,
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
+};
+
+constexpr OperationSpec  GetSelfTestResultsRow = {
+  .Arguments = 2,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = IPMI_NETFN_APP,
+  .Command   = IPMI_CMD_GET_SELF_TEST_RESULTS,
+  .Required  = CALLER_BUFFER_REQUIRED,
+  .Exchange  = QueryIntoCallerBuffer
+};
+
+//
+// The index is checked like every operation's, but the report goes to
+// every BMC whatever its value, or to BMC 0 alone for the stages that
+// concern it alone; the stage command keeps its own guard.
+//
+constexpr OperationSpec  ReportBootStageRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::BootStage,
+  .Guarded   = FALSE,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_BOOT_STAGE,
+  .Exchange  = ReportStage
+};
+
+constexpr OperationSpec  GetOem10ValueRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_VALUE_10,
+  .Required  = ArgumentBit (0),
+  .Exchange  = GetValue
+};
+
+constexpr OperationSpec  SetOem10ValueRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_VALUE_10,
+  .Required  = ArgumentBit (0),
+  .Check     = CheckNewValue,
+  .Exchange  = SetValue
+};
+
+constexpr OperationSpec  SetOem62FlagRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_FLAG_62,
+  .Exchange  = SetFlag
+};
+
+constexpr OperationSpec  FileOpenRow = {
+  .Arguments = OPEN_ARGUMENTS,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_OPEN,
+  .Required  = ArgumentBit (OPEN_NAME),
+  .Check     = CheckOpen,
+  .Exchange  = FileExchange
+};
+
+//
+// Read and write: every chunk under one guard.
+//
+constexpr OperationSpec  FileReadRow = {
+  .Arguments = READ_ARGUMENTS,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_READ,
+  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Check     = ClearReport,
+  .Exchange  = TransferFile
+};
+
+constexpr OperationSpec  FileWriteRow = {
+  .Arguments = WRITE_ARGUMENTS,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_WRITE,
+  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Exchange  = TransferFile
+};
+
+constexpr OperationSpec  FileCloseRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_CLOSE,
+  .Check     = CheckClose,
+  .Exchange  = FileExchange
+};
+
+constexpr OperationSpec  ReadKnownFileRow = {
+  .Arguments = READ_ARGUMENTS + 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .Variant   = FILE_ACCESS_READ,
+  .Required  = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Exchange  = KnownFileExchange
+};
+
+constexpr OperationSpec  WriteKnownFileRow = {
+  .Arguments = WRITE_ARGUMENTS + 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .Variant   = FILE_ACCESS_WRITE,
+  .Required  = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Exchange  = KnownFileExchange
+};
+
+constexpr OperationSpec  FileDeleteRow = {
+  .Arguments = 3,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_DELETE,
+  .Exchange  = FileExchange
+};
+
+constexpr OperationSpec  GetFileSizeRow = {
+  .Arguments = NAMED_SIZE + 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_FILE_SERVICE,
+  .Variant   = OEM_FILE_SIZE,
+  .Required  = ArgumentBit (NAMED_SIZE),
+  .Check     = ClearReport,
+  .Exchange  = FileExchange
+};
+
+constexpr OperationSpec  UploadBlocksRow = {
+  .Arguments = 5,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_BLOCK_UPLOAD,
+  .Check     = CheckUpload,
+  .Exchange  = UploadExchange
+};
+
+constexpr OperationSpec  UploadBlocksOp1Row = {
+  .Arguments = 4,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_GROUP,
+  .Command   = OEM_CMD_BLOCK_UPLOAD,
+  .Variant   = OEM_UPLOAD_OPERATION_01,
+  .Check     = CheckUpload,
+  .Exchange  = UploadExchange
+};
+
+constexpr OperationSpec  StartPostWatchdogRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = IPMI_NETFN_APP,
+  .Command   = IPMI_CMD_SET_WATCHDOG_TIMER,
+  .Exchange  = ArmAndStartWatchdog
+};
+
+constexpr OperationSpec  Oem1CSetWordRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Variant   = OEM_1C_SET_WORD_LENGTH,
+  .Exchange  = WriteOem1C
+};
+
+constexpr OperationSpec  Oem1CClearRow = {
+  .Arguments = 0,
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Variant   = OEM_1C_CLEAR_LENGTH,
+  .Exchange  = WriteOem1C
+};
+
+//
+// Steps that keep their own guards, so each judges the BMC afresh.
+//
+constexpr OperationSpec  ConfigureSerialConsoleRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::Broadcast,
+  .Guarded   = FALSE,
+  .Required  = ArgumentBit (0),
+  .Exchange  = ConfigureSerialConsoleSteps
+};
+
+constexpr OperationSpec  SetSerialMuxRow = {
+  .Arguments = 3,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = IPMI_NETFN_TRANSPORT,
+  .Command   = IPMI_CMD_SET_SERIAL_MODEM_MUX,
+  .Required  = ArgumentBit (MUX_STATUS),
+  .Check     = CheckSetSerialMux,
+  .Exchange  = ExchangeSerialMux
+};
+
+//
+// The read of slot 28 and the write keep their own guards.
+//
+constexpr OperationSpec  SetOem1CStateRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .Guarded   = FALSE,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Variant   = OEM_1C_STATE_WRITE,
+  .Check     = CheckState,
+  .Exchange  = SetStateUnlessHeld
+};
+
+constexpr OperationSpec  GetOem1CStateRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Required  = ArgumentBit (0),
+  .Exchange  = ReadState
+};
+
+constexpr OperationSpec  ReadBmcSettingRow = {
+  .Arguments = 3,
+  .Kind      = DispatchKind::SingleBmc,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_SETTINGS_STORE,
+  .Variant   = SETTINGS_OP_READ,
+  .Required  = ArgumentBit (READ_SETTING_VALUE),
+  .Exchange  = ExchangeSetting
+};
+
+constexpr OperationSpec  WriteBmcSettingRow = {
+  .Arguments = 4,
+  .Kind      = DispatchKind::Broadcast,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_SETTINGS_STORE,
+  .Variant   = SETTINGS_OP_WRITE,
+  .Required  = ArgumentBit (WRITE_SETTING_VALUE),
+  .Exchange  = ExchangeSetting
+};
+
+constexpr OperationSpec  Oem1CSetWordExRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::BmcZeroOnly,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_1C,
+  .Variant   = OEM_1C_SET_WORD_EX_LENGTH,
+  .Exchange  = WriteOem1C
+};
+
+//
+// Stage 7 to BMC 1, dispatched by ReportBootStageSecondary itself.
+//
+constexpr OperationSpec  ReportBootStageSecondaryRow = {
+  .Arguments = 1,
+  .Kind      = DispatchKind::SingleBmc,
+  .Guarded   = FALSE,
+  .NetFn     = OEM_NETFN_CONTROLLER,
+  .Command   = OEM_CMD_BOOT_STAGE,
+  .Exchange  = ReportStage
+};
+
+//
+// The rows in slot order: a slot finds its row by its slot number. A slot of
+// the list without a row of its name does not build.
+//
+#define SLOT_ROW(Name)  Name##Row,
+
+constexpr OperationSpec  mOperations[BMC_COMMANDS_SLOTS] = {
+  BMC_COMMANDS_SLOT_LIST (SLOT_ROW, SLOT_ROW)
+};
+
+#undef SLOT_ROW
+
+namespace {
+
+//
+// What a slot's declaration in the record says of its parameters.
+//
+template <typename T>
+constexpr BOOLEAN  IsPointer = FALSE;
+
+template <typename T>
+constexpr BOOLEAN  IsPointer<T *> = TRUE;
+
+template <typename... Parameters>
+constexpr UINTN
+ParameterCount (
+  EFI_STATUS (EFIAPI *)(Parameters...)
+  )
+{
+  return sizeof...(Parameters);
+}
+
+template <typename... Parameters>
+constexpr BOOLEAN
+EachParameterFitsAWord (
+  EFI_STATUS (EFIAPI *)(Parameters...)
+  )
+{
+  return ((sizeof (Parameters) <= sizeof (UINTN)) && ...);
+}
+
+//
+// Bit N set: parameter N is a pointer.
+//
+template <typename... Parameters>
+constexpr UINT64
+PointerParameters (
+  EFI_STATUS (EFIAPI *)(Parameters...)
+  )
+{
+  UINT64  Mask = 0;
+  UINT64  Bit  = 1;
+
+  ((Mask |= (IsPointer<Parameters> ? Bit : 0), Bit <<= 1), ...);
+  return Mask;
+}
+
+//
+// Each dispatched slot agrees with its row, as Dispatch reads the words the
+// slot hands it: PeiServices, This, .Arguments words, BmcInstance, Force,
+// each argument in one word, and .Required naming pointers alone. A slot of
+// its own hands Dispatch a block it builds itself.
+//
+#define CHECK_SLOT_SHAPE(Name)                                                                          \
+  static_assert (                                                                                       \
+    ParameterCount (decltype (BMC_COMMANDS_PPI::Name) {}) == 2 + Name##Row.Arguments + 2,              \
+    "slot " #Name ": .Arguments of its row must count its parameters between This and BmcInstance"     \
+    );                                                                                                  \
+  static_assert (                                                                                       \
+    EachParameterFitsAWord (decltype (BMC_COMMANDS_PPI::Name) {}),                                     \
+    "slot " #Name ": a parameter is wider than UINTN; a slot takes each argument in one word, so pass " \
+    "a wider value by pointer"                                                                          \
+    );                                                                                                  \
+  static_assert (                                                                                       \
+    ((static_cast<UINT64>(Name##Row.Required) << 2) & ~PointerParameters (decltype (BMC_COMMANDS_PPI::Name) {})) == 0, \
+    "slot " #Name ": .Required of its row names an argument that is not a pointer"                    \
+    );
+
+#define SKIP_OWN_SLOT(Name)
+
+BMC_COMMANDS_SLOT_LIST (CHECK_SLOT_SHAPE, SKIP_OWN_SLOT)
+
+#undef CHECK_SLOT_SHAPE
+#undef SKIP_OWN_SLOT
+
+}  // namespace
 
 VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (

@@ -20,9 +20,11 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "OskelCommands/Pei/Dispatch/SlotList.h"
 #include "SimulatedBoard.h"
 #include "StackMeter.h"
 
@@ -266,12 +268,37 @@ CountInstructions ()
   return 0;
 }
 
+
+// One call per slot of the module's slot list, in its order: a slot
+// without its call is refused rather than left unmeasured.
+bool
+CallsCoverEverySlot ()
+{
+#define SLOT_NAME(Name)  #Name,
+  static const char  *const  SlotNames[] = { BMC_COMMANDS_SLOT_LIST (SLOT_NAME, SLOT_NAME) };
+#undef SLOT_NAME
+  bool  Covered = (mSlotCalls.size () == std::size (SlotNames));
+
+  for (size_t Slot = 0; Slot < std::size (SlotNames); Slot++) {
+    if ((Slot >= mSlotCalls.size ()) || (std::strcmp (mSlotCalls[Slot].Name, SlotNames[Slot]) != 0)) {
+      std::fprintf (stderr, "slot %zu %s has no call of its own in the probe, in slot order\n", Slot, SlotNames[Slot]);
+      Covered = false;
+    }
+  }
+
+  return Covered;
+}
+
 }  // namespace
 
 int
 main (int Argc, char **Argv)
 {
   const std::string  Mode = (Argc > 1) ? Argv[1] : "";
+
+  if (!CallsCoverEverySlot ()) {
+    return 1;
+  }
 
   if (Mode == "stack") {
     return MeasureStack ();

@@ -23,8 +23,8 @@ _Static_assert (EFI_BMC_RETRY == 0x800000C1u, "status");
 _Static_assert (EFI_BMC_UNEXPECTED_CODE == 0x800000C6u, "status");
 _Static_assert (EFI_BMC_MODE_UNSUPPORTED == 0x800000C7u, "status");
 
-_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404, "record");
-_Static_assert (sizeof (BMC_COMMANDS_PPI) == 396, "interface");
+_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT, "record: its head, then BMC_OPERATION_COUNT slots");
+_Static_assert (sizeof (BMC_COMMANDS_PPI) == 264 + 4 * BMC_OPERATION_COUNT, "interface");
 ASSERT_OFFSET (BMC_COMMANDS_PRIVATE, Interface, 8);
 ASSERT_OFFSET (BMC_COMMANDS_PPI, ScratchBuffer, 4);
 ASSERT_OFFSET (BMC_COMMANDS_PPI, Self, 252);
@@ -65,8 +65,8 @@ _Static_assert (EFI_BMC_RETRY == 0x80000000000000C1ull, "status");
 //
 // X64 (PEI in 64-bit mode): the natural layout, pointers and UINTN of 8.
 //
-_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 552, "record");
-_Static_assert (sizeof (BMC_COMMANDS_PPI) == 544, "interface");
+_Static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 280 + 8 * BMC_OPERATION_COUNT, "record: its head, then BMC_OPERATION_COUNT slots");
+_Static_assert (sizeof (BMC_COMMANDS_PPI) == 280 + 8 * BMC_OPERATION_COUNT, "interface");
 ASSERT_OFFSET (BMC_COMMANDS_PRIVATE, Interface, 8);
 ASSERT_OFFSET (BMC_COMMANDS_PPI, ScratchBuffer, 4);
 ASSERT_OFFSET (BMC_COMMANDS_PPI, Self, 256);

@@ -8,7 +8,7 @@ namespace OskelTest {
 namespace {
 
 #if defined (__i386__)
-static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 404);
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT);
 static_assert (offsetof (BMC_COMMANDS_PPI, ScratchBuffer) == 4);
 static_assert (offsetof (BMC_COMMANDS_PPI, Self) == 252);
 static_assert (offsetof (BMC_COMMANDS_PPI, Transport) == 256);
@@ -25,7 +25,7 @@ TEST_F (LayoutTest, SlotsAreReachedByPosition) {
   const size_t  Last  = offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary);
 
   EXPECT_EQ (Last - First, 32 * sizeof (void *));
-  EXPECT_EQ (sizeof (BMC_COMMANDS_PPI) - First, 33 * sizeof (void *));
+  EXPECT_EQ (sizeof (BMC_COMMANDS_PPI) - First, BMC_OPERATION_COUNT * sizeof (void *));
 
   // Slot 6 by offset is GetDeviceId: call it the way a consumer that
   // indexes the table would.

@@ -12,6 +12,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 slots=OskelCommands/Pei/Dispatch/Ia32/SlotEntry.nasm
+# The slots' object, wherever the build put it.
+slots_object=$(cd "$objdir" && find . -name 'SlotEntry.nasm.o' | head -n 1)
+[ -n "$slots_object" ] || { echo "FAIL no SlotEntry.nasm.o under $objdir"; exit 1; }
 
 # expect NAME PATTERN: the bound over $work/objs fails with PATTERN.
 expect() {
@@ -32,10 +35,13 @@ fresh() {
   cp -R "$objdir" "$work/objs"
 }
 
-# slots_from SED: the slots reassembled from the source edited by SED.
+# slots_from SED: the slots reassembled from the source edited by SED,
+# preprocessed as the build does.
 slots_from() {
-  sed "$1" "$root/$slots" >"$work/SlotEntry.nasm"
-  nasm -f elf32 '-DASM_PFX(Name)=Name' -o "$work/objs/$slots.o" "$work/SlotEntry.nasm"
+  sed "$1" "$root/$slots" >"$work/SlotEntry.edited.nasm"
+  cc -E -P -x assembler-with-cpp '-DASM_PFX(Name)=Name' -I"$root/$(dirname "$slots")" \
+    -o "$work/SlotEntry.nasm" "$work/SlotEntry.edited.nasm"
+  nasm -f elf32 -o "$work/objs/$slots_object" "$work/SlotEntry.nasm"
 }
 
 fresh
@@ -43,7 +49,7 @@ python3 "$root/Tools/firmware-budget.py" stack "$work/objs" --check 512 >/dev/nu
   { echo "FAIL the pristine objects do not pass"; exit 1; }
 
 fresh
-rm "$work/objs/$slots.o"
+rm "$work/objs/$slots_object"
 expect "a slot missing from the objects" "slot OemC1Query of the record is in none of the objects"
 
 fresh

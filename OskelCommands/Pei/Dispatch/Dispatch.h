@@ -19,6 +19,7 @@
 
 #include <OskelCompiler.h>
 #include "IpmiDefinitions.h"
+#include "SlotList.h"
 #include "WireFormat.h"
 
 namespace Oskel {
@@ -203,20 +204,30 @@ SlotArguments (
 }
 
 //
-// The slot of an operation: its place among the operations of the record,
-// counted from OemC1Query, and its row in mOperations.
+// The slot numbers, Slot::OemC1Query onwards, and their count: a slot's
+// place among the slots of the record, and its row in mOperations.
 //
-#define BMC_COMMANDS_SLOT(Name)  \
-  ((OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Name) - OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query)) / sizeof (VOID *))
+namespace Slot {
 
-constexpr UINTN  BMC_COMMANDS_SLOTS = BMC_COMMANDS_SLOT (ReportBootStageSecondary) + 1;
+#define OSKEL_SLOT_NUMBER(Name)  Name,
+
+enum Number : UINT8 {
+  BMC_COMMANDS_SLOT_LIST (OSKEL_SLOT_NUMBER, OSKEL_SLOT_NUMBER)
+  Count
+};
+
+#undef OSKEL_SLOT_NUMBER
+
+}  // namespace Slot
+
+constexpr UINTN  BMC_COMMANDS_SLOTS = Slot::Count;
 
 //
 // What every slot does, in slot order.
 //
 extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];  // NOLINT(bugprone-dynamic-static-initializers): defined constexpr
 
-#define OPERATION(Name)  (Oskel::mOperations[BMC_COMMANDS_SLOT (Name)])
+#define OPERATION(Name)  (Oskel::mOperations[Oskel::Slot::Name])
 
 #if defined (OSKEL_ARCH_IA32)
 //
@@ -235,14 +246,33 @@ DispatchSlotEntry (
 
 #else
 //
-// A slot's dispatch (Slots.cpp): PeiServices, This, Spec.Arguments words,
-// BmcInstance, Force, stored by the slot in a block of its own.
+// A slot's dispatch: PeiServices, This, Spec.Arguments words, BmcInstance,
+// Force, stored by the slot in a block of its own.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchSlot (
   IN CONST OperationSpec  &Spec,
   IN CONST UINTN          *Arguments
   );
+
+//
+// The slot of row Row outside IA32, for a slot declared as Function: an
+// EFIAPI function with the slot's own parameters that stores them, one
+// word each, and hands them to DispatchSlot with its row.
+//
+template <UINTN Row, typename Function>
+struct SlotFunction;
+
+template <UINTN Row, typename... Parameters>
+struct SlotFunction<Row, EFI_STATUS (EFIAPI *)(Parameters...)> {
+  static EFI_STATUS EFIAPI
+  Entry (
+    Parameters...  Values
+    )
+  {
+    return DispatchSlot (mOperations[Row], SlotArguments (Values...).Words);
+  }
+};
 
 #endif
 
