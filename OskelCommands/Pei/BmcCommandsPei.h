@@ -37,10 +37,15 @@ struct PointeeOf<T *> {
   typedef T  Type;
 };
 
-//
-// Zeroes Private and fills it: signatures, Self, Transport, PeiServices and
-// the 33 slots.
-//
+/**
+  Zeroes Private and fills it: signatures, Self, Transport, PeiServices and
+  every slot of the slot list.
+
+  @param[out] Private      The pool block of the record.
+  @param[in]  Transport    The IPMI transport the record talks through.
+  @param[in]  PeiServices  The services pointer the record keeps for callers
+                           that pass none.
+**/
 VOID OSKEL_INTERNAL
 BuildBmcCommandsRecord (
   OUT BMC_COMMANDS_PRIVATE       *Private,
@@ -48,10 +53,16 @@ BuildBmcCommandsRecord (
   IN CONST EFI_PEI_SERVICES      **PeiServices
   );
 
-//
-// First run only: applies the BMC choices of the Setup variable to BMC 0
-// through the installed service.
-//
+/**
+  First run only: applies the BMC choices of the Setup variable to BMC 0
+  through the installed service.
+
+  @param[in] PeiServices  The PEI services.
+
+  @return The failure of locating the service; else the status of starting
+          the watchdog, EFI_SUCCESS when Setup leaves it off. The serial
+          console's own status is not reported: the boot goes on either way.
+**/
 EFI_STATUS OSKEL_INTERNAL
 ApplySetupConfiguration (
   IN CONST EFI_PEI_SERVICES  **PeiServices

@@ -230,14 +230,20 @@ extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];  // NOLINT(bugprone
 #define OPERATION(Name)  (Oskel::mOperations[Oskel::Slot::Name])
 
 #if defined (OSKEL_ARCH_IA32)
-//
-// An IA32 slot (Ia32/SlotEntry.nasm) is two instructions and no frame: its
-// row number into AL and a jump to the common slot entry there, which
-// passes that number and the address of the slot's arguments, as the
-// EFIAPI (cdecl) caller pushed them, to this function with the plain C
-// convention every IA32 compiler shares, and returns its status to the
-// slot's caller.
-//
+/**
+  The dispatch of every IA32 slot. A slot (Ia32/SlotEntry.nasm) is two
+  instructions and no frame: its row number into AL and a jump to the
+  common slot entry there, which passes that number and the address of the
+  slot's arguments, as the EFIAPI (cdecl) caller pushed them, to this
+  function with the plain C convention every IA32 compiler shares, and
+  returns its status to the slot's caller.
+
+  @param[in] Slot       The slot's row in mOperations, below Slot::Count.
+  @param[in] Arguments  The caller's words: PeiServices, This, the
+                        operation's arguments, BmcInstance, Force.
+
+  @return What Dispatch returns for the slot's row.
+**/
 extern "C" EFI_STATUS EFIAPI
 DispatchSlotEntry (
   IN UINTN        Slot,
@@ -245,10 +251,16 @@ DispatchSlotEntry (
   );
 
 #else
-//
-// A slot's dispatch: PeiServices, This, Spec.Arguments words, BmcInstance,
-// Force, stored by the slot in a block of its own.
-//
+/**
+  The dispatch of every slot outside IA32.
+
+  @param[in] Spec       The slot's row.
+  @param[in] Arguments  PeiServices, This, Spec.Arguments words,
+                        BmcInstance, Force, stored by the slot in a block
+                        of its own that lives until this returns.
+
+  @return What Dispatch returns for Spec.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchSlot (
   IN CONST OperationSpec  &Spec,
@@ -276,12 +288,27 @@ struct SlotFunction<Row, EFI_STATUS (EFIAPI *)(Parameters...)> {
 
 #endif
 
-//
-// Replaces a NULL PeiServices by the record's, checks the BMC index, picks
-// the BMC or BMCs by Spec.Kind and runs the worker on each: the Force
-// check, the Required pointers, the operation's Check, then its Exchange
-// under the guard (or alone for an operation that is not guarded).
-//
+/**
+  Runs one operation: replaces a NULL PeiServices by the record's, checks
+  the BMC index, picks the BMC or BMCs by Spec.Kind and runs the worker on
+  each: the Force check, the Required pointers, the operation's Check, then
+  its Exchange under the guard (or alone for an operation that is not
+  guarded). A broadcast stops at the first BMC that fails.
+
+  @param[in] Spec         The operation's row.
+  @param[in] PeiServices  The caller's, or NULL for the record's.
+  @param[in] This         The record; NULL is refused.
+  @param[in] BmcInstance  The caller's BMC index, or ALL_BMCS.
+  @param[in] Force        1 sends even to a BMC the transport marks unusable.
+  @param[in] Args         The operation's arguments, one UINTN each.
+
+  @retval EFI_SUCCESS            Every addressed BMC succeeded.
+  @retval EFI_INVALID_PARAMETER  This, BmcInstance, Force or a Required
+                                 pointer is refused, or Check refused.
+  @retval EFI_UNSUPPORTED        ALL_BMCS for a single-BMC operation, or an
+                                 index other than 0 for a BMC 0 operation.
+  @return The first failure of SelectBmc, the guard or the Exchange.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Dispatch (
   IN CONST OperationSpec       &Spec,
@@ -292,10 +319,17 @@ Dispatch (
   IN CONST VOID                *Args
   );
 
-//
-// A step of a composite operation, dispatched afresh with the PeiServices,
-// This, BmcInstance and Force of the operation in progress.
-//
+/**
+  A step of a composite operation, dispatched afresh with the PeiServices,
+  This, BmcInstance and Force of the operation in progress, so that it
+  keeps a guard of its own.
+
+  @param[in] Op    The operation in progress.
+  @param[in] Spec  The step's row.
+  @param[in] Args  The step's arguments, one UINTN each.
+
+  @return What Dispatch returns for the step.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 DispatchStep (
   IN CONST Operation        &Op,
@@ -303,18 +337,29 @@ DispatchStep (
   IN CONST VOID             *Args
   );
 
-//
-// Phase 0 of TrackBmcStatus; when the BMC may be used, or Force is 1, the
-// exchange and then phase 1, flagged when the exchange ended in
-// EFI_DEVICE_ERROR. A refused BMC gives EFI_DEVICE_ERROR (state 1) or the
-// phase-0 EFI_INVALID_PARAMETER, and nothing is sent.
-//
+/**
+  The guard around one exchange: phase 0 of TrackBmcStatus; when the BMC
+  may be used, or Force is 1, the exchange and then phase 1, flagged when
+  the exchange ended in EFI_DEVICE_ERROR. An exchange that refused its
+  arguments after phase 0 (Refuse) makes no phase-1 call.
+
+  @param[in, out] Op        The operation; Op.State holds the state byte.
+  @param[in]      Exchange  The exchange to run.
+
+  @retval EFI_DEVICE_ERROR       The transport reports the BMC unusable
+                                 (Force 0); nothing was sent.
+  @retval EFI_INVALID_PARAMETER  Phase 0 refused (Force 0); nothing was sent.
+  @return What the exchange returned.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 RunGuarded (
   IN OUT Operation     &Op,
   IN OPERATION_STEP    Exchange
   );
 
+//
+// The transport's BMC count; 0 when it cannot tell.
+//
 [[nodiscard]] UINT8 OSKEL_INTERNAL
 GetBmcCount (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
