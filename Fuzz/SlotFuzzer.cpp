@@ -626,8 +626,8 @@ extern "C" int
 LLVMFuzzerInitialize (int *, char ***)
 {
   for (size_t Slot = 0; Slot < BMC_OPERATION_COUNT; Slot++) {
-    if (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0) {
-      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], mSlots[Slot].Slot);
+    if ((mSlots[Slot].Slot == nullptr) || (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0)) {
+      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], (mSlots[Slot].Slot != nullptr) ? mSlots[Slot].Slot : "no slot");
       std::abort ();
     }
   }
