@@ -50,7 +50,7 @@ namespace {
 // record takes them in one copy. Every member carries the record's own name
 // and type.
 //
-#define SLOT_MEMBER(Name)  decltype (BMC_COMMANDS_PPI::Name) Name;
+#define SLOT_MEMBER(Name)  decltype (BMC_COMMANDS_PPI::Name) Name;  // NOLINT(bugprone-macro-parentheses): Name is a member name, not an expression
 
 struct SlotTable {
   BMC_COMMANDS_SLOT_LIST (SLOT_MEMBER, SLOT_MEMBER)
@@ -467,7 +467,7 @@ EachParameterFitsAWord (
   EFI_STATUS (EFIAPI *)(Parameters...)
   )
 {
-  return ((sizeof (Parameters) <= sizeof (UINTN)) && ...);
+  return ((sizeof (Parameters) <= sizeof (UINTN)) && ...);  // NOLINT(bugprone-sizeof-expression): the width of each parameter, pointers included, is what is checked
 }
 
 //
