@@ -4,7 +4,7 @@
 BMC command PEIM, the test transport and the test consumer added to the
 PEI firmware volume, its own output directory Build/<NAME>, the build
 options the CLANG tool chains need on edk2 2022.11 with Debian's clang
-(CLANG_OPTIONS, as the README's integrators section gives them), and, for
+(CLANG_OPTIONS, as docs/integrating.md gives them), and, for
 the binary module, the rule that places a binary PEIM. The originals are
 left untouched; the FDF keeps its CRLF line ends.
 
