@@ -204,14 +204,15 @@ TransferLength (Call &C)
   return C.Input.ConsumeIntegralInRange<size_t>(0, MAX_TRANSFER);
 }
 
-// The drivers, one per slot in slot order, each named for its slot; the
-// harness refuses to start when they and the slot list differ.
+// The drivers, one per slot in slot order, each named for its slot: the
+// harness does not build with a driver too few or too many, and refuses to
+// start when a driver is not at its slot's place.
 struct NamedDriver {
   const char  *Slot;
   SlotDriver  Drive;
 };
 
-const std::array<NamedDriver, BMC_OPERATION_COUNT>  mSlots = {
+const NamedDriver  mSlots[] = {
   { "OemC1Query", [] (Call &C) {
     Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
     Fenced  &Length   = C.Buffer ("ResponseLength", 1);
@@ -536,6 +537,8 @@ const std::array<NamedDriver, BMC_OPERATION_COUNT>  mSlots = {
   } },
 };
 
+static_assert (std::size (mSlots) == BMC_OPERATION_COUNT, "one driver per slot of the slot list, in its order");
+
 // A board with the service installed, as the entry leaves it. The entry's
 // own paths are not what this harness explores, so a board may serve input
 // after input: Reset puts back everything an operation or the harness can
@@ -626,8 +629,8 @@ extern "C" int
 LLVMFuzzerInitialize (int *, char ***)
 {
   for (size_t Slot = 0; Slot < BMC_OPERATION_COUNT; Slot++) {
-    if ((mSlots[Slot].Slot == nullptr) || (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0)) {
-      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], (mSlots[Slot].Slot != nullptr) ? mSlots[Slot].Slot : "no slot");
+    if (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0) {
+      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], mSlots[Slot].Slot);
       std::abort ();
     }
   }
