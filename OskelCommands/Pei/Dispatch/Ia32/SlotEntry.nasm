@@ -41,6 +41,7 @@ extern ASM_PFX(DispatchSlotEntry)
 ; AL: the slot row. [esp]: the return address into the caller of the slot,
 ; the arguments of the slot above it.
 ;
+%macro SLOT_ENTRY 0
 SlotEntry:
     movzx   eax, al
     lea     ecx, [esp + 4]
@@ -49,19 +50,26 @@ SlotEntry:
     call    ASM_PFX(DispatchSlotEntry)
     add     esp, 8
     ret
+%endmacro
 
 ;
 ; SLOTS Name, ...: one slot per name, rows from 0 in the order given; 0 in
-; place of a name takes a row and makes no slot.
+; place of a name takes a row and makes no slot. SlotEntry sits in the
+; middle of the slots, so that every slot reaches it with a two-byte short
+; jump (within 127 bytes either way): a slot is four bytes, for some sixty
+; slots.
 ;
 %macro SLOTS 1-*
 %assign SlotRow 0
 %rep %0
+%if SlotRow == %0 / 2
+    SLOT_ENTRY
+%endif
 %ifnidn %1, 0
 global %1
 %1:
     mov     al, SlotRow
-    jmp     SlotEntry
+    jmp     short SlotEntry
 %endif
 %assign SlotRow SlotRow + 1
 %rotate 1
