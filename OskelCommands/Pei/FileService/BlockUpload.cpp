@@ -68,7 +68,7 @@ SendUploadPiece (
     Length = 12 + Piece.Length;
   }
 
-  Status = SpecExchange (Op, Length, UPLOAD_RESPONSE_CAPACITY, Piece.Last ? 0 : UPLOAD_HANDLE_OFFSET + 1);
+  Status = SpecExchange (Op, { .RequestLength = Length, .Capacity = UPLOAD_RESPONSE_CAPACITY, .Minimum = Piece.Last ? UINT8 (0) : UINT8 (UPLOAD_HANDLE_OFFSET + 1) });
   if ((Status == EFI_SUCCESS) && !Piece.Last) {
     Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
   }

@@ -80,7 +80,7 @@ SendStage (
 
   Request[0] = OEM_BOOT_STAGE_REPORT;
   Request[1] = Op.Uint8 (0);
-  return SpecExchange (Op, 2, 0, 0);
+  return SpecExchange (Op, { .RequestLength = 2 });
 }
 
 //

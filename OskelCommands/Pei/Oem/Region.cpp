@@ -38,7 +38,7 @@ TransferRegionChunk (
   Request[2] = Op.Uint8 (REGION_SELECTOR);
   if (Op.Spec->Command == OEM_CMD_REGION_READ) {
     Request[3] = Piece.Length;
-    Status     = SpecExchange (Op, 4, Piece.Length, 0);
+    Status     = SpecExchange (Op, { .RequestLength = 4, .Capacity = Piece.Length });
     Piece.Moved = Op.Received;
     if (Status == EFI_SUCCESS) {
       CopyMem (Buffer, Request, Piece.Moved);
@@ -53,7 +53,7 @@ TransferRegionChunk (
   //
   CopyMem (&Request[3], Buffer, Piece.Length);
   Piece.Moved = Piece.Length;
-  return SpecExchange (Op, 3 + Piece.Length, 0, 0);
+  return SpecExchange (Op, { .RequestLength = static_cast<UINT8>(3 + Piece.Length) });
 }
 
 }  // namespace
