@@ -20,13 +20,6 @@ ZeroMem (
   IN UINTN  Length
   );
 
-VOID OSKEL_INTERNAL
-FillMem (
-  OUT VOID  *Buffer,
-  IN UINTN  Length,
-  IN UINT8  Value
-  );
-
 //
 // Overlap-safe, byte by byte: backward when the source lies below an
 // overlapping destination, forward otherwise. The copies here are at most

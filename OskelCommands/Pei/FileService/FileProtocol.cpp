@@ -10,6 +10,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "../MemoryRoutines.h"
 #include "FileService.h"
 
 using namespace Oskel;

@@ -13,6 +13,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;

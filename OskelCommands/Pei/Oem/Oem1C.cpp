@@ -8,6 +8,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;

@@ -12,6 +12,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;

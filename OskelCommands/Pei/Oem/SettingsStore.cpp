@@ -15,6 +15,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
