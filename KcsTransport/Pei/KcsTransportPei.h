@@ -134,6 +134,49 @@ constexpr UINT8   KCS_WAIT_COUNT     = 3;
 constexpr UINT32  KCS_READY_RETRY_US = 100000;
 
 //
+// The first byte of every KCS message: the network function in bits 7:2,
+// the LUN in bits 1:0. The BMC answers a request on the network function
+// one above it (odd for the response of an even request NetFn), same LUN,
+// so the response's byte is the request's plus one NetFn step.
+//
+constexpr UINT8  KCS_NETFN_SHIFT   = 2;
+constexpr UINT8  KCS_MAX_NETFN     = 0x3F;
+constexpr UINT8  KCS_MAX_LUN       = 0x03;
+constexpr UINT8  KCS_RESPONSE_STEP = 1 << KCS_NETFN_SHIFT;  // NetFn + 1, LUN unchanged
+
+/**
+  The NetFn/LUN byte of a request.
+
+  @param[in] NetFn  The network function, at most KCS_MAX_NETFN.
+  @param[in] Lun    The LUN, at most KCS_MAX_LUN.
+
+  @return The byte that opens the request.
+**/
+constexpr UINT8
+KcsNetFnLun (
+  IN UINT8  NetFn,
+  IN UINT8  Lun
+  )
+{
+  return static_cast<UINT8>((NetFn << KCS_NETFN_SHIFT) | Lun);
+}
+
+/**
+  The NetFn/LUN byte a matching response opens with.
+
+  @param[in] RequestNetFnLun  The request's NetFn/LUN byte.
+
+  @return The request's byte with the network function one above.
+**/
+constexpr UINT8
+KcsResponseNetFnLun (
+  IN UINT8  RequestNetFnLun
+  )
+{
+  return static_cast<UINT8>(RequestNetFnLun + KCS_RESPONSE_STEP);
+}
+
+//
 // A response is the NetFn/LUN byte, the command, the completion code and at
 // most 255 data bytes; a BMC that keeps the READ state longer is faulty.
 //
