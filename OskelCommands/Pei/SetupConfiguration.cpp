@@ -14,6 +14,7 @@
 #include "BmcCommandsPei.h"
 #include "Dispatch/WireFormat.h"
 #include "MemoryRoutines.h"
+#include "PpiLocation.h"
 
 namespace Oskel {
 
@@ -93,8 +94,7 @@ ReadBmcSetupSettings (
   // without the variable service alike.
   //
   ZeroMem (Buffer, sizeof (Buffer));
-  Interface = nullptr;
-  Status    = (*PeiServices)->LocatePpi (PeiServices, &mReadOnlyVariablePpiGuid, 0, nullptr, &Interface);
+  Status = LocateFirstPpi (PeiServices, &mReadOnlyVariablePpiGuid, &Interface);
   if (!EFI_ERROR (Status) && (Interface != nullptr)) {
     Variables = static_cast<EFI_PEI_READ_ONLY_VARIABLE2_PPI *>(Interface);
     DataSize  = sizeof (Buffer);
@@ -136,8 +136,7 @@ ApplySetupConfiguration (
 
   ReadBmcSetupSettings (PeiServices, &Settings);
 
-  Interface = nullptr;
-  Status    = (*PeiServices)->LocatePpi (PeiServices, &mBmcCommandsPpiGuid, 0, nullptr, &Interface);
+  Status = LocateFirstPpi (PeiServices, &mBmcCommandsPpiGuid, &Interface);
   if (EFI_ERROR (Status) || (Interface == nullptr)) {
     return Status;
   }

@@ -14,6 +14,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
 #include "../MemoryRoutines.h"
+#include "../PpiLocation.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
@@ -190,7 +191,7 @@ ReportBootStageSecondary (
   )
 {
   EFI_STATUS   Status;
-  VOID         *Installed  = nullptr;
+  VOID         *Installed;
   UINT8        Secondary   = SECONDARY_BMC_INDEX;
   CONST UINTN  Arguments[] = { BOOT_STAGE_PEI_BMC_COMMANDS };
 
@@ -202,7 +203,7 @@ ReportBootStageSecondary (
     PeiServices = This->PeiServices;
   }
 
-  Status = (*PeiServices)->LocatePpi (PeiServices, &mBmcCommandsPpiGuid, 0, nullptr, &Installed);
+  Status = LocateFirstPpi (PeiServices, &mBmcCommandsPpiGuid, &Installed);
   if (EFI_ERROR (Status) || (Installed == nullptr)) {
     return EFI_NOT_FOUND;
   }
