@@ -31,7 +31,6 @@ constexpr UINTN  mSetupVariableSize = 2778;
 
 struct BmcSetupSettings {
   SERIAL_CONSOLE_CONFIG    SerialConsoleConfig;
-  UINT8                    Spare7;
   UINT16                   WatchdogEnable;
   UINT8                    WatchdogTimeout;     // minutes
 };
@@ -46,7 +45,6 @@ static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffs
 
 constexpr UINT16  mWatchdogEnableOffset  = 2323;  // two bytes, little-endian
 constexpr UINT16  mWatchdogTimeoutOffset = 2325;
-constexpr UINT16  mSpare7Offset          = 2327;
 
 [[nodiscard]] constexpr BOOLEAN
 SetupOffsetsInBuffer (
@@ -59,7 +57,7 @@ SetupOffsetsInBuffer (
     }
   }
 
-  return (mWatchdogEnableOffset + 1 < mSetupVariableSize) && (mWatchdogTimeoutOffset < mSetupVariableSize) && (mSpare7Offset < mSetupVariableSize);
+  return (mWatchdogEnableOffset + 1 < mSetupVariableSize) && (mWatchdogTimeoutOffset < mSetupVariableSize);
 }
 
 static_assert (SetupOffsetsInBuffer (), "every byte read lies in the Setup buffer");
@@ -106,7 +104,6 @@ ReadBmcSetupSettings (
     Config[Index] = Buffer[mSerialConsoleSetupOffsets[Index]];
   }
 
-  Settings->Spare7          = Buffer[mSpare7Offset];
   Settings->WatchdogEnable  = GetUint16Le (&Buffer[mWatchdogEnableOffset]);
   Settings->WatchdogTimeout = Buffer[mWatchdogTimeoutOffset];
 }
