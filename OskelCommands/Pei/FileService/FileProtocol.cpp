@@ -235,16 +235,16 @@ FileExchange (
     // holds no handle until the BMC has handed one back. OpenMode goes out
     // ahead of OpenFlag, the reverse of the argument order.
     //
-    Value       = Op.Pointer<UINT32>(OPEN_HANDLE);
-    *Value      = 0;
+    Value                            = Op.Pointer<UINT32>(OPEN_HANDLE);
+    *Value                           = 0;
     Request[FILE_OPEN_MODE_OFFSET]   = Op.Uint8 (OPEN_MODE);
     Request[FILE_OPEN_FLAG_OFFSET]   = Op.Uint8 (OPEN_FLAG);
     PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Op.Uint32 (OPEN_FILE_SIZE));
     Request[FILE_OPEN_ACCESS_OFFSET] = Op.Uint8 (OPEN_ACCESS_MODE);
     Request[FILE_OPEN_CLASS_OFFSET]  = Op.Uint8 (OPEN_FILE_CLASS);
     Length                           = FILE_OPEN_NAME_OFFSET;
-    Name        = Op.Pointer<CONST CHAR8>(OPEN_NAME);
-    NameLength  = Op.Uint8 (OPEN_NAME_LENGTH);
+    Name                             = Op.Pointer<CONST CHAR8>(OPEN_NAME);
+    NameLength                       = Op.Uint8 (OPEN_NAME_LENGTH);
   } else if (SubCommand == OEM_FILE_CLOSE) {
     PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
     Length = FILE_CLOSE_LENGTH;
