@@ -49,22 +49,4 @@ CopyMem (
   }
 }
 
-BOOLEAN OSKEL_INTERNAL
-SameGuid (
-  IN CONST EFI_GUID  *Left,
-  IN CONST EFI_GUID  *Right
-  )
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}
-
 }  // namespace Oskel

@@ -32,10 +32,26 @@ CopyMem (
   IN UINTN       Length
   );
 
-[[nodiscard]] BOOLEAN OSKEL_INTERNAL
+//
+// Byte by byte: a GUID in a HOB need not be aligned. Inline, as its one
+// caller walks the HOB list.
+//
+[[nodiscard]] inline BOOLEAN
 SameGuid (
   IN CONST EFI_GUID  *Left,
   IN CONST EFI_GUID  *Right
-  );
+  )
+{
+  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
+  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (L[Index] != R[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
 
 }  // namespace Oskel
