@@ -147,7 +147,8 @@ SerialModemParameter (
                  );
   Status = MapSerialParameterCode (Status, Reading ? mGetSerialParameterCodes : mSetSerialParameterCodes);
   if (Reading && (Status == EFI_SUCCESS)) {
-    CopyMem (Args.Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
+    Args.Data[0] = Request[1];
+    Args.Data[1] = Request[2];
   }
 
   return Status;
