@@ -36,12 +36,14 @@ struct BmcSetupSettings {
 };
 
 //
-// Where Setup keeps each byte of SERIAL_CONSOLE_CONFIG, in field order;
-// Spare4 and Spare5 sit in the variable in the opposite order.
+// Where Setup keeps each byte of SERIAL_CONSOLE_CONFIG, in field order, as
+// offsets from the first of them: the serial console bytes lie within 13
+// bytes of the variable. Spare4 and Spare5 sit there in the opposite order.
 //
-constexpr UINT16  mSerialConsoleSetupOffsets[] = { 2610, 2612, 2613, 2616, 2619, 2618, 2622 };
+constexpr UINT16  mSerialConsoleSetupBase      = 2610;
+constexpr UINT8   mSerialConsoleSetupOffsets[] = { 0, 2, 3, 6, 9, 8, 12 };
 
-static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffsets) / sizeof (UINT16), "one Setup byte per field");
+static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffsets), "one Setup byte per field");
 
 constexpr UINT16  mWatchdogEnableOffset  = 2323;  // two bytes, little-endian
 constexpr UINT16  mWatchdogTimeoutOffset = 2325;
@@ -51,8 +53,8 @@ SetupOffsetsInBuffer (
   VOID
   )
 {
-  for (UINT16 Offset : mSerialConsoleSetupOffsets) {
-    if (Offset >= mSetupVariableSize) {
+  for (UINT8 Offset : mSerialConsoleSetupOffsets) {
+    if (UINTN (mSerialConsoleSetupBase) + Offset >= mSetupVariableSize) {
       return FALSE;
     }
   }
@@ -101,7 +103,7 @@ ReadBmcSetupSettings (
 
   UINT8  *Config = reinterpret_cast<UINT8 *>(&Settings->SerialConsoleConfig);
   for (UINTN Index = 0; Index < sizeof (SERIAL_CONSOLE_CONFIG); Index++) {
-    Config[Index] = Buffer[mSerialConsoleSetupOffsets[Index]];
+    Config[Index] = Buffer[mSerialConsoleSetupBase + mSerialConsoleSetupOffsets[Index]];
   }
 
   Settings->WatchdogEnable  = GetUint16Le (&Buffer[mWatchdogEnableOffset]);
