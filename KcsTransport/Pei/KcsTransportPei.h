@@ -296,23 +296,30 @@ KcsTransact (
   IN UINT8                      RequestSize
   );
 
-//
-// At the first run's entry, when the platform asks for it: Get Device ID
-// to each BMC until it answers with the device available, for at most the
-// ready wait in all (each BMC gets one attempt at least); a BMC that
-// answers "not ready" or not at all is asked again every 100 ms, one whose
-// interface reads FFh is not; the BMCs still not ready are written off.
-//
+/**
+  At the first run's entry, when the platform asks for it: Get Device ID
+  to each BMC until it answers with the device available, for at most the
+  ready wait in all (each BMC gets one attempt at least). A BMC that
+  answers "not ready" or not at all is asked again every 100 ms, one whose
+  interface reads FFh is not; the BMCs still not ready are written off, so
+  the module's first commands do not each wait out a silent interface.
+
+  @param[in, out] Private  The record: its clock and ready wait, the BMC
+                           table; the health of each BMC is set.
+**/
 VOID KCS_INTERNAL
 KcsWaitForReadyBmcs (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   );
 
-//
-// Fills a record's operations, descriptor, settings and BMC table from the
-// platform HOBs (one BMC at base 0 when there is none, the defaults when
-// there are no settings).
-//
+/**
+  Fills a record's operations, descriptor, settings and BMC table from the
+  platform HOBs: one BMC at base 0 when there is no BMC table, the default
+  waits when there are no settings.
+
+  @param[out] Private      The record to fill; it is zeroed first.
+  @param[in]  PeiServices  The services of this run, kept in the record.
+**/
 VOID KCS_INTERNAL
 BuildKcsTransportRecord (
   OUT KCS_TRANSPORT_PRIVATE   *Private,
@@ -323,6 +330,10 @@ BuildKcsTransportRecord (
 
 extern "C" {
 
+//
+// The entry point, and the services of IPMI_TRANSPORT_PPI: their contracts
+// are those of the PPI (Include/Ppi/IpmiTransport.h).
+//
 EFI_STATUS EFIAPI KcsTransportPeiEntryPoint (IN EFI_PEI_FILE_HANDLE FileHandle, IN CONST EFI_PEI_SERVICES **PeiServices);
 
 EFI_STATUS EFIAPI KcsSendCommand (CONST EFI_PEI_SERVICES **PeiServices, IPMI_TRANSPORT_PPI *This, UINT8 NetFn, UINT8 Lun, UINT8 Command, CONST UINT8 *RequestData, UINT8 RequestDataSize, UINT8 *ResponseData, UINT8 *ResponseDataSize);
