@@ -338,8 +338,6 @@ struct ExchangeShape {
   UINT8    Minimum       = 0;  // response bytes a successful answer must carry
 };
 
-static_assert (sizeof (ExchangeShape) == 3, "three lengths, one byte each");
-
 /**
   One SendCommand on LUN 0 whose request is the first RequestLength bytes
   of ScratchBuffer and whose response lands there too, Capacity bytes at

@@ -12,7 +12,6 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
-#include "../MemoryRoutines.h"
 #include "IpmiCommands.h"
 
 using namespace Oskel;
@@ -52,6 +51,11 @@ constexpr UINT8  mSerialParameterCodes[] = {
   StatusCode (EFI_ACCESS_DENIED),    // 82h read-only parameter
   StatusCode (EFI_ACCESS_DENIED)     // 83h write-only parameter
 };
+
+//
+// A read hands back both data bytes of the parameter, one by one.
+//
+static_assert (IPMI_SERIAL_PARAMETER_DATA_LENGTH == 2, "two data bytes");
 
 constexpr UINT8  mGetSerialParameterCodes = 1;
 constexpr UINT8  mSetSerialParameterCodes = sizeof (mSerialParameterCodes);
