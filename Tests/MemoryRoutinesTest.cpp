@@ -62,12 +62,11 @@ INSTANTIATE_TEST_SUITE_P (
     ),
   [] (const ::testing::TestParamInfo<CopyRow> &Info) { return Info.param.Name; });
 
-TEST (FillMemTest, ExactlyTheRange) {
+TEST (ZeroMemTest, ExactlyTheRange) {
   std::vector<uint8_t>  Bytes (16, 0x11);
 
-  Oskel::FillMem (Bytes.data () + 3, 9, 0xC3);
-  Oskel::ZeroMem (Bytes.data () + 13, 2);
-  EXPECT_THAT (Bytes, ElementsAreArray ({ 0x11, 0x11, 0x11, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0x11, 0x00, 0x00, 0x11 }));
+  Oskel::ZeroMem (Bytes.data () + 3, 9);
+  EXPECT_THAT (Bytes, ElementsAreArray ({ 0x11, 0x11, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11, 0x11, 0x11, 0x11 }));
 }
 
 }  // namespace

@@ -246,7 +246,7 @@ ReadResponse (
   BOOLEAN            Mismatch;
   UINT8              CompletionCode;
 
-  Echo[0]        = static_cast<UINT8>(NetFnLun + (1 << 2));
+  Echo[0]        = KcsResponseNetFnLun (NetFnLun);
   Echo[1]        = Command;
   Mismatch       = FALSE;
   CompletionCode = 0;
@@ -434,7 +434,7 @@ KcsWaitForReadyBmcs (
     do {
       Private->Sink.Data     = Identity;
       Private->Sink.Capacity = sizeof (Identity);
-      if ((KcsTransact (Private, Index, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0) == EFI_SUCCESS) &&
+      if ((KcsTransact (Private, Index, KcsNetFnLun (IPMI_NETFN_APP, 0), IPMI_CMD_GET_DEVICE_ID, nullptr, 0) == EFI_SUCCESS) &&
           (Private->Sink.Stored == sizeof (Identity)) && ((Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE] & IPMI_DEVICE_ID_UNAVAILABLE) == 0))
       {
         break;

@@ -134,6 +134,49 @@ constexpr UINT8   KCS_WAIT_COUNT     = 3;
 constexpr UINT32  KCS_READY_RETRY_US = 100000;
 
 //
+// The first byte of every KCS message: the network function in bits 7:2,
+// the LUN in bits 1:0. The BMC answers a request on the network function
+// one above it (odd for the response of an even request NetFn), same LUN,
+// so the response's byte is the request's plus one NetFn step.
+//
+constexpr UINT8  KCS_NETFN_SHIFT   = 2;
+constexpr UINT8  KCS_MAX_NETFN     = 0x3F;
+constexpr UINT8  KCS_MAX_LUN       = 0x03;
+constexpr UINT8  KCS_RESPONSE_STEP = 1 << KCS_NETFN_SHIFT;  // NetFn + 1, LUN unchanged
+
+/**
+  The NetFn/LUN byte of a request.
+
+  @param[in] NetFn  The network function, at most KCS_MAX_NETFN.
+  @param[in] Lun    The LUN, at most KCS_MAX_LUN.
+
+  @return The byte that opens the request.
+**/
+constexpr UINT8
+KcsNetFnLun (
+  IN UINT8  NetFn,
+  IN UINT8  Lun
+  )
+{
+  return static_cast<UINT8>((NetFn << KCS_NETFN_SHIFT) | Lun);
+}
+
+/**
+  The NetFn/LUN byte a matching response opens with.
+
+  @param[in] RequestNetFnLun  The request's NetFn/LUN byte.
+
+  @return The request's byte with the network function one above.
+**/
+constexpr UINT8
+KcsResponseNetFnLun (
+  IN UINT8  RequestNetFnLun
+  )
+{
+  return static_cast<UINT8>(RequestNetFnLun + KCS_RESPONSE_STEP);
+}
+
+//
 // A response is the NetFn/LUN byte, the command, the completion code and at
 // most 255 data bytes; a BMC that keeps the READ state longer is faulty.
 //
@@ -253,23 +296,30 @@ KcsTransact (
   IN UINT8                      RequestSize
   );
 
-//
-// At the first run's entry, when the platform asks for it: Get Device ID
-// to each BMC until it answers with the device available, for at most the
-// ready wait in all (each BMC gets one attempt at least); a BMC that
-// answers "not ready" or not at all is asked again every 100 ms, one whose
-// interface reads FFh is not; the BMCs still not ready are written off.
-//
+/**
+  At the first run's entry, when the platform asks for it: Get Device ID
+  to each BMC until it answers with the device available, for at most the
+  ready wait in all (each BMC gets one attempt at least). A BMC that
+  answers "not ready" or not at all is asked again every 100 ms, one whose
+  interface reads FFh is not; the BMCs still not ready are written off, so
+  the module's first commands do not each wait out a silent interface.
+
+  @param[in, out] Private  The record: its clock and ready wait, the BMC
+                           table; the health of each BMC is set.
+**/
 VOID KCS_INTERNAL
 KcsWaitForReadyBmcs (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   );
 
-//
-// Fills a record's operations, descriptor, settings and BMC table from the
-// platform HOBs (one BMC at base 0 when there is none, the defaults when
-// there are no settings).
-//
+/**
+  Fills a record's operations, descriptor, settings and BMC table from the
+  platform HOBs: one BMC at base 0 when there is no BMC table, the default
+  waits when there are no settings.
+
+  @param[out] Private      The record to fill; it is zeroed first.
+  @param[in]  PeiServices  The services of this run, kept in the record.
+**/
 VOID KCS_INTERNAL
 BuildKcsTransportRecord (
   OUT KCS_TRANSPORT_PRIVATE   *Private,
@@ -280,6 +330,10 @@ BuildKcsTransportRecord (
 
 extern "C" {
 
+//
+// The entry point, and the services of IPMI_TRANSPORT_PPI: their contracts
+// are those of the PPI (Include/Ppi/IpmiTransport.h).
+//
 EFI_STATUS EFIAPI KcsTransportPeiEntryPoint (IN EFI_PEI_FILE_HANDLE FileHandle, IN CONST EFI_PEI_SERVICES **PeiServices);
 
 EFI_STATUS EFIAPI KcsSendCommand (CONST EFI_PEI_SERVICES **PeiServices, IPMI_TRANSPORT_PPI *This, UINT8 NetFn, UINT8 Lun, UINT8 Command, CONST UINT8 *RequestData, UINT8 RequestDataSize, UINT8 *ResponseData, UINT8 *ResponseDataSize);

@@ -12,9 +12,6 @@ using namespace OskelKcs;
 
 namespace {
 
-constexpr UINT8  KCS_MAX_NETFN = 0x3F;
-constexpr UINT8  KCS_MAX_LUN   = 0x03;
-
 //
 // Our record holds its own address in the PPI's second word; the first
 // word alone would pass any copy of the PPI, and a copy's neighbours are
@@ -91,7 +88,7 @@ KcsSendCommand (
   Status                 = KcsTransact (
                              Private,
                              Private->Selected,
-                             static_cast<UINT8>((NetFn << 2) | Lun),
+                             KcsNetFnLun (NetFn, Lun),
                              Command,
                              RequestData,
                              RequestDataSize
@@ -208,6 +205,6 @@ KcsPrepareSecondaryBmc (
 
   Private->Sink.Data     = nullptr;
   Private->Sink.Capacity = 0;
-  Status                 = KcsTransact (Private, 1, IPMI_NETFN_APP << 2, IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
+  Status                 = KcsTransact (Private, 1, KcsNetFnLun (IPMI_NETFN_APP, 0), IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
   return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
 }

@@ -9,28 +9,10 @@
 
 namespace Oskel {
 
-//
-// A loop of its own rather than a call of FillMem: the firmware zeroes, and
-// fills nothing else.
-//
 VOID OSKEL_INTERNAL
 ZeroMem (
   OUT VOID  *Buffer,
   IN UINTN  Length
-  )
-{
-  volatile UINT8  *Bytes = static_cast<UINT8 *>(Buffer);
-
-  while (Length-- != 0) {
-    *Bytes++ = 0;
-  }
-}
-
-VOID OSKEL_INTERNAL
-FillMem (
-  OUT VOID  *Buffer,
-  IN UINTN  Length,
-  IN UINT8  Value
   )
 {
   volatile UINT8  *Bytes = static_cast<UINT8 *>(Buffer);
@@ -40,7 +22,7 @@ FillMem (
   // the C library's memset, which does not exist here.
   //
   while (Length-- != 0) {
-    *Bytes++ = Value;
+    *Bytes++ = 0;
   }
 }
 
@@ -65,24 +47,6 @@ CopyMem (
   for (UINTN Index = 0; Index < Length; Index++) {
     To[Index] = From[Index];
   }
-}
-
-BOOLEAN OSKEL_INTERNAL
-SameGuid (
-  IN CONST EFI_GUID  *Left,
-  IN CONST EFI_GUID  *Right
-  )
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
 }
 
 }  // namespace Oskel

@@ -11,6 +11,7 @@
 **/
 
 #include "BmcCommandsPei.h"
+#include "PpiLocation.h"
 
 using namespace Oskel;
 
@@ -72,8 +73,7 @@ OskelCommandsPeiEntryPoint (
 
   Shadowed = (Status == EFI_ALREADY_STARTED) ? TRUE : FALSE;
 
-  Transport = nullptr;
-  Status    = (*PeiServices)->LocatePpi (PeiServices, &mIpmiTransportPpiGuid, 0, nullptr, &Transport);
+  Status = LocateFirstPpi (PeiServices, &mIpmiTransportPpiGuid, &Transport);
   if (EFI_ERROR (Status) || (Transport == nullptr)) {
     return EFI_NOT_FOUND;
   }

@@ -14,6 +14,7 @@
 #include "BmcCommandsPei.h"
 #include "Dispatch/WireFormat.h"
 #include "MemoryRoutines.h"
+#include "PpiLocation.h"
 
 namespace Oskel {
 
@@ -30,35 +31,35 @@ constexpr UINTN  mSetupVariableSize = 2778;
 
 struct BmcSetupSettings {
   SERIAL_CONSOLE_CONFIG    SerialConsoleConfig;
-  UINT8                    Spare7;
   UINT16                   WatchdogEnable;
   UINT8                    WatchdogTimeout;     // minutes
 };
 
 //
-// Where Setup keeps each byte of SERIAL_CONSOLE_CONFIG, in field order;
-// Spare4 and Spare5 sit in the variable in the opposite order.
+// Where Setup keeps each byte of SERIAL_CONSOLE_CONFIG, in field order, as
+// offsets from the first of them: the serial console bytes lie within 13
+// bytes of the variable. Spare4 and Spare5 sit there in the opposite order.
 //
-constexpr UINT16  mSerialConsoleSetupOffsets[] = { 2610, 2612, 2613, 2616, 2619, 2618, 2622 };
+constexpr UINT16  mSerialConsoleSetupBase      = 2610;
+constexpr UINT8   mSerialConsoleSetupOffsets[] = { 0, 2, 3, 6, 9, 8, 12 };
 
-static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffsets) / sizeof (UINT16), "one Setup byte per field");
+static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == sizeof (mSerialConsoleSetupOffsets), "one Setup byte per field");
 
 constexpr UINT16  mWatchdogEnableOffset  = 2323;  // two bytes, little-endian
 constexpr UINT16  mWatchdogTimeoutOffset = 2325;
-constexpr UINT16  mSpare7Offset          = 2327;
 
 [[nodiscard]] constexpr BOOLEAN
 SetupOffsetsInBuffer (
   VOID
   )
 {
-  for (UINT16 Offset : mSerialConsoleSetupOffsets) {
-    if (Offset >= mSetupVariableSize) {
+  for (UINT8 Offset : mSerialConsoleSetupOffsets) {
+    if (UINTN (mSerialConsoleSetupBase) + Offset >= mSetupVariableSize) {
       return FALSE;
     }
   }
 
-  return (mWatchdogEnableOffset + 1 < mSetupVariableSize) && (mWatchdogTimeoutOffset < mSetupVariableSize) && (mSpare7Offset < mSetupVariableSize);
+  return (mWatchdogEnableOffset + 1 < mSetupVariableSize) && (mWatchdogTimeoutOffset < mSetupVariableSize);
 }
 
 static_assert (SetupOffsetsInBuffer (), "every byte read lies in the Setup buffer");
@@ -93,8 +94,7 @@ ReadBmcSetupSettings (
   // without the variable service alike.
   //
   ZeroMem (Buffer, sizeof (Buffer));
-  Interface = nullptr;
-  Status    = (*PeiServices)->LocatePpi (PeiServices, &mReadOnlyVariablePpiGuid, 0, nullptr, &Interface);
+  Status = LocateFirstPpi (PeiServices, &mReadOnlyVariablePpiGuid, &Interface);
   if (!EFI_ERROR (Status) && (Interface != nullptr)) {
     Variables = static_cast<EFI_PEI_READ_ONLY_VARIABLE2_PPI *>(Interface);
     DataSize  = sizeof (Buffer);
@@ -103,10 +103,9 @@ ReadBmcSetupSettings (
 
   UINT8  *Config = reinterpret_cast<UINT8 *>(&Settings->SerialConsoleConfig);
   for (UINTN Index = 0; Index < sizeof (SERIAL_CONSOLE_CONFIG); Index++) {
-    Config[Index] = Buffer[mSerialConsoleSetupOffsets[Index]];
+    Config[Index] = Buffer[mSerialConsoleSetupBase + mSerialConsoleSetupOffsets[Index]];
   }
 
-  Settings->Spare7          = Buffer[mSpare7Offset];
   Settings->WatchdogEnable  = GetUint16Le (&Buffer[mWatchdogEnableOffset]);
   Settings->WatchdogTimeout = Buffer[mWatchdogTimeoutOffset];
 }
@@ -136,8 +135,7 @@ ApplySetupConfiguration (
 
   ReadBmcSetupSettings (PeiServices, &Settings);
 
-  Interface = nullptr;
-  Status    = (*PeiServices)->LocatePpi (PeiServices, &mBmcCommandsPpiGuid, 0, nullptr, &Interface);
+  Status = LocateFirstPpi (PeiServices, &mBmcCommandsPpiGuid, &Interface);
   if (EFI_ERROR (Status) || (Interface == nullptr)) {
     return Status;
   }

@@ -31,7 +31,7 @@ ProbeExchange (Operation &Op)
   }
 
   Op.Scratch ()[0] = *Op.BmcInstance;
-  return Oskel::SpecExchange (Op, 1, 0, 0);
+  return Oskel::SpecExchange (Op, { .RequestLength = 1 });
 }
 
 constexpr OperationSpec  mSingle = { .Kind = DispatchKind::SingleBmc, .NetFn = 0x06, .Command = 0x01, .Check = ProbeCheck, .Exchange = ProbeExchange };
@@ -209,7 +209,7 @@ TEST_F (DispatchTest, ExchangeNeverReportsMoreThanCapacity) {
   Bmc (0).Then (Reply{ EFI_SUCCESS, { 1, 2, 3 }, uint8_t (200) });
   Operation  Op{ Board.Services (), Service, &Bmc0, 0, FALSE, nullptr, &mSingle };
   Op.Received = 0xEE;
-  EXPECT_EQ (Oskel::SpecExchange (Op, 0, 3, 0), EFI_SUCCESS);
+  EXPECT_EQ (Oskel::SpecExchange (Op, { .Capacity = 3 }), EFI_SUCCESS);
   EXPECT_EQ (Op.Received, 3);
 }
 

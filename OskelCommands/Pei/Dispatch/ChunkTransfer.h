@@ -25,15 +25,26 @@ struct Chunk {
 };
 
 //
-// Builds and sends the request of one chunk and judges its answer.
+// Builds and sends the request of one chunk and judges its answer; sets
+// Piece.Moved on success, and may carry Piece.Handle to the next chunk.
 //
 typedef EFI_STATUS (OSKEL_INTERNAL *CHUNK_STEP)(Operation &Op, Chunk &Piece);
 
-//
-// Runs Step on every chunk in turn and stops at the first that fails. On
-// EFI_SUCCESS *Total receives the sum of the bytes moved; on failure it is
-// left as it was.
-//
+/**
+  Runs Step on every chunk of a transfer in turn and stops at the first
+  that fails.
+
+  @param[in, out] Op           The operation in progress, handed to Step.
+  @param[in]      Count        Bytes of the whole transfer; 0 runs no chunk.
+  @param[in]      FirstLength  Largest first chunk; the later ones take up
+                               to BMC_CHUNK_SIZE.
+  @param[in]      Step         The exchange of one chunk.
+  @param[out]     Total        The sum of the bytes the chunks moved;
+                               written only on success.
+
+  @retval EFI_SUCCESS  Every chunk succeeded.
+  @retval Other        The status of the first chunk that failed.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 TransferInChunks (
   IN OUT Operation  &Op,

@@ -36,7 +36,7 @@ QueryScratchByte (
   OUT UINT8         *Value
   )
 {
-  EFI_STATUS  Status = SpecExchange (Op, RequestLength, 1, 1);
+  EFI_STATUS  Status = SpecExchange (Op, { .RequestLength = RequestLength, .Capacity = 1, .Minimum = 1 });
 
   if (Status == EFI_SUCCESS) {
     *Value = Op.Scratch ()[0];

@@ -19,23 +19,35 @@ constexpr UINT8  CALLER_BUFFER_RESPONSE        = 0;
 constexpr UINT8  CALLER_BUFFER_RESPONSE_LENGTH = 1;
 constexpr UINT8  CALLER_BUFFER_REQUIRED        = ArgumentBit (CALLER_BUFFER_RESPONSE) | ArgumentBit (CALLER_BUFFER_RESPONSE_LENGTH);
 
-//
-// Spec.Command without request data, its whole answer in the caller's
-// buffer with the caller's capacity; the received count goes back to the
-// caller exactly as the transport reports it.
-//
+/**
+  Spec.Command without request data, its whole answer in the caller's
+  buffer with the caller's capacity; the received count goes back to the
+  caller exactly as the transport reports it.
+
+  @param[in, out] Op  The operation; arguments CALLER_BUFFER_RESPONSE and
+                      CALLER_BUFFER_RESPONSE_LENGTH are the caller's.
+
+  @return The transport's status or the completion code.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 QueryIntoCallerBuffer (
   IN OUT Operation  &Op
   );
 
-//
-// Spec.Command with the first RequestLength bytes of ScratchBuffer as its
-// request, answered with one data byte. On EFI_SUCCESS *Value receives that
-// byte; an answer without it is EFI_PROTOCOL_ERROR and *Value keeps its
-// contents, so a byte left over from an earlier exchange is never passed off
-// as the BMC's.
-//
+/**
+  Spec.Command with the first RequestLength bytes of ScratchBuffer as its
+  request, answered with one data byte.
+
+  @param[in, out] Op             The operation in progress.
+  @param[in]      RequestLength  Request bytes already in ScratchBuffer.
+  @param[out]     Value          Receives the byte, on success alone.
+
+  @retval EFI_SUCCESS         *Value holds the BMC's byte.
+  @retval EFI_PROTOCOL_ERROR  The answer carried no byte; *Value keeps its
+                              contents, so a byte left over from an earlier
+                              exchange is never passed off as the BMC's.
+  @retval Other               The transport's status or the completion code.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 QueryScratchByte (
   IN OUT Operation  &Op,

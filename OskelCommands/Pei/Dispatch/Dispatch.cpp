@@ -316,7 +316,7 @@ Send (
 }
 
 EFI_STATUS OSKEL_INTERNAL
-ScratchExchange (
+ScratchExchangeLengths (
   IN OUT Operation  &Op,
   IN UINT16         Function,
   IN UINT8          RequestLength,
@@ -343,14 +343,14 @@ ScratchExchange (
 }
 
 EFI_STATUS OSKEL_INTERNAL
-SpecExchange (
+SpecExchangeLengths (
   IN OUT Operation  &Op,
   IN UINT8          RequestLength,
   IN UINT8          Capacity,
   IN UINT8          Minimum
   )
 {
-  return ScratchExchange (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), RequestLength, Capacity, Minimum);
+  return ScratchExchangeLengths (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), RequestLength, Capacity, Minimum);
 }
 
 }  // namespace Oskel

@@ -404,15 +404,41 @@ NetFnCommand (
 }
 
 //
-// One SendCommand whose request is the first RequestLength bytes of
-// ScratchBuffer and whose response lands there too, Capacity bytes at most.
-// Op.Received is the count the transport reported, clamped to Capacity, so
-// a reader built on it never looks past what this exchange may have
-// written. A successful answer shorter than Minimum is EFI_PROTOCOL_ERROR:
-// the fields the caller reads next were not sent.
+// The lengths of one exchange over ScratchBuffer, written with designated
+// initialisers at the call site; a field left out is 0.
 //
+struct ExchangeShape {
+  UINT8    RequestLength = 0;  // request bytes at the start of ScratchBuffer
+  UINT8    Capacity      = 0;  // response bytes ScratchBuffer may receive; 0: the completion code alone
+  UINT8    Minimum       = 0;  // response bytes a successful answer must carry
+};
+
+/**
+  One SendCommand on LUN 0 whose request is the first RequestLength bytes
+  of ScratchBuffer and whose response lands there too, Capacity bytes at
+  most. Call sites name the lengths through ScratchExchange; the lengths
+  travel as plain bytes, which the internal calling convention carries in
+  registers and pushes without building a record.
+
+  Op.Received is the count the transport reported, clamped to Capacity, so
+  a reader built on it never looks past what this exchange may have
+  written.
+
+  @param[in, out] Op             The operation in progress; Op.Received is set.
+  @param[in]      Function       NetFnCommand of the request.
+  @param[in]      RequestLength  Request bytes at the start of ScratchBuffer.
+  @param[in]      Capacity       Response bytes ScratchBuffer may receive.
+  @param[in]      Minimum        Shortest successful answer.
+
+  @retval EFI_SUCCESS         The BMC answered with success and at least
+                              Minimum bytes.
+  @retval EFI_PROTOCOL_ERROR  A successful answer shorter than Minimum: the
+                              fields the caller reads next were not sent.
+  @retval Other               The transport's status or the completion
+                              code, unchanged.
+**/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-ScratchExchange (
+ScratchExchangeLengths (
   IN OUT Operation  &Op,
   IN UINT16         Function,
   IN UINT8          RequestLength,
@@ -421,15 +447,42 @@ ScratchExchange (
   );
 
 //
-// ScratchExchange with the operation's own NetFn and Command.
+// ScratchExchangeLengths with the operation's own NetFn and Command.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SpecExchange (
+SpecExchangeLengths (
   IN OUT Operation  &Op,
   IN UINT8          RequestLength,
   IN UINT8          Capacity,
   IN UINT8          Minimum
   );
+
+//
+// One exchange over ScratchBuffer with its lengths named, e.g.
+// ScratchExchange (Op, Function, { .RequestLength = 2, .Capacity = 1,
+// .Minimum = 1 }).
+//
+[[nodiscard]] OSKEL_ALWAYS_INLINE EFI_STATUS
+ScratchExchange (
+  IN OUT Operation    &Op,
+  IN UINT16           Function,
+  IN ExchangeShape    Shape
+  )
+{
+  return ScratchExchangeLengths (Op, Function, Shape.RequestLength, Shape.Capacity, Shape.Minimum);
+}
+
+//
+// The same with the operation's own NetFn and Command.
+//
+[[nodiscard]] OSKEL_ALWAYS_INLINE EFI_STATUS
+SpecExchange (
+  IN OUT Operation    &Op,
+  IN ExchangeShape    Shape
+  )
+{
+  return SpecExchangeLengths (Op, Shape.RequestLength, Shape.Capacity, Shape.Minimum);
+}
 
 //
 // An EFI status in one byte, for constant tables: 0 stands for EFI_SUCCESS,

@@ -1,9 +1,10 @@
 /** @file
-  Byte-order aware request builder and bounded response reader.
+  Byte-order helpers for the multi-byte fields of requests and answers.
 
-  IPMI fields are little-endian unless a command says otherwise; a writer
-  call names the byte order of every multi-byte field, so the wire layout
-  reads off the code. The reader only hands out bytes that were received.
+  IPMI fields are little-endian unless a command says otherwise; every
+  helper names the byte order of the field it stores or reads, so the wire
+  layout reads off the code. Fields sit at fixed offsets that the caller
+  has sized its buffer and checked its answer for.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -13,19 +14,14 @@
 
 #include <PiPei.h>
 
-#include "../MemoryRoutines.h"
-
 namespace Oskel {
 
-enum class ByteOrder : UINT8 {
-  LittleEndian,
-  BigEndian
-};
+/**
+  Stores a 16-bit field least significant byte first.
 
-//
-// Multi-byte fields of a fixed-layout request, stored byte by byte at their
-// offsets; the name says the byte order.
-//
+  @param[out] At     The field's first byte; two bytes are written.
+  @param[in]  Value  The field.
+**/
 constexpr VOID
 PutUint16Le (
   OUT UINT8  *At,
@@ -36,6 +32,13 @@ PutUint16Le (
   At[1] = static_cast<UINT8>(Value >> 8);
 }
 
+/**
+  Stores a 16-bit field most significant byte first, as the OEM 1Ch value
+  travels.
+
+  @param[out] At     The field's first byte; two bytes are written.
+  @param[in]  Value  The field.
+**/
 constexpr VOID
 PutUint16Be (
   OUT UINT8  *At,
@@ -46,10 +49,14 @@ PutUint16Be (
   At[1] = static_cast<UINT8>(Value);
 }
 
-//
-// Multi-byte fields of an answer, read byte by byte; the caller has checked
-// that the answer holds them.
-//
+/**
+  Reads a 16-bit little-endian field byte by byte, aligned or not.
+
+  @param[in] At  The field's first byte; the caller has checked that the
+                 answer holds both bytes.
+
+  @return The field.
+**/
 [[nodiscard]] inline UINT16
 GetUint16Le (
   IN CONST UINT8  *At
@@ -58,6 +65,14 @@ GetUint16Le (
   return static_cast<UINT16>(At[0] | (At[1] << 8));
 }
 
+/**
+  Reads a 32-bit little-endian field byte by byte, aligned or not.
+
+  @param[in] At  The field's first byte; the caller has checked that the
+                 answer holds all four bytes.
+
+  @return The field.
+**/
 [[nodiscard]] inline UINT32
 GetUint32Le (
   IN CONST UINT8  *At
@@ -66,11 +81,15 @@ GetUint32Le (
   return GetUint16Le (At) | (static_cast<UINT32>(GetUint16Le (At + 2)) << 16);
 }
 
-//
-// Out of line at run time, where several requests share them; constexpr so
-// that tables built at compile time store their fields the same way.
-//
-OSKEL_NOINLINE constexpr VOID OSKEL_INTERNAL
+/**
+  Stores a 32-bit field least significant byte first; constexpr so that
+  tables built at compile time store their fields the same way. Inline: on
+  IA32 the four byte stores become one store, smaller than a call.
+
+  @param[out] At     The field's first byte; four bytes are written.
+  @param[in]  Value  The field.
+**/
+constexpr VOID
 PutUint32Le (
   OUT UINT8  *At,
   IN UINT32  Value
@@ -80,7 +99,14 @@ PutUint32Le (
   PutUint16Le (At + 2, static_cast<UINT16>(Value >> 16));
 }
 
-OSKEL_NOINLINE constexpr VOID OSKEL_INTERNAL
+/**
+  Stores a 32-bit field most significant byte first, as the block upload's
+  tag travels.
+
+  @param[out] At     The field's first byte; four bytes are written.
+  @param[in]  Value  The field.
+**/
+constexpr VOID
 PutUint32Be (
   OUT UINT8  *At,
   IN UINT32  Value
@@ -89,108 +115,5 @@ PutUint32Be (
   PutUint16Be (At, static_cast<UINT16>(Value >> 16));
   PutUint16Be (At + 2, static_cast<UINT16>(Value));
 }
-
-//
-// Appends fields to a request buffer. A field that would pass the capacity
-// is dropped and marks the writer overflowed; callers size their requests
-// so that this never happens, and the capacity keeps a mistake from
-// becoming a buffer overrun.
-//
-class WireWriter {
-public:
-  constexpr WireWriter (UINT8 *Buffer, UINTN Capacity) : mBuffer (Buffer), mCapacity (Capacity), mLength (0), mOverflow (FALSE) {}
-
-  WireWriter & OSKEL_INTERNAL
-  Byte (UINT8 Value);
-
-  WireWriter &
-  Uint16 (UINT16 Value, ByteOrder Order)
-  {
-    return Field (Value, 2, Order);
-  }
-
-  WireWriter &
-  Uint32 (UINT32 Value, ByteOrder Order)
-  {
-    return Field (Value, 4, Order);
-  }
-
-  WireWriter & OSKEL_INTERNAL
-  Bytes (CONST VOID *Source, UINTN Count);
-
-  [[nodiscard]] UINT8
-  Length () const
-  {
-    return static_cast<UINT8>(mLength);
-  }
-
-  [[nodiscard]] BOOLEAN
-  Overflowed () const
-  {
-    return mOverflow;
-  }
-
-private:
-  WireWriter & OSKEL_INTERNAL
-  Field (UINT32 Value, UINTN Width, ByteOrder Order);
-
-  UINT8    *mBuffer;
-  UINTN    mCapacity;
-  UINTN    mLength;
-  BOOLEAN  mOverflow;
-};
-
-//
-// Reads fields of a response at fixed positions. Has() must confirm a field
-// before it is read; a field the BMC did not send is never taken from
-// whatever an earlier exchange left in the buffer.
-//
-class WireReader {
-public:
-  constexpr WireReader (CONST UINT8 *Buffer, UINTN Received) : mBuffer (Buffer), mReceived (Received) {}
-
-  [[nodiscard]] BOOLEAN
-  Has (UINTN Offset, UINTN Count) const
-  {
-    return (Offset <= mReceived) && (Count <= mReceived - Offset);
-  }
-
-  [[nodiscard]] UINT8
-  Byte (UINTN Offset) const
-  {
-    return Has (Offset, 1) ? mBuffer[Offset] : 0;
-  }
-
-  [[nodiscard]] UINT16
-  Uint16Le (UINTN Offset) const
-  {
-    return static_cast<UINT16>(Byte (Offset) | (Byte (Offset + 1) << 8));
-  }
-
-  [[nodiscard]] UINT32
-  Uint32Le (UINTN Offset) const
-  {
-    return static_cast<UINT32>(Uint16Le (Offset)) | (static_cast<UINT32>(Uint16Le (Offset + 2)) << 16);
-  }
-
-  //
-  // Bytes from Offset up to the end of what was received (0 if none).
-  //
-  [[nodiscard]] UINTN
-  Available (UINTN Offset) const
-  {
-    return (Offset < mReceived) ? mReceived - Offset : 0;
-  }
-
-  [[nodiscard]] CONST UINT8 *
-  At (UINTN Offset) const
-  {
-    return mBuffer + Offset;
-  }
-
-private:
-  CONST UINT8  *mBuffer;
-  UINTN        mReceived;
-};
 
 }  // namespace Oskel

@@ -11,6 +11,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "../MemoryRoutines.h"
 #include "FileService.h"
 
 using namespace Oskel;
@@ -19,8 +20,21 @@ namespace {
 
 constexpr UINT8  UPLOAD_FIRST_PIECE_SIZE  = 32;
 constexpr UINT8  UPLOAD_RESPONSE_CAPACITY = 5;
-constexpr UINT8  UPLOAD_HANDLE_OFFSET     = 3;  // after the echoed manufacturer id
+constexpr UINT8  UPLOAD_HANDLE_OFFSET     = 3;  // of the answer, after the echoed manufacturer id
 constexpr UINT8  UPLOAD_MORE_DATA         = 0x01;
+
+//
+// Request fields after the manufacturer id: the block tag (big-endian),
+// the operation code and the value make the bare request; a piece adds the
+// chained handle, the more-data flag and its bytes.
+//
+constexpr UINT8  UPLOAD_TAG_OFFSET       = 3;
+constexpr UINT8  UPLOAD_OPERATION_OFFSET = 7;
+constexpr UINT8  UPLOAD_VALUE_OFFSET     = 8;
+constexpr UINT8  UPLOAD_BARE_LENGTH      = 9;
+constexpr UINT8  UPLOAD_CHAIN_OFFSET     = 9;
+constexpr UINT8  UPLOAD_FLAGS_OFFSET     = 11;
+constexpr UINT8  UPLOAD_PIECE_OFFSET     = 12;
 
 //
 // Arguments of both slots, in slot order; UploadBlocksOp1 ends before
@@ -33,7 +47,7 @@ constexpr UINT8  UPLOAD_LENGTH    = 3;
 constexpr UINT8  UPLOAD_USE_OP80  = 4;
 
 //
-// One request of command 92h: the bare 9 bytes without a piece, or the
+// One request of command 92h: the bare request without a piece, or the
 // chained handle, the more-data flag and the piece. When another piece is
 // to follow, response byte 3 becomes its handle; the BMC's handles fit in
 // that one byte, and byte 4 is not part of them.
@@ -46,7 +60,7 @@ SendUploadPiece (
 {
   CONST UINT8  *Data   = Op.Pointer<CONST UINT8>(UPLOAD_DATA);
   UINT8       *Request = Op.Scratch ();
-  UINT8       Length   = 9;
+  UINT8       Length   = UPLOAD_BARE_LENGTH;
   EFI_STATUS  Status;
 
   //
@@ -54,21 +68,21 @@ SendUploadPiece (
   // other slot has no such argument and sends its own code.
   //
   OemGroupRequest (Request);
-  PutUint32Be (&Request[3], Op.Uint32 (UPLOAD_BLOCK_TAG));
-  Request[7] = Op.Spec->Variant;
+  PutUint32Be (&Request[UPLOAD_TAG_OFFSET], Op.Uint32 (UPLOAD_BLOCK_TAG));
+  Request[UPLOAD_OPERATION_OFFSET] = Op.Spec->Variant;
   if (Op.Spec->Arguments > UPLOAD_USE_OP80) {
-    Request[7] = (Op.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
+    Request[UPLOAD_OPERATION_OFFSET] = (Op.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
   }
 
-  Request[8] = Op.Uint8 (UPLOAD_VALUE);
+  Request[UPLOAD_VALUE_OFFSET] = Op.Uint8 (UPLOAD_VALUE);
   if (Data != nullptr) {
-    PutUint16Le (&Request[9], Piece.Handle);
-    Request[11] = Piece.Last ? 0 : UPLOAD_MORE_DATA;
-    CopyMem (&Request[12], Data + Piece.Done, Piece.Length);
-    Length = 12 + Piece.Length;
+    PutUint16Le (&Request[UPLOAD_CHAIN_OFFSET], Piece.Handle);
+    Request[UPLOAD_FLAGS_OFFSET] = Piece.Last ? 0 : UPLOAD_MORE_DATA;
+    CopyMem (&Request[UPLOAD_PIECE_OFFSET], Data + Piece.Done, Piece.Length);
+    Length = UPLOAD_PIECE_OFFSET + Piece.Length;
   }
 
-  Status = SpecExchange (Op, Length, UPLOAD_RESPONSE_CAPACITY, Piece.Last ? 0 : UPLOAD_HANDLE_OFFSET + 1);
+  Status = SpecExchange (Op, { .RequestLength = Length, .Capacity = UPLOAD_RESPONSE_CAPACITY, .Minimum = Piece.Last ? UINT8 (0) : UINT8 (UPLOAD_HANDLE_OFFSET + 1) });
   if ((Status == EFI_SUCCESS) && !Piece.Last) {
     Piece.Handle = Request[UPLOAD_HANDLE_OFFSET];
   }

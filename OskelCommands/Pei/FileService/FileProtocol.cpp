@@ -10,21 +10,42 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "../MemoryRoutines.h"
 #include "FileService.h"
 
 using namespace Oskel;
 
 namespace {
 
-constexpr UINT8  FILE_SUB_COMMAND_OFFSET = 3;
-constexpr UINT8  FILE_FIELDS_OFFSET      = 4;  // request fields, after the sub-command
-constexpr UINT8  FILE_RESULT_OFFSET      = 3;  // handle, size or count, after the echoed id
-constexpr UINT8  FILE_READ_DATA_OFFSET   = 5;  // read data, after the 16-bit count
-constexpr UINT8  FILE_ACK_CAPACITY       = 3;  // close and delete: the echoed id alone
-constexpr UINT8  FILE_COUNT_CAPACITY     = 5;  // write: id and count
-constexpr UINT8  FILE_VALUE_CAPACITY     = 7;  // open and size: id and a 32-bit value
-constexpr UINT8  FILE_OPEN_NAME_OFFSET   = 12; // the longest fields before a name: an open's
-constexpr UINT8  FILE_CLOSE_LENGTH       = 8;  // sub-command and handle
+//
+// Request fields after the manufacturer id. A read or a write names the
+// handle and the file offset, then the count to read or the data itself;
+// an open carries its parameters ahead of the name; a close carries the
+// handle alone.
+//
+constexpr UINT8  FILE_SUB_COMMAND_OFFSET  = 3;
+constexpr UINT8  FILE_FIELDS_OFFSET       = 4;   // request fields, after the sub-command
+constexpr UINT8  FILE_HANDLE_OFFSET       = 4;
+constexpr UINT8  FILE_POSITION_OFFSET     = 8;   // read and write: the offset in the file
+constexpr UINT8  FILE_COUNT_OFFSET        = 12;  // read: the 16-bit count wanted
+constexpr UINT8  FILE_READ_LENGTH         = 14;
+constexpr UINT8  FILE_WRITE_DATA_OFFSET   = 12;
+constexpr UINT8  FILE_OPEN_MODE_OFFSET    = 4;
+constexpr UINT8  FILE_OPEN_FLAG_OFFSET    = 5;
+constexpr UINT8  FILE_OPEN_SIZE_OFFSET    = 6;
+constexpr UINT8  FILE_OPEN_ACCESS_OFFSET  = 10;
+constexpr UINT8  FILE_OPEN_CLASS_OFFSET   = 11;
+constexpr UINT8  FILE_OPEN_NAME_OFFSET    = 12;  // the longest fields before a name: an open's
+constexpr UINT8  FILE_CLOSE_LENGTH        = 8;   // sub-command and handle
+
+//
+// Answer fields: the echoed manufacturer id, then a handle, size or count.
+//
+constexpr UINT8  FILE_RESULT_OFFSET    = 3;
+constexpr UINT8  FILE_READ_DATA_OFFSET = 5;  // read data, after the 16-bit count
+constexpr UINT8  FILE_ACK_CAPACITY     = 3;  // close and delete: the echoed id alone
+constexpr UINT8  FILE_COUNT_CAPACITY   = 5;  // write: id and count
+constexpr UINT8  FILE_VALUE_CAPACITY   = 7;  // open and size: id and a 32-bit value
 
 static_assert (FILE_OPEN_NAME_OFFSET + MAX_FILE_NAME_LENGTH <= BMC_SCRATCH_BUFFER_SIZE, "a file name fits in one request");
 
@@ -61,21 +82,16 @@ FileRequest (
 }
 
 //
-// One exchange of the file service over ScratchBuffer, as ScratchExchange
-// makes it. Success and transport errors pass unchanged; a completion code
-// becomes an EFI error, so the result is EFI_SUCCESS exactly when the BMC
-// answered with success and at least Minimum bytes.
+// The status of one exchange of the file service over ScratchBuffer.
+// Success and transport errors pass unchanged; a completion code becomes an
+// EFI error, so the result is EFI_SUCCESS exactly when the BMC answered
+// with success and at least the bytes the exchange required.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
-SendFileRequest (
-  IN Operation  &Op,
-  IN UINT8      RequestLength,
-  IN UINT8      Capacity,
-  IN UINT8      Minimum
+FileStatus (
+  IN EFI_STATUS  Result
   )
 {
-  EFI_STATUS  Result = SpecExchange (Op, RequestLength, Capacity, Minimum);
-
   if ((Result == EFI_SUCCESS) || EFI_ERROR (Result)) {
     return Result;
   }
@@ -101,19 +117,21 @@ TransferFileChunk (
   CONST BOOLEAN  Reading  = (Op.Spec->Variant == OEM_FILE_READ);
   UINT8          *Data    = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
   UINT8          *Request = FileRequest (Op, Op.Spec->Variant);
+  ExchangeShape  Shape;
   UINTN          Taken;
   EFI_STATUS     Status;
 
-  PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
-  PutUint32Le (&Request[8], Op.Uint32 (TRANSFER_OFFSET) + Piece.Done);
+  PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
+  PutUint32Le (&Request[FILE_POSITION_OFFSET], Op.Uint32 (TRANSFER_OFFSET) + Piece.Done);
   if (Reading) {
-    PutUint16Le (&Request[12], Piece.Length);
-    Status = SendFileRequest (Op, 14, FILE_READ_DATA_OFFSET + Piece.Length, FILE_READ_DATA_OFFSET);
+    PutUint16Le (&Request[FILE_COUNT_OFFSET], Piece.Length);
+    Shape = { .RequestLength = FILE_READ_LENGTH, .Capacity = static_cast<UINT8>(FILE_READ_DATA_OFFSET + Piece.Length), .Minimum = FILE_READ_DATA_OFFSET };
   } else {
-    CopyMem (&Request[12], Data, Piece.Length);
-    Status = SendFileRequest (Op, 12 + Piece.Length, FILE_COUNT_CAPACITY, FILE_COUNT_CAPACITY);
+    CopyMem (&Request[FILE_WRITE_DATA_OFFSET], Data, Piece.Length);
+    Shape = { .RequestLength = static_cast<UINT8>(FILE_WRITE_DATA_OFFSET + Piece.Length), .Capacity = FILE_COUNT_CAPACITY, .Minimum = FILE_COUNT_CAPACITY };
   }
 
+  Status = FileStatus (SpecExchange (Op, Shape));
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -217,18 +235,18 @@ FileExchange (
     // holds no handle until the BMC has handed one back. OpenMode goes out
     // ahead of OpenFlag, the reverse of the argument order.
     //
-    Value       = Op.Pointer<UINT32>(OPEN_HANDLE);
-    *Value      = 0;
-    Request[4]  = Op.Uint8 (OPEN_MODE);
-    Request[5]  = Op.Uint8 (OPEN_FLAG);
-    PutUint32Le (&Request[6], Op.Uint32 (OPEN_FILE_SIZE));
-    Request[10] = Op.Uint8 (OPEN_ACCESS_MODE);
-    Request[11] = Op.Uint8 (OPEN_FILE_CLASS);
-    Length      = FILE_OPEN_NAME_OFFSET;
-    Name        = Op.Pointer<CONST CHAR8>(OPEN_NAME);
-    NameLength  = Op.Uint8 (OPEN_NAME_LENGTH);
+    Value                            = Op.Pointer<UINT32>(OPEN_HANDLE);
+    *Value                           = 0;
+    Request[FILE_OPEN_MODE_OFFSET]   = Op.Uint8 (OPEN_MODE);
+    Request[FILE_OPEN_FLAG_OFFSET]   = Op.Uint8 (OPEN_FLAG);
+    PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Op.Uint32 (OPEN_FILE_SIZE));
+    Request[FILE_OPEN_ACCESS_OFFSET] = Op.Uint8 (OPEN_ACCESS_MODE);
+    Request[FILE_OPEN_CLASS_OFFSET]  = Op.Uint8 (OPEN_FILE_CLASS);
+    Length                           = FILE_OPEN_NAME_OFFSET;
+    Name                             = Op.Pointer<CONST CHAR8>(OPEN_NAME);
+    NameLength                       = Op.Uint8 (OPEN_NAME_LENGTH);
   } else if (SubCommand == OEM_FILE_CLOSE) {
-    PutUint32Le (&Request[4], Op.Uint32 (TRANSFER_HANDLE));
+    PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
     Length = FILE_CLOSE_LENGTH;
   } else {
     //
@@ -264,12 +282,17 @@ FileExchange (
   //
   CopyMem (Request + Length, Name, NameLength);
   Length += NameLength;
-  if (Value == nullptr) {
-    return SendFileRequest (Op, Length, FILE_ACK_CAPACITY, 0);
-  }
-
-  Status = SendFileRequest (Op, Length, FILE_VALUE_CAPACITY, FILE_VALUE_CAPACITY);
-  if (Status == EFI_SUCCESS) {
+  Status  = FileStatus (
+              SpecExchange (
+                Op,
+                {
+                  .RequestLength = Length,
+                  .Capacity      = (Value != nullptr) ? FILE_VALUE_CAPACITY : FILE_ACK_CAPACITY,
+                  .Minimum       = (Value != nullptr) ? FILE_VALUE_CAPACITY : UINT8 (0)
+                }
+                )
+              );
+  if ((Status == EFI_SUCCESS) && (Value != nullptr)) {
     *Value = GetUint32Le (Request + FILE_RESULT_OFFSET);
   }
 

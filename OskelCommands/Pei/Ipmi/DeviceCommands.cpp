@@ -8,6 +8,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "IpmiCommands.h"
 
 using namespace Oskel;
@@ -77,7 +78,7 @@ ArmAndStartWatchdog (
   Request[3] = IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP;
   PutUint16Le (&Request[4], Op.Uint16 (0));
 
-  Status = SpecExchange (Op, 6, 0, 0);
+  Status = SpecExchange (Op, { .RequestLength = 6 });
   if (Status != EFI_SUCCESS) {
     return Status;
   }
@@ -85,7 +86,7 @@ ArmAndStartWatchdog (
   //
   // Set only loads the countdown; Reset starts it.
   //
-  return ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER), 0, 0, 0);
+  return ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_RESET_WATCHDOG_TIMER), {});
 }
 
 }  // namespace Oskel

@@ -52,6 +52,11 @@ constexpr UINT8  mSerialParameterCodes[] = {
   StatusCode (EFI_ACCESS_DENIED)     // 83h write-only parameter
 };
 
+//
+// A read hands back both data bytes of the parameter, one by one.
+//
+static_assert (IPMI_SERIAL_PARAMETER_DATA_LENGTH == 2, "two data bytes");
+
 constexpr UINT8  mGetSerialParameterCodes = 1;
 constexpr UINT8  mSetSerialParameterCodes = sizeof (mSerialParameterCodes);
 
@@ -98,7 +103,7 @@ ScanForSerialChannel (
   //
   for (UINT8 Number = IPMI_SERIAL_CHANNEL_SCAN_FIRST; Number <= IPMI_SERIAL_CHANNEL_SCAN_LAST; Number++) {
     Answer[0] = Number;
-    Status    = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO), 1, mChannelInfoCapacity, 2);
+    Status    = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_INFO), { .RequestLength = 1, .Capacity = mChannelInfoCapacity, .Minimum = 2 });
     if (Status != EFI_SUCCESS) {
       continue;
     }
@@ -138,13 +143,16 @@ SerialModemParameter (
   Status     = ScratchExchange (
                  Op,
                  NetFnCommand (IPMI_NETFN_TRANSPORT, Args.Command),
-                 4,
-                 Reading ? mSerialParameterCapacity : 0,
-                 Reading ? 1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH : 0
+                 {
+                   .RequestLength = 4,
+                   .Capacity      = Reading ? mSerialParameterCapacity : UINT8 (0),
+                   .Minimum       = Reading ? UINT8 (1 + IPMI_SERIAL_PARAMETER_DATA_LENGTH) : UINT8 (0)
+                 }
                  );
   Status = MapSerialParameterCode (Status, Reading ? mGetSerialParameterCodes : mSetSerialParameterCodes);
   if (Reading && (Status == EFI_SUCCESS)) {
-    CopyMem (Args.Data, &Request[1], IPMI_SERIAL_PARAMETER_DATA_LENGTH);
+    Args.Data[0] = Request[1];
+    Args.Data[1] = Request[2];
   }
 
   return Status;
@@ -167,13 +175,13 @@ WriteChannelAccessMode (
 
   Request[0] = Args.Channel;
   Request[1] = Args.Selector;
-  Status     = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS), 2, mChannelAccessCapacity, 2);
+  Status     = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_GET_CHANNEL_ACCESS), { .RequestLength = 2, .Capacity = mChannelAccessCapacity, .Minimum = 2 });
   if (Status == EFI_SUCCESS) {
     Access     = Request[0];
     Request[2] = Request[1] & IPMI_CHANNEL_ACCESS_PRIVILEGE_BITS;
     Request[1] = static_cast<UINT8>(Args.Selector | (Access & IPMI_CHANNEL_ACCESS_AUTH_BITS) | Args.Mode);
     Request[0] = Args.Channel;
-    Status     = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS), 3, 0, 0);
+    Status     = ScratchExchange (Op, NetFnCommand (IPMI_NETFN_APP, IPMI_CMD_SET_CHANNEL_ACCESS), { .RequestLength = 3 });
   }
 
   if ((Status == IPMI_CC_CHANNEL_ACCESS_REFUSED) || (Status == IPMI_CC_ACCESS_MODE_UNSUPPORTED)) {

@@ -13,6 +13,8 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
+#include "../PpiLocation.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
@@ -80,7 +82,7 @@ SendStage (
 
   Request[0] = OEM_BOOT_STAGE_REPORT;
   Request[1] = Op.Uint8 (0);
-  return SpecExchange (Op, 2, 0, 0);
+  return SpecExchange (Op, { .RequestLength = 2 });
 }
 
 //
@@ -189,7 +191,7 @@ ReportBootStageSecondary (
   )
 {
   EFI_STATUS   Status;
-  VOID         *Installed  = nullptr;
+  VOID         *Installed;
   UINT8        Secondary   = SECONDARY_BMC_INDEX;
   CONST UINTN  Arguments[] = { BOOT_STAGE_PEI_BMC_COMMANDS };
 
@@ -201,7 +203,7 @@ ReportBootStageSecondary (
     PeiServices = This->PeiServices;
   }
 
-  Status = (*PeiServices)->LocatePpi (PeiServices, &mBmcCommandsPpiGuid, 0, nullptr, &Installed);
+  Status = LocateFirstPpi (PeiServices, &mBmcCommandsPpiGuid, &Installed);
   if (EFI_ERROR (Status) || (Installed == nullptr)) {
     return EFI_NOT_FOUND;
   }

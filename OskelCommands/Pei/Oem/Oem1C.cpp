@@ -8,6 +8,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
@@ -69,7 +70,7 @@ WriteOem1C (
 
   for (UINT8 Attempts = 0; (Status == EFI_BMC_RETRY) && (Attempts < Limit); Attempts++) {
     CopyMem (Op.Scratch (), Request, Length);
-    Status = SpecExchange (Op, Length, 0, 0);
+    Status = SpecExchange (Op, { .RequestLength = Length });
     if (Status == EFI_NOT_READY) {
       Status = EFI_BMC_RETRY;
       Limit  = OEM_1C_NOT_READY_LIMIT;

@@ -12,11 +12,22 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/ChunkTransfer.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
 
 namespace {
+
+//
+// Request fields: the 16-bit region offset, the selector, then a read's
+// count or a write's data. A read's answer is the data alone.
+//
+constexpr UINT8  REGION_ADDRESS_OFFSET    = 0;
+constexpr UINT8  REGION_SELECTOR_OFFSET   = 2;
+constexpr UINT8  REGION_COUNT_OFFSET      = 3;
+constexpr UINT8  REGION_READ_LENGTH       = 4;
+constexpr UINT8  REGION_WRITE_DATA_OFFSET = 3;
 
 //
 // One chunk of either direction; Spec.Command tells them apart. A chunk
@@ -34,11 +45,11 @@ TransferRegionChunk (
   UINT8       *Request = Op.Scratch ();
   EFI_STATUS  Status;
 
-  PutUint16Le (&Request[0], static_cast<UINT16>(Op.Uint16 (REGION_OFFSET) + Piece.Done));
-  Request[2] = Op.Uint8 (REGION_SELECTOR);
+  PutUint16Le (&Request[REGION_ADDRESS_OFFSET], static_cast<UINT16>(Op.Uint16 (REGION_OFFSET) + Piece.Done));
+  Request[REGION_SELECTOR_OFFSET] = Op.Uint8 (REGION_SELECTOR);
   if (Op.Spec->Command == OEM_CMD_REGION_READ) {
-    Request[3] = Piece.Length;
-    Status     = SpecExchange (Op, 4, Piece.Length, 0);
+    Request[REGION_COUNT_OFFSET] = Piece.Length;
+    Status                       = SpecExchange (Op, { .RequestLength = REGION_READ_LENGTH, .Capacity = Piece.Length });
     Piece.Moved = Op.Received;
     if (Status == EFI_SUCCESS) {
       CopyMem (Buffer, Request, Piece.Moved);
@@ -51,9 +62,9 @@ TransferRegionChunk (
   // A write is acknowledged by its completion code alone and is offered no
   // response buffer.
   //
-  CopyMem (&Request[3], Buffer, Piece.Length);
+  CopyMem (&Request[REGION_WRITE_DATA_OFFSET], Buffer, Piece.Length);
   Piece.Moved = Piece.Length;
-  return SpecExchange (Op, 3 + Piece.Length, 0, 0);
+  return SpecExchange (Op, { .RequestLength = static_cast<UINT8>(REGION_WRITE_DATA_OFFSET + Piece.Length) });
 }
 
 }  // namespace

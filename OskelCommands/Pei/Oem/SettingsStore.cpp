@@ -15,6 +15,7 @@
 
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
+#include "../MemoryRoutines.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
@@ -184,7 +185,7 @@ ExchangeSetting (
   // An answer without the status byte, or a read whose value is cut short,
   // is not passed off as the setting: Value stays as it was.
   //
-  Status = SpecExchange (Op, Length, SETTINGS_VALUE_OFFSET + Returned, 1);
+  Status = SpecExchange (Op, { .RequestLength = Length, .Capacity = static_cast<UINT8>(SETTINGS_VALUE_OFFSET + Returned), .Minimum = 1 });
   if (Status != EFI_SUCCESS) {
     return Status;
   }

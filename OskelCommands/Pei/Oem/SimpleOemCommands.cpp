@@ -82,7 +82,7 @@ SetValue (
   EFI_STATUS  Status;
 
   Op.Scratch ()[0] = *Op.Pointer<UINT8>(0);
-  Status           = SpecExchange (Op, 1, 0, 0);
+  Status           = SpecExchange (Op, { .RequestLength = 1 });
 
   //
   // The BMC refuses the value in its present operating mode; callers tell
@@ -97,7 +97,7 @@ SetFlag (
   )
 {
   Op.Scratch ()[0] = (Op.Uint8 (0) != 0) ? 1 : 0;
-  return SpecExchange (Op, 1, 0, 0);
+  return SpecExchange (Op, { .RequestLength = 1 });
 }
 
 }  // namespace Oskel
