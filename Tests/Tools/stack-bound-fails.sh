@@ -53,11 +53,11 @@ rm "$work/objs/$slots_object"
 expect "a slot missing from the objects" "slot OemC1Query of the record is in none of the objects"
 
 fresh
-slots_from 's/^    jmp     SlotEntry$/    jmp     Elsewhere/; s/^extern ASM_PFX(DispatchSlotEntry)$/&\nextern Elsewhere/'
+slots_from 's/^    jmp     short SlotEntry$/    jmp     Elsewhere/; s/^extern ASM_PFX(DispatchSlotEntry)$/&\nextern Elsewhere/'
 expect "a slot jump that cannot be followed" "jumps to Elsewhere, which no object analysed defines"
 
 fresh
-slots_from 's/^    jmp     SlotEntry$/    jmp     Nowhere/; s/^SlotEntry:$/Nowhere:\n    ret\n&/'
+slots_from 's/^    jmp     short SlotEntry$/    jmp     short Nowhere/; s/^SlotEntry:$/Nowhere:\n    ret\n&/'
 expect "slots that never reach the dispatch" "has no path to Dispatch"
 
 [ "$failed" -eq 0 ] && echo "PASS the stack bound refuses what it cannot bound"
