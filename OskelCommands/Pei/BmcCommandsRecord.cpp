@@ -22,7 +22,7 @@ namespace Oskel {
 // goes at the end.
 //
 #if defined (OSKEL_ARCH_IA32)
-static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT, "the IA32 record: a fixed head, then the slots");
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 264 + 4 * BMC_OPERATION_COUNT, "the IA32 record is its head and BMC_OPERATION_COUNT slots: add a new slot at the end of BMC_COMMANDS_PPI and count it in BMC_OPERATION_COUNT");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 252, "self offset");
@@ -32,7 +32,7 @@ static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, OemC1Query) == 264, "slot 0 of
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392, "slot 32 offset");
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12, "descriptor size");
 #elif defined (OSKEL_ARCH_X64)
-static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 280 + 8 * BMC_OPERATION_COUNT, "the X64 record: a fixed head, then the slots");
+static_assert (sizeof (BMC_COMMANDS_PRIVATE) == 8 + 280 + 8 * BMC_OPERATION_COUNT, "the X64 record is its head and BMC_OPERATION_COUNT slots: add a new slot at the end of BMC_COMMANDS_PPI and count it in BMC_OPERATION_COUNT");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PRIVATE, Interface) == 8, "interface offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, ScratchBuffer) == 4, "scratch offset");
 static_assert (OSKEL_OFFSET_OF (BMC_COMMANDS_PPI, Self) == 256, "self offset");
