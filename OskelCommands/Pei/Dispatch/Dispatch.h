@@ -377,13 +377,13 @@ Refuse (
   );
 
 //
-// One SendCommand on LUN 0. ResponseLength is in: capacity, out: received.
+// One SendCommand on LUN 0; Function is NetFnCommand of the request.
+// ResponseLength is in: capacity, out: received.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Send (
   IN Operation      &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
+  IN UINT16         Function,
   IN CONST UINT8    *Request,
   IN UINT8          RequestLength,
   OUT UINT8         *Response,
