@@ -20,8 +20,7 @@ QueryIntoCallerBuffer (
   //
   return Send (
            Op,
-           Op.Spec->NetFn,
-           Op.Spec->Command,
+           NetFnCommand (Op.Spec->NetFn, Op.Spec->Command),
            nullptr,
            0,
            Op.Pointer<UINT8>(CALLER_BUFFER_RESPONSE),

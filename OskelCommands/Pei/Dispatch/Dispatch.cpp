@@ -302,8 +302,7 @@ Refuse (
 EFI_STATUS OSKEL_INTERNAL
 Send (
   IN Operation      &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
+  IN UINT16         Function,
   IN CONST UINT8    *Request,
   IN UINT8          RequestLength,
   OUT UINT8         *Response,
@@ -312,7 +311,7 @@ Send (
 {
   IPMI_TRANSPORT_PPI  *Transport = Op.This->Transport;
 
-  return Transport->SendCommand (Op.PeiServices, Transport, NetFn, 0, Command, Request, RequestLength, Response, ResponseLength);
+  return Transport->SendCommand (Op.PeiServices, Transport, static_cast<UINT8>(Function), 0, static_cast<UINT8>(Function >> 8), Request, RequestLength, Response, ResponseLength);
 }
 
 EFI_STATUS OSKEL_INTERNAL

@@ -90,25 +90,10 @@ struct OperationSpec {
 static_assert (sizeof (OperationSpec) == 3 * sizeof (OPERATION_STEP), "the small fields share one word");
 
 //
-// The call in progress, as a worker sees it.
+// A slot's arguments after This, one UINTN each.
 //
-struct Operation {
-  CONST EFI_PEI_SERVICES    **PeiServices;  // never NULL: the record's own when the caller gave none
-  BMC_COMMANDS_PPI          *This;
-  UINT8                     *BmcInstance;   // the caller's byte, or the broadcast loop's index
-  UINT8                     Force;
-  BOOLEAN                   Refused;        // refused after phase 0: phase 1 is not called
-  CONST VOID                *Args;          // a slot's: its arguments after This, one UINTN each
-  CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
-  UINT8                     Received = 0;   // bytes of the last answer in ScratchBuffer, at most its capacity
-  UINT8                     State    = 0;   // the state byte of TrackBmcStatus for the guard in progress
-
-  template <typename T>
-  [[nodiscard]] CONST T &
-  ArgsAs () const
-  {
-    return *static_cast<CONST T *>(Args);
-  }
+struct ArgumentWords {
+  CONST UINTN    *Words;
 
   //
   // Argument Index of a slot, narrowed to the type the slot declares: a
@@ -120,7 +105,7 @@ struct Operation {
     IN UINT8  Index
     ) const
   {
-    return static_cast<CONST UINTN *>(Args)[Index];
+    return Words[Index];
   }
 
   template <typename T>
@@ -154,6 +139,81 @@ struct Operation {
     ) const
   {
     return static_cast<UINT32>(Argument (Index));
+  }
+};
+
+//
+// The call in progress, as a worker sees it.
+//
+struct Operation {
+  CONST EFI_PEI_SERVICES    **PeiServices;  // never NULL: the record's own when the caller gave none
+  BMC_COMMANDS_PPI          *This;
+  UINT8                     *BmcInstance;   // the caller's byte, or the broadcast loop's index
+  UINT8                     Force;
+  BOOLEAN                   Refused;        // refused after phase 0: phase 1 is not called
+  CONST VOID                *Args;          // a slot's: its arguments after This, one UINTN each
+  CONST OperationSpec       *Spec;          // the operation's own OperationSpec: NetFn, Command
+  UINT8                     Received = 0;   // bytes of the last answer in ScratchBuffer, at most its capacity
+  UINT8                     State    = 0;   // the state byte of TrackBmcStatus for the guard in progress
+
+  template <typename T>
+  [[nodiscard]] CONST T &
+  ArgsAs () const
+  {
+    return *static_cast<CONST T *>(Args);
+  }
+
+  //
+  // The arguments as one value. A worker that writes a request byte by
+  // byte takes this once and reads its arguments from it: for all the
+  // compiler knows a byte store may alias the Operation, so the accessors
+  // below would fetch Args again after every store.
+  //
+  [[nodiscard]] ArgumentWords
+  Arguments () const
+  {
+    return { static_cast<CONST UINTN *>(Args) };
+  }
+
+  [[nodiscard]] UINTN
+  Argument (
+    IN UINT8  Index
+    ) const
+  {
+    return Arguments ().Argument (Index);
+  }
+
+  template <typename T>
+  [[nodiscard]] T *
+  Pointer (
+    IN UINT8  Index
+    ) const
+  {
+    return Arguments ().Pointer<T>(Index);
+  }
+
+  [[nodiscard]] UINT8
+  Uint8 (
+    IN UINT8  Index
+    ) const
+  {
+    return Arguments ().Uint8 (Index);
+  }
+
+  [[nodiscard]] UINT16
+  Uint16 (
+    IN UINT8  Index
+    ) const
+  {
+    return Arguments ().Uint16 (Index);
+  }
+
+  [[nodiscard]] UINT32
+  Uint32 (
+    IN UINT8  Index
+    ) const
+  {
+    return Arguments ().Uint32 (Index);
   }
 
   [[nodiscard]] UINT8 *
@@ -377,13 +437,13 @@ Refuse (
   );
 
 //
-// One SendCommand on LUN 0. ResponseLength is in: capacity, out: received.
+// One SendCommand on LUN 0; Function is NetFnCommand of the request.
+// ResponseLength is in: capacity, out: received.
 //
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
 Send (
   IN Operation      &Op,
-  IN UINT8          NetFn,
-  IN UINT8          Command,
+  IN UINT16         Function,
   IN CONST UINT8    *Request,
   IN UINT8          RequestLength,
   OUT UINT8         *Response,

@@ -58,23 +58,24 @@ SendUploadPiece (
   IN OUT Chunk     &Piece
   )
 {
-  CONST UINT8  *Data   = Op.Pointer<CONST UINT8>(UPLOAD_DATA);
-  UINT8       *Request = Op.Scratch ();
-  UINT8       Length   = UPLOAD_BARE_LENGTH;
-  EFI_STATUS  Status;
+  CONST ArgumentWords  Upload   = Op.Arguments ();
+  CONST UINT8          *Data    = Upload.Pointer<CONST UINT8>(UPLOAD_DATA);
+  UINT8                *Request = Op.Scratch ();
+  UINT8                Length   = UPLOAD_BARE_LENGTH;
+  EFI_STATUS           Status;
 
   //
   // UploadBlocks picks operation 00h or 80h by its last argument; the
   // other slot has no such argument and sends its own code.
   //
   OemGroupRequest (Request);
-  PutUint32Be (&Request[UPLOAD_TAG_OFFSET], Op.Uint32 (UPLOAD_BLOCK_TAG));
+  PutUint32Be (&Request[UPLOAD_TAG_OFFSET], Upload.Uint32 (UPLOAD_BLOCK_TAG));
   Request[UPLOAD_OPERATION_OFFSET] = Op.Spec->Variant;
   if (Op.Spec->Arguments > UPLOAD_USE_OP80) {
-    Request[UPLOAD_OPERATION_OFFSET] = (Op.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
+    Request[UPLOAD_OPERATION_OFFSET] = (Upload.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
   }
 
-  Request[UPLOAD_VALUE_OFFSET] = Op.Uint8 (UPLOAD_VALUE);
+  Request[UPLOAD_VALUE_OFFSET] = Upload.Uint8 (UPLOAD_VALUE);
   if (Data != nullptr) {
     PutUint16Le (&Request[UPLOAD_CHAIN_OFFSET], Piece.Handle);
     Request[UPLOAD_FLAGS_OFFSET] = Piece.Last ? 0 : UPLOAD_MORE_DATA;

@@ -114,15 +114,16 @@ TransferFileChunk (
   IN OUT Chunk      &Piece
   )
 {
-  CONST BOOLEAN  Reading  = (Op.Spec->Variant == OEM_FILE_READ);
-  UINT8          *Data    = Op.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
-  UINT8          *Request = FileRequest (Op, Op.Spec->Variant);
-  ExchangeShape  Shape;
-  UINTN          Taken;
-  EFI_STATUS     Status;
+  CONST ArgumentWords  Transfer = Op.Arguments ();
+  CONST BOOLEAN        Reading  = (Op.Spec->Variant == OEM_FILE_READ);
+  UINT8                *Data    = Transfer.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
+  UINT8                *Request = FileRequest (Op, Op.Spec->Variant);
+  ExchangeShape        Shape;
+  UINTN                Taken;
+  EFI_STATUS           Status;
 
-  PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
-  PutUint32Le (&Request[FILE_POSITION_OFFSET], Op.Uint32 (TRANSFER_OFFSET) + Piece.Done);
+  PutUint32Le (&Request[FILE_HANDLE_OFFSET], Transfer.Uint32 (TRANSFER_HANDLE));
+  PutUint32Le (&Request[FILE_POSITION_OFFSET], Transfer.Uint32 (TRANSFER_OFFSET) + Piece.Done);
   if (Reading) {
     PutUint16Le (&Request[FILE_COUNT_OFFSET], Piece.Length);
     Shape = { .RequestLength = FILE_READ_LENGTH, .Capacity = static_cast<UINT8>(FILE_READ_DATA_OFFSET + Piece.Length), .Minimum = FILE_READ_DATA_OFFSET };
@@ -235,16 +236,18 @@ FileExchange (
     // holds no handle until the BMC has handed one back. OpenMode goes out
     // ahead of OpenFlag, the reverse of the argument order.
     //
-    Value                            = Op.Pointer<UINT32>(OPEN_HANDLE);
+    CONST ArgumentWords  Open = Op.Arguments ();
+
+    Value                            = Open.Pointer<UINT32>(OPEN_HANDLE);
     *Value                           = 0;
-    Request[FILE_OPEN_MODE_OFFSET]   = Op.Uint8 (OPEN_MODE);
-    Request[FILE_OPEN_FLAG_OFFSET]   = Op.Uint8 (OPEN_FLAG);
-    PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Op.Uint32 (OPEN_FILE_SIZE));
-    Request[FILE_OPEN_ACCESS_OFFSET] = Op.Uint8 (OPEN_ACCESS_MODE);
-    Request[FILE_OPEN_CLASS_OFFSET]  = Op.Uint8 (OPEN_FILE_CLASS);
+    Request[FILE_OPEN_MODE_OFFSET]   = Open.Uint8 (OPEN_MODE);
+    Request[FILE_OPEN_FLAG_OFFSET]   = Open.Uint8 (OPEN_FLAG);
+    PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Open.Uint32 (OPEN_FILE_SIZE));
+    Request[FILE_OPEN_ACCESS_OFFSET] = Open.Uint8 (OPEN_ACCESS_MODE);
+    Request[FILE_OPEN_CLASS_OFFSET]  = Open.Uint8 (OPEN_FILE_CLASS);
     Length                           = FILE_OPEN_NAME_OFFSET;
-    Name                             = Op.Pointer<CONST CHAR8>(OPEN_NAME);
-    NameLength                       = Op.Uint8 (OPEN_NAME_LENGTH);
+    Name                             = Open.Pointer<CONST CHAR8>(OPEN_NAME);
+    NameLength                       = Open.Uint8 (OPEN_NAME_LENGTH);
   } else if (SubCommand == OEM_FILE_CLOSE) {
     PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
     Length = FILE_CLOSE_LENGTH;

@@ -47,7 +47,7 @@ ExchangeRawCommand (
   // The answer lands in ScratchBuffer so the request stays intact in Data
   // while the transport works on it.
   //
-  Status = Send (Op, Op.Uint8 (RAW_NETFN), Op.Uint8 (RAW_COMMAND), Data, *DataLength, Op.Scratch (), &Received);
+  Status = Send (Op, NetFnCommand (Op.Uint8 (RAW_NETFN), Op.Uint8 (RAW_COMMAND)), Data, *DataLength, Op.Scratch (), &Received);
   if (Status == EFI_SUCCESS) {
     //
     // A transport that reports more than the capacity still gets no more

@@ -41,12 +41,13 @@ TransferRegionChunk (
   IN OUT Chunk      &Piece
   )
 {
-  UINT8       *Buffer  = Op.Pointer<UINT8>(REGION_BUFFER) + Piece.Done;
-  UINT8       *Request = Op.Scratch ();
-  EFI_STATUS  Status;
+  CONST ArgumentWords  Region   = Op.Arguments ();
+  UINT8                *Buffer  = Region.Pointer<UINT8>(REGION_BUFFER) + Piece.Done;
+  UINT8                *Request = Op.Scratch ();
+  EFI_STATUS           Status;
 
-  PutUint16Le (&Request[REGION_ADDRESS_OFFSET], static_cast<UINT16>(Op.Uint16 (REGION_OFFSET) + Piece.Done));
-  Request[REGION_SELECTOR_OFFSET] = Op.Uint8 (REGION_SELECTOR);
+  PutUint16Le (&Request[REGION_ADDRESS_OFFSET], static_cast<UINT16>(Region.Uint16 (REGION_OFFSET) + Piece.Done));
+  Request[REGION_SELECTOR_OFFSET] = Region.Uint8 (REGION_SELECTOR);
   if (Op.Spec->Command == OEM_CMD_REGION_READ) {
     Request[REGION_COUNT_OFFSET] = Piece.Length;
     Status                       = SpecExchange (Op, { .RequestLength = REGION_READ_LENGTH, .Capacity = Piece.Length });

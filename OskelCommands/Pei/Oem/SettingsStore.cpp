@@ -152,6 +152,8 @@ ExchangeSetting (
   // lengths were held to 128 bytes each and a write's record to 243 bytes,
   // so the request fits in ScratchBuffer.
   //
+  UINT8  *At = Scratch + 3;
+
   Returned = Setting.ValueLength;
   if (IsWrite) {
     if (Setting.NameLength + Setting.ValueLength + 3u > SETTINGS_MAX_WRITE_RECORD) {
@@ -159,15 +161,11 @@ ExchangeSetting (
     }
 
     Returned = 0;
+    *At++    = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
   }
-
-  UINT8  *At = Scratch + 3;
 
   Scratch[0] = Operation;
   Scratch[1] = 0;
-  if (IsWrite) {
-    *At++ = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
-  }
 
   *At++ = SETTINGS_NAME_BYTE | Setting.NameLength;
   CopyMem (At, Setting.Name, Setting.NameLength);

@@ -50,7 +50,7 @@ ExchangeInPlace (
   UINT8       Received = OEM_EXCHANGE_LENGTH;
   EFI_STATUS  Status;
 
-  Status = Send (Op, Op.Spec->NetFn, Op.Spec->Command, Buffer, OEM_EXCHANGE_LENGTH, Buffer, &Received);
+  Status = Send (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), Buffer, OEM_EXCHANGE_LENGTH, Buffer, &Received);
   if (Op.Spec->Arguments > IN_PLACE_LENGTH) {
     *Op.Pointer<UINT8>(IN_PLACE_LENGTH) = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
   }
