@@ -15,43 +15,33 @@ using ::testing::ElementsAreArray;
 
 constexpr uint8_t  kUntouched = 0xA5;
 
-// A field written at offset 1 of an eight-byte buffer, the rest untouched.
-std::array<uint8_t, 8>
-Around ()
-{
+// A field written at offset 1 of an eight-byte buffer; the rest stays
+// untouched.
+struct PutRow {
+  const char              *Name;
+  void                    (*Put) (uint8_t *At);
+  std::array<uint8_t, 8>  Expected;
+};
+
+class WireFormatPutTest : public ::testing::TestWithParam<PutRow> {};
+
+TEST_P (WireFormatPutTest, FieldInTheOrderItsNameSays) {
   std::array<uint8_t, 8>  Bytes;
 
   Bytes.fill (kUntouched);
-  return Bytes;
+  GetParam ().Put (Bytes.data () + 1);
+  EXPECT_THAT (Bytes, ElementsAreArray (GetParam ().Expected));
 }
 
-TEST (WireFormatTest, Uint16LittleEndianLowByteFirst) {
-  auto  Bytes = Around ();
-
-  Oskel::PutUint16Le (Bytes.data () + 1, 0x1234);
-  EXPECT_THAT (Bytes, ElementsAreArray ({ 0xA5, 0x34, 0x12, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5 }));
-}
-
-TEST (WireFormatTest, Uint16BigEndianHighByteFirst) {
-  auto  Bytes = Around ();
-
-  Oskel::PutUint16Be (Bytes.data () + 1, 0x1234);
-  EXPECT_THAT (Bytes, ElementsAreArray ({ 0xA5, 0x12, 0x34, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5 }));
-}
-
-TEST (WireFormatTest, Uint32LittleEndianLowByteFirst) {
-  auto  Bytes = Around ();
-
-  Oskel::PutUint32Le (Bytes.data () + 1, 0x12345678u);
-  EXPECT_THAT (Bytes, ElementsAreArray ({ 0xA5, 0x78, 0x56, 0x34, 0x12, 0xA5, 0xA5, 0xA5 }));
-}
-
-TEST (WireFormatTest, Uint32BigEndianHighByteFirst) {
-  auto  Bytes = Around ();
-
-  Oskel::PutUint32Be (Bytes.data () + 1, 0x12345678u);
-  EXPECT_THAT (Bytes, ElementsAreArray ({ 0xA5, 0x12, 0x34, 0x56, 0x78, 0xA5, 0xA5, 0xA5 }));
-}
+INSTANTIATE_TEST_SUITE_P (
+  Rows, WireFormatPutTest,
+  ::testing::Values (
+    PutRow{ "Uint16LittleEndianLowByteFirst", [] (uint8_t *At) { Oskel::PutUint16Le (At, 0x1234); }, { 0xA5, 0x34, 0x12, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5 } },
+    PutRow{ "Uint16BigEndianHighByteFirst", [] (uint8_t *At) { Oskel::PutUint16Be (At, 0x1234); }, { 0xA5, 0x12, 0x34, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5 } },
+    PutRow{ "Uint32LittleEndianLowByteFirst", [] (uint8_t *At) { Oskel::PutUint32Le (At, 0x12345678u); }, { 0xA5, 0x78, 0x56, 0x34, 0x12, 0xA5, 0xA5, 0xA5 } },
+    PutRow{ "Uint32BigEndianHighByteFirst", [] (uint8_t *At) { Oskel::PutUint32Be (At, 0x12345678u); }, { 0xA5, 0x12, 0x34, 0x56, 0x78, 0xA5, 0xA5, 0xA5 } }
+    ),
+  [] (const ::testing::TestParamInfo<PutRow> &Info) { return Info.param.Name; });
 
 // Reads at an odd offset: fields of an answer or a HOB need not be aligned.
 TEST (WireFormatTest, ReadsLittleEndianAtAnyOffset) {
