@@ -43,6 +43,7 @@ CONSUMER_CHECKS = [
     "GetDeviceId bmc=0",
     "GetDeviceId bmc=1",
     "SendRawCommand bmc=1",
+    "RefusedCommand bmc=1",
     "WriteKnownFile config",
     "ReadKnownFile config",
     "RegionRead bmc=1",

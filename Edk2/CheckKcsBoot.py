@@ -38,6 +38,7 @@ ELAPSED = re.compile(r"\bus=(\d+)")
 
 EFI_DEVICE_ERROR = 0x80000007
 CC_INIT_IN_PROGRESS = 0xD2
+CC_INVALID_COMMAND = 0xC1
 # The transport's flag wait on this board (the default), and the margin a
 # fault boot may take over the good boot beyond what its bound names: two
 # seconds for the jitter of QEMU under TCG on a loaded machine.
@@ -285,6 +286,17 @@ def check_consumer(boot, results):
                            f" = consumer's {data[2] & 0x7F}.{data[3]:02x}")
     elif not fields:
         missing.append("ipmitool mc info output")
+    for bmc in range(2):
+        call = calls.get(("UnassignedCommand", bmc))
+        if not call or int(call.group(3), 16) != CC_INVALID_COMMAND or "outcome=cc-c1 " not in call.group(0) \
+                or "len=0 " not in call.group(0):
+            missing.append(f"UnassignedCommand bmc={bmc} status=c1 outcome=cc-c1 len=0"
+                           + (f" (got {call.group(0).strip()})" if call else ""))
+    for call in boot.consumer:
+        status = int(call.group(3), 16)
+        want = "done" if status == 0 else f"cc-{status & 0xFF:02x}" if status < 0x80000000 else "failed"
+        if f"outcome={want} " not in call.group(0):
+            missing.append(f"{call.group(1)} bmc={call.group(2)} status={call.group(3)} logged as outcome={want}")
     raw = calls.get(("SendRawCommand", 1))
     if not raw or not device or raw.group(4).split("data=")[-1] != device.group(4).split("data=")[-1]:
         missing.append("SendRawCommand Get Device ID on BMC 1 returning the GetDeviceId answer")

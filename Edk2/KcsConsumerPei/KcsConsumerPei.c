@@ -5,10 +5,13 @@
   (BMC 1) through the KCS transport. Each call prints one line on the
   debug port:
 
-    OskelKcsConsumer: <Call> bmc=<n> status=<hex> us=<time> <details>
+    OskelKcsConsumer: <Call> bmc=<n> status=<hex> outcome=<kind> us=<time> <details>
 
-  where time is how long the call took on the board's ACPI PM timer, and
-  the run ends with "OskelKcsConsumer: done mode=<mode>".
+  where kind is what the status says happened, told apart with the
+  service's BMC_STATUS_ macros: "done", "cc-<hex>" (the BMC answered with
+  that completion code) or "failed" (the command did not get through);
+  time is how long the call took on the board's ACPI PM timer. The run
+  ends with "OskelKcsConsumer: done mode=<mode>".
 
   The fw_cfg file "opt/oskel/watchdog" picks the scenario: absent, or any
   name other than the two below (the fault boots give theirs), every call
@@ -56,6 +59,12 @@
 #define CMD_SET_WATCHDOG_TIMER    0x24
 #define CMD_GET_WATCHDOG_TIMER    0x25
 
+//
+// An application command no BMC implements: both BMCs answer it with
+// "invalid command", a completion code and no data.
+//
+#define CMD_UNASSIGNED            0x7F
+
 #define SMBIOS_CRC_VALUE  0x11223344
 
 //
@@ -80,6 +89,39 @@ MicrosecondsSince (
   return (UINT32)DivU64x32 (MultU64x32 ((Now () - Start) & 0xFFFFFF, 1000000), KCS_BOARD_PM_TIMER_HZ);
 }
 
+//
+// The kind of outcome Status is, for the log line: a completion code is a
+// positive status, which EFI_ERROR () would take for success.
+//
+STATIC CONST CHAR8  mDigits[] = "0123456789abcdef";
+
+STATIC
+CONST CHAR8 *
+Outcome (
+  IN  EFI_STATUS  Status,
+  OUT CHAR8       Code[6]
+  )
+{
+  UINT8  CompletionCode;
+
+  if (BMC_STATUS_DONE (Status)) {
+    return "done";
+  }
+
+  if (BMC_STATUS_NOT_THROUGH (Status)) {
+    return "failed";
+  }
+
+  CompletionCode = BMC_STATUS_COMPLETION_CODE (Status);
+  Code[0]        = 'c';
+  Code[1]        = 'c';
+  Code[2]        = '-';
+  Code[3]        = mDigits[CompletionCode >> 4];
+  Code[4]        = mDigits[CompletionCode & 0x0F];
+  Code[5]        = '\0';
+  return Code;
+}
+
 STATIC
 VOID
 PrintBytes (
@@ -92,19 +134,18 @@ PrintBytes (
   )
 {
   UINT32  Elapsed;
-  CHAR8  Hex[2 * 64 + 1];
-  UINTN  Index;
-
-  STATIC CONST CHAR8  Digits[] = "0123456789abcdef";
+  CHAR8   Hex[2 * 64 + 1];
+  CHAR8   Code[6];
+  UINTN   Index;
 
   Elapsed = MicrosecondsSince (Start);
   for (Index = 0; (Index < Length) && (Index < 64); Index++) {
-    Hex[2 * Index]     = Digits[Data[Index] >> 4];
-    Hex[2 * Index + 1] = Digits[Data[Index] & 0x0F];
+    Hex[2 * Index]     = mDigits[Data[Index] >> 4];
+    Hex[2 * Index + 1] = mDigits[Data[Index] & 0x0F];
   }
 
   Hex[2 * Index] = '\0';
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x us=%d len=%d data=%a\n", Call, Bmc, Status, Elapsed, Length, Hex));
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x outcome=%a us=%d len=%d data=%a\n", Call, Bmc, Status, Outcome (Status, Code), Elapsed, Length, Hex));
 }
 
 STATIC
@@ -119,9 +160,10 @@ PrintResult (
   )
 {
   UINT32  Elapsed;
+  CHAR8   Code[6];
 
   Elapsed = MicrosecondsSince (Start);
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x us=%d %a %a\n", Call, Bmc, Status, Elapsed, Matches ? "match" : "differs", Detail));
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: %a bmc=%d status=%x outcome=%a us=%d %a %a\n", Call, Bmc, Status, Outcome (Status, Code), Elapsed, (BMC_STATUS_DONE (Status) && Matches) ? "match" : "differs", Detail));
 }
 
 STATIC
@@ -154,7 +196,7 @@ GetDeviceId (
   Length = sizeof (Response);
   Start  = Now ();
   Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
-  PrintBytes ("GetDeviceId", Bmc, Status, Response, EFI_ERROR (Status) ? 0 : Length, Start);
+  PrintBytes ("GetDeviceId", Bmc, Status, Response, BMC_STATUS_DONE (Status) ? Length : 0, Start);
 }
 
 //
@@ -202,7 +244,7 @@ RawCommand (
   Length = RequestLength;
   Start  = Now ();
   Status = Ppi->SendRawCommand (NULL, Ppi, NETFN_APP, Command, Data, &Length, &Bmc, FALSE);
-  PrintBytes (Call, Bmc, Status, Data, EFI_ERROR (Status) ? 0 : Length, Start);
+  PrintBytes (Call, Bmc, Status, Data, BMC_STATUS_DONE (Status) ? Length : 0, Start);
   return Status;
 }
 
@@ -217,11 +259,12 @@ StartWatchdog (
   EFI_STATUS  Status;
   UINT32      Start;
   UINT32      Elapsed;
+  CHAR8       Code[6];
 
   Start   = Now ();
   Status  = Ppi->StartPostWatchdog (NULL, Ppi, Countdown, &Bmc, FALSE);
   Elapsed = MicrosecondsSince (Start);
-  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: StartPostWatchdog bmc=%d status=%x us=%d countdown=%d\n", Bmc, Status, Elapsed, Countdown));
+  DEBUG ((DEBUG_INFO, "OskelKcsConsumer: StartPostWatchdog bmc=%d status=%x outcome=%a us=%d countdown=%d\n", Bmc, Status, Outcome (Status, Code), Elapsed, Countdown));
 }
 
 STATIC
@@ -272,7 +315,7 @@ WholeFile (
   SetMem (Read, sizeof (Read), 0xEE);
   Status = EFI_SUCCESS;
   Start  = Now ();
-  for (Offset = 0; (Offset < sizeof (Read)) && !EFI_ERROR (Status); Offset += BytesRead) {
+  for (Offset = 0; (Offset < sizeof (Read)) && BMC_STATUS_DONE (Status); Offset += BytesRead) {
     Piece     = (sizeof (Read) - Offset < SHORT_FILE_READ) ? sizeof (Read) - Offset : SHORT_FILE_READ;
     BytesRead = 0;
     Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, Offset, Piece, Read + Offset, &BytesRead, NULL, &Bmc, FALSE);
@@ -443,6 +486,8 @@ KcsConsumerPeiEntryPoint (
     GetDeviceId (Ppi, 0);
     GetDeviceId (Ppi, 1);
     RawCommand (Ppi, "SendRawCommand", 1, CMD_GET_DEVICE_ID, NoData, 0);
+    RawCommand (Ppi, "UnassignedCommand", 0, CMD_UNASSIGNED, NoData, 0);
+    RawCommand (Ppi, "UnassignedCommand", 1, CMD_UNASSIGNED, NoData, 0);
     StartWatchdog (Ppi, 1, WATCHDOG_LONG);
     WholeFile (Ppi);
     Region (Ppi);

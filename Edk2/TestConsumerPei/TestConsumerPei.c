@@ -206,7 +206,7 @@ CheckDeviceId (
   Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
   Report (
     Tally,
-    (Status == EFI_SUCCESS) && (Length == SCRIPTED_DEVICE_ID_LENGTH) &&
+    BMC_STATUS_DONE (Status) && (Length == SCRIPTED_DEVICE_ID_LENGTH) &&
     (CompareMem (Response, mScriptedDeviceId[Bmc], SCRIPTED_DEVICE_ID_LENGTH) == 0),
     (Bmc == 0) ? "GetDeviceId bmc=0" : "GetDeviceId bmc=1",
     Status,
@@ -236,7 +236,7 @@ CheckRawCommand (
   Status = Ppi->SendRawCommand (NULL, Ppi, SCRIPTED_RAW_NETFN, SCRIPTED_RAW_COMMAND, Data, &Length, &Bmc, FALSE);
   Report (
     Tally,
-    (Status == EFI_SUCCESS) && (Length == sizeof (Expected)) && (CompareMem (Data, Expected, sizeof (Expected)) == 0),
+    BMC_STATUS_DONE (Status) && (Length == sizeof (Expected)) && (CompareMem (Data, Expected, sizeof (Expected)) == 0),
     "SendRawCommand bmc=1",
     Status,
     "netfn 30h cmd 7Eh answered in reverse"
@@ -262,7 +262,7 @@ CheckWholeFile (
   Bmc    = 0;
   MarkStack ("WriteKnownFile");
   Status = Ppi->WriteKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, Written, &Count, NULL, &Bmc, FALSE);
-  Report (Tally, (Status == EFI_SUCCESS) && (Count == sizeof (Written)), "WriteKnownFile config", Status, "300 bytes in two chunks");
+  Report (Tally, BMC_STATUS_DONE (Status) && (Count == sizeof (Written)), "WriteKnownFile config", Status, "300 bytes in two chunks");
 
   SetMem (Read, sizeof (Read), 0xEE);
   BytesRead = 0;
@@ -270,7 +270,7 @@ CheckWholeFile (
   Status    = Ppi->ReadKnownFile (NULL, Ppi, KNOWN_FILE_CONFIG, 0, sizeof (Read), Read, &BytesRead, NULL, &Bmc, FALSE);
   Report (
     Tally,
-    (Status == EFI_SUCCESS) && (BytesRead == sizeof (Read)) && (CompareMem (Read, Written, sizeof (Read)) == 0),
+    BMC_STATUS_DONE (Status) && (BytesRead == sizeof (Read)) && (CompareMem (Read, Written, sizeof (Read)) == 0),
     "ReadKnownFile config",
     Status,
     "300 bytes read back as written"
@@ -303,7 +303,7 @@ CheckRegionRead (
 
   Report (
     Tally,
-    (Status == EFI_SUCCESS) && (Length == sizeof (Buffer)) && Same,
+    BMC_STATUS_DONE (Status) && (Length == sizeof (Buffer)) && Same,
     "RegionRead bmc=1",
     Status,
     "300 bytes from 0100h across the 224-byte chunk boundary"
@@ -327,10 +327,41 @@ CheckSetting (
   Status = Ppi->ReadBmcSetting (NULL, Ppi, BMC_SETTING_SMBIOS_CRC, &Value, NULL, &Bmc, FALSE);
   Report (
     Tally,
-    (Status == EFI_SUCCESS) && (Value == SCRIPTED_SMBIOS_CRC (1)),
+    BMC_STATUS_DONE (Status) && (Value == SCRIPTED_SMBIOS_CRC (1)),
     "ReadBmcSetting smbioscrc bmc=1",
     Status,
     (Value == SCRIPTED_SMBIOS_CRC (1)) ? "value 5EC0DE01" : "value differs"
+    );
+}
+
+//
+// A command the BMC does not know: the service hands its completion code
+// back as a positive status, which EFI_ERROR () alone would take for
+// success. The service's macros tell the three kinds of outcome apart.
+//
+STATIC
+VOID
+CheckRefusedCommand (
+  IN OUT TALLY             *Tally,
+  IN     BMC_COMMANDS_PPI  *Ppi
+  )
+{
+  UINT8       Data[243];
+  UINT8       Length;
+  UINT8       Bmc;
+  EFI_STATUS  Status;
+
+  ZeroMem (Data, sizeof (Data));
+  Length = 0;
+  Bmc    = 1;
+  Status = Ppi->SendRawCommand (NULL, Ppi, SCRIPTED_RAW_NETFN, SCRIPTED_RAW_COMMAND + 1, Data, &Length, &Bmc, FALSE);
+  Report (
+    Tally,
+    !EFI_ERROR (Status) && !BMC_STATUS_DONE (Status) && BMC_STATUS_IS_COMPLETION_CODE (Status) &&
+    !BMC_STATUS_NOT_THROUGH (Status) && (BMC_STATUS_COMPLETION_CODE (Status) == 0xC1),
+    "RefusedCommand bmc=1",
+    Status,
+    "completion code C1h told apart from success"
     );
 }
 
@@ -354,6 +385,7 @@ TestConsumerPeiEntryPoint (
     CheckDeviceId (&Tally, Ppi, 0);
     CheckDeviceId (&Tally, Ppi, 1);
     CheckRawCommand (&Tally, Ppi);
+    CheckRefusedCommand (&Tally, Ppi);
     CheckWholeFile (&Tally, Ppi);
     CheckRegionRead (&Tally, Ppi);
     CheckSetting (&Tally, Ppi);

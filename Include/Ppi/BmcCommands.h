@@ -10,7 +10,9 @@
   transport marks the BMC unusable.
 
   A positive EFI_STATUS returned by an operation is the BMC's non-zero
-  IPMI completion code, passed through unless the operation maps it.
+  IPMI completion code, passed through unless the operation maps it;
+  EFI_ERROR () is FALSE for it. BMC_STATUS_DONE, BMC_STATUS_IS_COMPLETION_CODE
+  and BMC_STATUS_NOT_THROUGH below tell the three kinds of outcome apart.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -66,6 +68,31 @@ extern "C" {
 #define EFI_BMC_RETRY             ENCODE_ERROR (0xC1)
 #define EFI_BMC_UNEXPECTED_CODE   ENCODE_ERROR (0xC6)
 #define EFI_BMC_MODE_UNSUPPORTED  ENCODE_ERROR (0xC7)
+
+//
+// What an operation's EFI_STATUS says happened. Every status is exactly one
+// of three kinds:
+//
+//   BMC_STATUS_DONE (Status)             the operation did what it was asked;
+//   BMC_STATUS_IS_COMPLETION_CODE (Status)
+//                                        the BMC answered, and refused: the
+//                                        IPMI completion code (01h..FFh) is
+//                                        BMC_STATUS_COMPLETION_CODE (Status);
+//   BMC_STATUS_NOT_THROUGH (Status)      the command did not get through: the
+//                                        service refused the arguments, the
+//                                        transport gave up, or the operation
+//                                        mapped the BMC's answer to an error
+//                                        (each operation's @retval list).
+//
+// A completion code is a positive status, so EFI_ERROR () is FALSE for it:
+// a caller that tests EFI_ERROR () alone takes a BMC's refusal for success,
+// with output buffers and lengths not filled. Test BMC_STATUS_DONE before
+// using what the operation returns.
+//
+#define BMC_STATUS_DONE(Status)                ((Status) == EFI_SUCCESS)
+#define BMC_STATUS_IS_COMPLETION_CODE(Status)  (((INTN)(EFI_STATUS)(Status)) > 0)
+#define BMC_STATUS_NOT_THROUGH(Status)         EFI_ERROR (Status)
+#define BMC_STATUS_COMPLETION_CODE(Status)     ((UINT8)(BMC_STATUS_IS_COMPLETION_CODE (Status) ? (Status) : 0))
 
 //
 // Well-known BMC files (KnownFileId).

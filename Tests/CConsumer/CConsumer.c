@@ -22,6 +22,14 @@ static UINT64                        mHobList[1] = { 0x0000000000080FFFFull };  
 static unsigned                      mPortWrites;
 static unsigned                      mSends;
 
+//
+// The fake BMC refuses this App command with "invalid command", and the
+// transport gives up on Get Self Test Results.
+//
+#define REFUSED_COMMAND     0x7F
+#define CC_INVALID_COMMAND  0xC1
+#define CMD_SELF_TEST       0x04
+
 static const UINT8  mDeviceId[15] = { 0x20, 0x81, 0x03, 0x02, 0x02, 0xBF, 0x4D, 0x4F, 0x00, 0x34, 0x12, 0, 0, 0, 0 };
 
 #define CHECK(Condition) \
@@ -133,6 +141,16 @@ SendCommand (CONST EFI_PEI_SERVICES **PeiServices, IPMI_TRANSPORT_PPI *This, UIN
     return EFI_SUCCESS;
   }
 
+  if ((NetFn == 0x06) && (Command == REFUSED_COMMAND)) {
+    *ResponseSize = 0;
+    return CC_INVALID_COMMAND;
+  }
+
+  if ((NetFn == 0x06) && (Command == CMD_SELF_TEST)) {
+    *ResponseSize = 0;
+    return EFI_DEVICE_ERROR;
+  }
+
   *ResponseSize = 0;
   return EFI_SUCCESS;
 }
@@ -187,6 +205,9 @@ main (void)
   UINT8                          Length = sizeof (Response);
   UINT8                          Bmc = 0;
   UINT8                          AllBmcs = ALL_BMCS;
+  UINT8                          Raw[243];
+  UINT8                          RawLength;
+  EFI_STATUS                     Status;
 
   CpuIo.Io.Write          = IoWrite;
   Table.InstallPpi        = InstallPpi;
@@ -224,6 +245,26 @@ main (void)
   CHECK (mSends == 1);
   CHECK (Service->GetDeviceId (NULL, Service, Response, &Length, &AllBmcs, FALSE) == EFI_UNSUPPORTED);
   CHECK (Service->GetDeviceId (NULL, Service, Response, &Length, &Bmc, 2) == EFI_INVALID_PARAMETER);
+
+  //
+  // The three kinds of outcome, as a C caller tells them apart: done, the
+  // BMC's refusal (which EFI_ERROR () alone would take for success), and
+  // a command that did not get through.
+  //
+  Length = sizeof (Response);
+  Status = Service->GetDeviceId (NULL, Service, Response, &Length, &Bmc, FALSE);
+  CHECK (BMC_STATUS_DONE (Status) && !BMC_STATUS_IS_COMPLETION_CODE (Status) && !BMC_STATUS_NOT_THROUGH (Status));
+
+  RawLength = 0;
+  Status    = Service->SendRawCommand (NULL, Service, 0x06, REFUSED_COMMAND, Raw, &RawLength, &Bmc, FALSE);
+  CHECK (!EFI_ERROR (Status));
+  CHECK (!BMC_STATUS_DONE (Status) && BMC_STATUS_IS_COMPLETION_CODE (Status) && !BMC_STATUS_NOT_THROUGH (Status));
+  CHECK (BMC_STATUS_COMPLETION_CODE (Status) == CC_INVALID_COMMAND);
+
+  Length = sizeof (Response);
+  Status = Service->GetSelfTestResults (NULL, Service, Response, &Length, &Bmc, FALSE);
+  CHECK (!BMC_STATUS_DONE (Status) && !BMC_STATUS_IS_COMPLETION_CODE (Status) && BMC_STATUS_NOT_THROUGH (Status));
+  CHECK (BMC_STATUS_COMPLETION_CODE (Status) == 0);
 
   FirstService  = Service;
   mShadowAnswer = EFI_ALREADY_STARTED;

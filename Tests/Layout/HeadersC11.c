@@ -14,6 +14,22 @@
 #define ASSERT_OFFSET(Type, Member, Offset) \
   _Static_assert (offsetof (Type, Member) == (Offset), #Type "." #Member " offset")
 
+//
+// Every status is exactly one kind, whatever the width of UINTN: done,
+// a completion code (which one), or not through.
+//
+#define ONE_KIND(Status) \
+  (BMC_STATUS_DONE (Status) + BMC_STATUS_IS_COMPLETION_CODE (Status) + BMC_STATUS_NOT_THROUGH (Status) == 1)
+_Static_assert (ONE_KIND (EFI_SUCCESS) && BMC_STATUS_DONE (EFI_SUCCESS), "done");
+_Static_assert (ONE_KIND ((EFI_STATUS)0x01) && (BMC_STATUS_COMPLETION_CODE ((EFI_STATUS)0x01) == 0x01), "lowest completion code");
+_Static_assert (ONE_KIND ((EFI_STATUS)0xC1) && (BMC_STATUS_COMPLETION_CODE ((EFI_STATUS)0xC1) == 0xC1), "invalid command");
+_Static_assert (ONE_KIND ((EFI_STATUS)0xFF) && (BMC_STATUS_COMPLETION_CODE ((EFI_STATUS)0xFF) == 0xFF), "highest completion code");
+_Static_assert (!EFI_ERROR ((EFI_STATUS)0xC1), "a completion code is no EFI error: the trap the macros close");
+_Static_assert (ONE_KIND (EFI_DEVICE_ERROR) && BMC_STATUS_NOT_THROUGH (EFI_DEVICE_ERROR), "transport failure");
+_Static_assert (ONE_KIND (EFI_BMC_RETRY) && (BMC_STATUS_COMPLETION_CODE (EFI_BMC_RETRY) == 0), "the module's own error");
+_Static_assert (ONE_KIND (EFI_INVALID_PARAMETER) && BMC_STATUS_NOT_THROUGH (EFI_INVALID_PARAMETER), "refused arguments");
+_Static_assert (ONE_KIND (MAX_BIT - 1) && ONE_KIND (MAX_BIT) && ONE_KIND (~(EFI_STATUS)0), "the extremes of UINTN");
+
 #if defined (__i386__)
 _Static_assert (sizeof (UINTN) == 4, "UINTN");
 _Static_assert (sizeof (BOOLEAN) == 1, "BOOLEAN");
