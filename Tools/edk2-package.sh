@@ -6,7 +6,8 @@
 # sources with their INFs, and the INFs and sources under Edk2/. Writes
 # $cache/conf-cxx, the Conf directory of the CLANG tool chains: edk2
 # 2022.11's templates with the C++ build rule of Edk2/CxxBuildRule.txt
-# appended, as an integrator adds it. Defines edk2_build.
+# appended, as an integrator adds it. Defines edk2_build (edk2 2022.11) and
+# edk2_release_build (edk2-stable202605).
 
 # Copied without their times: a source older than an object built from an
 # earlier copy must still be rebuilt.
@@ -42,6 +43,18 @@ edk2_build() {
   case $toolchain in CLANG*) conf=$conf_cxx ;; esac
   # edksetup.sh reads the positional parameters: none may reach it.
   (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages CONF_PATH=$conf bash -c \
+    'limit=$0 toolchain=$1; shift; args="$*"; set --; . ./edksetup.sh >/dev/null &&
+     timeout -k 30 "$limit" build -t "$toolchain" -n 2 $args' \
+    "$limit" "$toolchain" "$@" >"$build_log" 2>&1)
+}
+
+# edk2_release_build TOOLCHAIN LOG TIMEOUT BUILD-ARGUMENTS...: the same on
+# edk2-stable202605 (edk2_release of Tools/edk2-tree.sh), with the release's
+# own Conf for every tool chain: it has the C++ build rule built in.
+edk2_release_build() {
+  toolchain=$1 build_log=$2 limit=$3
+  shift 3
+  (cd "$edk2_release" && WORKSPACE=$edk2_release PACKAGES_PATH=$edk2_release:$cache/packages bash -c \
     'limit=$0 toolchain=$1; shift; args="$*"; set --; . ./edksetup.sh >/dev/null &&
      timeout -k 30 "$limit" build -t "$toolchain" -n 2 $args' \
     "$limit" "$toolchain" "$@" >"$build_log" 2>&1)

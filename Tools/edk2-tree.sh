@@ -34,3 +34,24 @@ if [ ! -x "$edk2/BaseTools/Source/C/bin/GenFv" ]; then
   (cd "$edk2" && bash -c '. ./edksetup.sh >/dev/null && make -C BaseTools -j2' >"$log/basetools.log" 2>&1) ||
     { tail -n 30 "$log/basetools.log"; say "FAIL BaseTools build"; exit 1; }
 fi
+
+# edk2_release: the edk2 release integrators build on today, edk2-stable202605,
+# from the trimmed copy of the release (MdePkg, BaseTools, Conf) that the
+# shared folder next to the repository holds: unpacked under
+# $cache/release and its BaseTools built once. Sets edk2_release (the tree).
+edk2_release() {
+  release_tarball=${OSKEL_EDK2_RELEASE_TARBALL:-$root/../shared/edk2/edk2-stable202605.tar.xz}
+  edk2_release=$cache/release/edk2-stable202605
+  if [ ! -f "$edk2_release/edksetup.sh" ]; then
+    [ -f "$release_tarball" ] || { say "no edk2-stable202605 at $release_tarball"; exit 1; }
+    say "unpacking $(basename "$release_tarball")"
+    rm -rf "$cache/release"
+    mkdir -p "$cache/release"
+    tar -xJf "$release_tarball" -C "$cache/release"
+  fi
+  if [ ! -x "$edk2_release/BaseTools/Source/C/bin/GenFv" ]; then
+    say "building edk2-stable202605's BaseTools"
+    (cd "$edk2_release" && bash -c '. ./edksetup.sh >/dev/null && make -C BaseTools -j2' >"$log/basetools-202605.log" 2>&1) ||
+      { tail -n 30 "$log/basetools-202605.log"; say "FAIL edk2-stable202605 BaseTools build"; exit 1; }
+  fi
+}

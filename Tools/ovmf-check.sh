@@ -8,11 +8,10 @@
 #  - OskelOvmfIa32Dwarf: OvmfPkgIa32, CLANGDWARF, from source;
 #  - OskelOvmfIa32Pe32: OvmfPkgIa32, GCC5, the mingw PE32 image as a binary
 #    module.
-# Before them, the package DSC builds both PEIMs from source with GCC5,
-# CLANGDWARF and CLANGPDB, IA32 and X64, DEBUG and RELEASE, with -Werror.
-# OSKEL_OVMF_BOOTS (default: all four) names the boots to run;
-# OSKEL_PACKAGE_TOOLCHAINS (default: all three) the package builds. Each
-# image has its own build directory, and each tool chain its own under it.
+# The package DSC builds of both EDK II generations are
+# Tools/edk2-package-check.sh's. OSKEL_OVMF_BOOTS (default: all four)
+# names the boots to run. Each image has its own build directory, and each
+# tool chain its own under it.
 #
 # Everything from the edk2 source package to the firmware images is built
 # under OSKEL_EDK2_CACHE (default /var/tmp/oskel-edk2) and reused when
@@ -22,7 +21,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${OSKEL_EDK2_CACHE:-/var/tmp/oskel-edk2}
 boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
 boots=${OSKEL_OVMF_BOOTS:-OskelOvmfIa32Src OskelOvmfX64 OskelOvmfIa32Dwarf OskelOvmfIa32Pe32}
-toolchains=${OSKEL_PACKAGE_TOOLCHAINS:-GCC5 CLANGDWARF CLANGPDB}
 # A cold OVMF build takes minutes on two cores; a stalled one must end the
 # check rather than the CI run.
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
@@ -53,32 +51,6 @@ cp -p "$cache/pe32/X64/OskelCommandsPei.efi" "$binary/X64/"
 failed=""
 checked=""
 
-#
-# Both PEIMs of the package from source against MdePkg alone, for PEI in
-# 32-bit and in 64-bit mode, one build per tool chain and target, with
-# their sizes.
-#
-for toolchain in $toolchains; do
-  for target in DEBUG RELEASE; do
-    started=$(date +%s)
-    build_log=$log/package-$toolchain-$target.log
-    if edk2_build "$toolchain" "$build_log" "$build_timeout" \
-      -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target"; then
-      say "package DSC $toolchain $target, IA32 and X64: built in $(($(date +%s) - started)) s (log: $build_log)"
-      for arch in IA32 X64; do
-        for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
-          python3 "$root/Edk2/ModuleSections.py" "package $toolchain $target $arch $(basename "$module")" \
-            "$edk2/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module/DEBUG/$(basename "$module").map" ||
-            failed="$failed package-$toolchain-$target"
-        done
-      done
-    else
-      grep -E ": error|error:|Error [0-9]" "$build_log" | grep -v '^"' | tail -n 30
-      say "FAIL package DSC $toolchain $target build (log: $build_log)"
-      failed="$failed package-$toolchain-$target"
-    fi
-  done
-done
 for name in $boots; do
   case $name in
     OskelOvmfIa32Src) arch=Ia32 kind=source toolchain=GCC5 ;;

@@ -5,11 +5,12 @@
 # object check and budgets, the PE32 image check, the C consumer, the
 # coverage floor of the module (and what the fuzz corpora reach), then the
 # fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60),
-# then EDK II: the package DSC built with GCC5, CLANGDWARF and CLANGPDB for
-# IA32 and X64, DEBUG and RELEASE, and four OVMF boots under EDK II's PEI
-# core that between them boot the module as each tool chain builds it and
-# the PE32 image (minutes when the edk2 cache is warm), then the boots on
-# the QEMU board whose KCS BMCs are QEMU's and ipmi_sim's.
+# then EDK II: the package DSC built on edk2 2022.11 (GCC5, CLANGDWARF,
+# CLANGPDB) and on edk2-stable202605 (GCC, CLANGDWARF, CLANGPDB), IA32 and
+# X64, DEBUG and RELEASE, every image checked, and the OVMF boots under
+# EDK II's PEI core that between them boot the module as each tool chain
+# builds it and the binary images (minutes when the edk2 cache is warm),
+# then the boots on the QEMU board whose KCS BMCs are QEMU's and ipmi_sim's.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -43,6 +44,9 @@ passed=$((passed + 1))
 stage fuzz
 Tools/fuzz.sh "${FUZZ_SECONDS:-60}"
 passed=$((passed + 1))
+stage edk2-package
+Tools/edk2-package-check.sh
+passed=$((passed + 1))
 stage ovmf
 Tools/ovmf-check.sh
 passed=$((passed + 1))
@@ -50,6 +54,6 @@ stage qemu-kcs
 Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
 # Every ctest test of the three builds, clang-tidy, the coverage floor, the fuzzer runs,
-# the package DSC builds and OVMF boots, and the boots on the QEMU board
+# the package DSC builds of both generations, the OVMF boots, and the boots on the QEMU board
 # with two KCS BMCs.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"
