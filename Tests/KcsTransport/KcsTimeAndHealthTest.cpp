@@ -86,9 +86,10 @@ TEST (KcsClockTest, ClockThatDoesNotTickEndsOnThePollBackstop) {
   OskelSim::KcsBoard  Board ({ 0x0000 });
 
   // A one-millisecond wait, counted as 1,024 us: 3,666 PM timer ticks, so
-  // as many polls at most.
+  // as many polls at most. Neither clock advances.
   Board.AddSettings (1000, 0, 0x0608);
-  Board.Clock.Frozen = true;
+  Board.Clock.PmTimerStuckAt = 0xFFFFFFFF;
+  Board.Clock.PitStuckAt     = 0x1234;
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI   *Transport = Board.Transport ();
   OskelSim::KcsFaults  Faults;
@@ -409,7 +410,8 @@ TEST (KcsReadyWaitTest, ClockThatDoesNotTickEndsOnTheAttemptCount) {
   // Each pause ends on its backstop and counts as its 100 ms: 0.5 s of
   // ready wait is five pauses, six attempts.
   Board.AddSettings (1000, 500000, 0x0608);
-  Board.Clock.Frozen         = true;
+  Board.Clock.PmTimerStuckAt = 0xFFFFFFFF;
+  Board.Clock.PitStuckAt     = 0x1234;
   Board.Scripted[0]->Default = Reply{ 0xD2, {}, std::nullopt };
   Board.Kcs[0]->Recording    = false;
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
