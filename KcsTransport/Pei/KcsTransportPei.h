@@ -106,6 +106,11 @@ constexpr UINT32  KCS_PIT_COUNT_TICKS     = 3;
 constexpr UINT32  KCS_WAIT_STEP_US        = 256;
 constexpr UINT32  KCS_TICKS_PER_WAIT_STEP = 1833;
 
+static_assert (
+  static_cast<UINT64>(KCS_TICKS_PER_WAIT_STEP) * 1000000 >= static_cast<UINT64>(KCS_WAIT_STEP_US) * 7159090,
+  "a step of ticks at 7.159090 MHz lasts its 256 us at least"
+  );
+
 //
 // A clock that does not advance: a PM timer port the chipset does not
 // decode (it reads all ones), a PM timer the chipset has disabled, a
@@ -121,9 +126,10 @@ constexpr UINT32  KCS_TICKS_PER_WAIT_STEP = 1833;
 // No count of polls bounds a wait beyond that. One that stood for the
 // wait's ticks, as a backstop for a clock that does not tick, let a wait
 // on a still clock last its ticks in polls: 14 minutes for 5 s at 24 us a
-// port access, as a trapped read under virtualisation costs. A clock that
-// is read at all either runs, and its time ends the wait whatever a poll
-// costs, or reads the same, and the count above ends it.
+// port access, as a trapped read under virtualisation costs. A timer that
+// is decoded and running ends the wait in time whatever a poll costs; one
+// that is not decoded, disabled or stopped reads the same, and the count
+// above ends it.
 //
 constexpr UINT32  KCS_CLOCK_STILL_POLLS = 32;
 
