@@ -11,10 +11,24 @@ const EFI_GUID  mTransportGuid = IPMI_TRANSPORT_PPI_GUID;
 const EFI_GUID  mServiceGuid   = BMC_COMMANDS_PPI_GUID;
 }
 
+uint32_t
+SimClock::PmTimer () const
+{
+  if (PmTimerStuckAt) {
+    return *PmTimerStuckAt;
+  }
+
+  return static_cast<uint32_t>((Nanoseconds * 3579545ull) / 1000000000ull) & 0xFFFFFF;
+}
+
 uint16_t
 SimClock::Pit () const
 {
   uint64_t  Clocks = (Nanoseconds * 1193182ull) / 1000000000ull;
+
+  if (PitStuckAt) {
+    return *PitStuckAt;
+  }
 
   return static_cast<uint16_t>(0x10000 - ((2 * Clocks) & 0xFFFF));
 }
@@ -52,6 +66,7 @@ KcsBoard::FrontRead (
 
   if ((Width == EfiPeiCpuIoWidthUint32) && (Count == 1) && (Board.PmTimerPort != 0) && (Address == Board.PmTimerPort)) {
     uint32_t  Value = Board.Clock.PmTimer ();
+    Board.PmTimerReads++;
     std::memcpy (Buffer, &Value, sizeof (Value));
     return EFI_SUCCESS;
   }

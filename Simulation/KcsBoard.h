@@ -3,10 +3,11 @@
 // base, the KCS transport PEIM and, on request, the module over it. Time
 // on the board is virtual: every port access costs NanosecondsPerAccess,
 // and the board's clocks (the 8254 at 40h/43h, an ACPI PM timer at the
-// port the settings HOB names) show it.
+// port the settings HOB names) show it, unless one is made to stand still.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <Ppi/BmcCommands.h>
@@ -24,19 +25,22 @@ namespace OskelSim {
 struct SimClock {
   uint64_t Nanoseconds          = 0;
   uint64_t NanosecondsPerAccess = 1000;  // about an LPC I/O cycle
-  bool     Frozen               = false; // a clock that does not tick
   unsigned Accesses             = 0;
+  // A PM timer port that reads this value whatever the time: FFFFFFFFh
+  // for a PM base the chipset does not decode, any value for a timer the
+  // chipset has disabled.
+  std::optional<uint32_t> PmTimerStuckAt;
+  // An 8254 counter that holds this count: its gate low, or never started.
+  std::optional<uint16_t> PitStuckAt;
 
-  // One port access: it costs NanosecondsPerAccess unless the clock is frozen.
+  // One port access: it costs NanosecondsPerAccess.
   void Access () {
     Accesses++;
-    if (!Frozen) {
-      Nanoseconds += NanosecondsPerAccess;
-    }
+    Nanoseconds += NanosecondsPerAccess;
   }
 
   // The counters as the hardware shows them at this moment.
-  uint32_t PmTimer () const { return static_cast<uint32_t>((Nanoseconds * 3579545ull) / 1000000000ull) & 0xFFFFFF; }
+  uint32_t PmTimer () const;
   uint16_t Pit () const;
 };
 
@@ -80,7 +84,8 @@ public:
   // The transport's settings HOB: flag wait and ready wait in
   // microseconds, PM timer port (0: none); Size bytes of its data.
   void AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t PmTimerPort, size_t Size = 10);
-  uint16_t PmTimerPort = 0;
+  uint16_t PmTimerPort  = 0;
+  unsigned PmTimerReads = 0;   // 32-bit reads of that port
 
   // The transport's entry, as the in-place or the shadowed run.
   EFI_STATUS RunTransportEntry (bool Shadowed = false);

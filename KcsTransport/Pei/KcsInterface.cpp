@@ -84,38 +84,41 @@ StateOf (
   return static_cast<UINT8>(Status >> KCS_STATUS_STATE_SHIFT);
 }
 
-//
-// Samples the clock and adds the ticks since the last sample to Ticks.
-// Samples must come less than a counter period apart (4.7 s for the PM
-// timer, 27 ms for the 8254): every wait samples at each poll, and starts
-// with a sample that drops whatever passed since the last one. A read that
-// fails leaves the clock where it was: it does not tick, and the poll
-// backstop ends the wait.
-//
-VOID KCS_INTERNAL
+/**
+  Samples the clock. Samples must come less than a counter period apart
+  (4.7 s for the PM timer, 27 ms for the 8254), as they do at each poll of
+  a wait; a wait's first sample only sets the starting point. A read that
+  fails leaves the PM timer where it was and reads the 8254 as 0: a clock
+  that does not advance.
+
+  @param[in, out] Private  The record: its clock.
+
+  @return The ticks since the last sample: 0 when the clock reads as it did.
+**/
+UINT32 KCS_INTERNAL
 SampleClock (
   IN OUT KCS_TRANSPORT_PRIVATE  *Private
   )
 {
   UINT32  Now;
-  UINT32  Mask;
+  UINT32  Passed;
 
-  Mask = KCS_PM_TIMER_MASK;
   if (Private->TimerPort != 0) {
-    Now = PortIo (Private, Private->TimerPort, Private->ClockLast, KCS_IO_READ32);
+    Now    = PortIo (Private, Private->TimerPort, Private->ClockLast, KCS_IO_READ32);
+    Passed = ((Now - Private->ClockLast) & KCS_PM_TIMER_MASK) * KCS_PM_TIMER_TICKS;
   } else {
     //
     // The 8254 counts down: latch counter 0, then its low and high bytes,
     // complemented so that the count goes up like the PM timer's.
     //
     (VOID)PortIo (Private, KCS_PIT_CONTROL_PORT, KCS_PIT_LATCH_COUNTER0, KCS_IO_WRITE8);
-    Now  = PortIo (Private, KCS_PIT_COUNTER0_PORT, 0xFF, KCS_IO_READ8);
-    Now  = ~(Now | (PortIo (Private, KCS_PIT_COUNTER0_PORT, 0xFF, KCS_IO_READ8) << 8));
-    Mask = KCS_PIT_MASK;
+    Now    = PortIo (Private, KCS_PIT_COUNTER0_PORT, 0, KCS_IO_READ8);
+    Now    = ~(Now | (PortIo (Private, KCS_PIT_COUNTER0_PORT, 0, KCS_IO_READ8) << 8));
+    Passed = ((Now - Private->ClockLast) & KCS_PIT_MASK) * KCS_PIT_COUNT_TICKS;
   }
 
-  Private->Ticks    += (Now - Private->ClockLast) & Mask;
   Private->ClockLast = Now;
+  return Passed;
 }
 
 /**
@@ -125,11 +128,10 @@ SampleClock (
   @param[in, out] Private   The record, in a transaction.
   @param[in]      Mask      Bits looked at.
   @param[in]      Expected  Their value that ends the wait.
-  @param[in]      Ticks     Length of the wait on the record's clock.
+  @param[in]      Ticks     Length of the wait.
 
   @retval TRUE   The bits reached the value.
-  @retval FALSE  The wait ran out (Ticks passed, or as many polls as it
-                 has ticks: a clock that does not tick), or
+  @retval FALSE  The wait ran out (Ticks passed, or no clock advances), or
                  the register reads FFh: no interface drives the bus, and
                  no BMC state has every bit set, so that ends it at once.
                  The sink's Silence says which.
@@ -143,10 +145,13 @@ WaitStatus (
   )
 {
   UINT32  Start;
+  UINT32  Passed;
+  UINT32  Still;
 
-  SampleClock (Private);
+  (VOID)SampleClock (Private);
   Start = Private->Ticks;
-  for (UINT32 Poll = 0; Poll < KcsPollBackstop (Ticks); Poll++) {
+  Still = 0;
+  do {
     Private->Status = ReadRegister (Private, KCS_STATUS);
     if (Private->Status == 0xFF) {
       Private->Sink.Silence = KCS_FLOATING;
@@ -157,17 +162,31 @@ WaitStatus (
       return TRUE;
     }
 
-    SampleClock (Private);
-    if (Private->Ticks - Start >= Ticks) {
-      break;
+    Passed          = SampleClock (Private);
+    Private->Ticks += Passed;
+    Still           = (Passed == 0) ? Still + 1 : 0;
+    if (Still == KCS_CLOCK_STILL_POLLS) {
+      //
+      // The clock is not running (KcsTransportPei.h). A still 8254 leaves
+      // no clock: the wait ends. A still PM timer hands over to the 8254
+      // for the rest of this run, and the wait goes on, its still polls
+      // having counted nothing, from a first sample of the 8254.
+      //
+      if (Private->TimerPort == 0) {
+        break;
+      }
+
+      Private->TimerPort = 0;
+      (VOID)SampleClock (Private);
+      Still = 0;
     }
-  }
+  } while (Private->Ticks - Start < Ticks);
 
   //
-  // A wait that runs out counts as its whole length on the clock: with a
-  // clock that does not tick, the ready wait's pauses still add up.
+  // A wait that runs out counts as its whole length: with no clock, the
+  // ready wait's pauses still add up to its end.
   //
-  Private->Ticks         = Start + Ticks;
+  Private->Ticks        = Start + Ticks;
   Private->Sink.Silence = KCS_TIMED_OUT;
   return FALSE;
 }
@@ -428,7 +447,6 @@ KcsWaitForReadyBmcs (
   UINT8   Identity[IPMI_DEVICE_ID_FIRMWARE_BYTE + 1];
   UINT32  Start;
 
-  SampleClock (Private);
   Start = Private->Ticks;
   for (UINT8 Index = 0; Index < Private->BmcCount; Index++) {
     do {
@@ -452,7 +470,7 @@ KcsWaitForReadyBmcs (
       // The pause: a wait for a status that never comes, on the same clock
       // and the same BMC's status register.
       //
-      (VOID)WaitStatus (Private, 0, 1, Private->WaitTicks[KCS_WAIT_PAUSE]);
+      (VOID)WaitStatus (Private, 0, 1, KCS_READY_PAUSE_TICKS);
     } while (TRUE);
   }
 }

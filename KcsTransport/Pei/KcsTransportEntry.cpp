@@ -40,7 +40,7 @@ ReadUint32Le (
 
 //
 // A wait setting in microseconds: 0 takes Default, more than a minute is
-// taken as a minute. Ticks and polls of a minute still fit 32 bits.
+// taken as a minute.
 //
 constexpr UINT32
 WaitSetting (
@@ -52,27 +52,11 @@ WaitSetting (
 }
 
 //
-// Ticks of a clock at Rate ticks per 1024 us in Microseconds, counted in
-// whole 256 us and rounded up, so that a wait is never shorter than set
-// and a minute still fits 32 bits.
-//
-constexpr UINT32
-TicksFor (
-  IN UINT32  Microseconds,
-  IN UINT32  Rate
-  )
-{
-  return (((Microseconds + 255) >> 8) * Rate) >> 2;
-}
-
-//
-// Each wait length when the platform gives none (or no settings): the flag
-// wait and the ready wait are read from the settings HOB, the pause is not.
+// Each wait length when the platform gives none (or no settings).
 //
 constexpr UINT32  mWaitDefaults[KCS_WAIT_COUNT] = {
   KCS_CONFIG_DEFAULT_FLAG_WAIT_US,  // KCS_WAIT_FLAG
-  0,                                // KCS_WAIT_READY: off
-  KCS_READY_RETRY_US                // KCS_WAIT_PAUSE
+  0                                 // KCS_WAIT_READY: off
 };
 
 [[nodiscard]] BOOLEAN KCS_INTERNAL
@@ -113,7 +97,6 @@ BuildKcsTransportRecord (
   UINT8        Index;
   UINTN        Offset;
   UINT32       Given[KCS_WAIT_COUNT];
-  UINT32       Rate;
 
   for (UINTN Index = 0; Index < sizeof (*Private); Index++) {
     reinterpret_cast<UINT8 *>(Private)[Index] = 0;
@@ -167,20 +150,18 @@ BuildKcsTransportRecord (
 
   //
   // The platform's settings, taken only from a HOB that holds them all;
-  // each wait in ticks of the clock in use, converted here once.
+  // each wait in ticks, converted here once.
   //
   Given[KCS_WAIT_FLAG]  = 0;
   Given[KCS_WAIT_READY] = 0;
-  Given[KCS_WAIT_PAUSE] = 0;
   if ((Settings != nullptr) && (ReadUint16Le (Settings + 2) >= KCS_HOB_DATA_OFFSET + KCS_CONFIG_DATA_SIZE)) {
     Given[KCS_WAIT_FLAG]  = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_FLAG_WAIT_OFFSET);
     Given[KCS_WAIT_READY] = ReadUint32Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_READY_WAIT_OFFSET);
     Private->TimerPort    = ReadUint16Le (Settings + KCS_HOB_DATA_OFFSET + KCS_CONFIG_PM_TIMER_OFFSET);
   }
 
-  Rate = (Private->TimerPort != 0) ? KCS_PM_TICKS_PER_1024_US : KCS_PIT_TICKS_PER_1024_US;
   for (UINT8 Wait = 0; Wait < KCS_WAIT_COUNT; Wait++) {
-    Private->WaitTicks[Wait] = TicksFor (WaitSetting (Given[Wait], mWaitDefaults[Wait]), Rate);
+    Private->WaitTicks[Wait] = KcsTicksFor (WaitSetting (Given[Wait], mWaitDefaults[Wait]));
   }
 
   //

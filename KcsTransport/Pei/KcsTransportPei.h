@@ -90,48 +90,77 @@ constexpr UINT8  KCS_CC_READ             = 0x68;
 // port the platform gives, else the 8254's counter 0 (1.193182 MHz, read
 // latched through port 43h and 40h), which runs from reset on PC boards
 // and counts down by two per clock in the square-wave mode firmware leaves
-// it in. Wait lengths are kept in ticks of the clock in use, ticks per
-// microsecond in 1/1024ths, rounded up so a wait is never shorter than set.
+// it in. Both divide the board's 14.31818 MHz crystal, by 4 and by 12, so
+// the record keeps time in ticks of half the crystal (7.16 MHz), whichever
+// clock it reads: a PM timer tick is two of them, an 8254 count three.
+// Wait lengths are counted in whole 256 us, rounded up, at 1,833 ticks
+// each (256.04 us), so a wait is never shorter than set.
 //
-constexpr UINT16  KCS_PIT_COUNTER0_PORT    = 0x40;
-constexpr UINT16  KCS_PIT_CONTROL_PORT     = 0x43;
-constexpr UINT8   KCS_PIT_LATCH_COUNTER0   = 0x00;
-constexpr UINT32  KCS_PM_TIMER_MASK        = 0x00FFFFFF;
-constexpr UINT32  KCS_PIT_MASK             = 0x0000FFFF;
-constexpr UINT32  KCS_PM_TICKS_PER_1024_US = 3666;
-constexpr UINT32  KCS_PIT_TICKS_PER_1024_US = 2444;
+constexpr UINT16  KCS_PIT_COUNTER0_PORT   = 0x40;
+constexpr UINT16  KCS_PIT_CONTROL_PORT    = 0x43;
+constexpr UINT8   KCS_PIT_LATCH_COUNTER0  = 0x00;
+constexpr UINT32  KCS_PM_TIMER_MASK       = 0x00FFFFFF;
+constexpr UINT32  KCS_PIT_MASK            = 0x0000FFFF;
+constexpr UINT32  KCS_PM_TIMER_TICKS      = 2;
+constexpr UINT32  KCS_PIT_COUNT_TICKS     = 3;
+constexpr UINT32  KCS_WAIT_STEP_US        = 256;
+constexpr UINT32  KCS_TICKS_PER_WAIT_STEP = 1833;
+
+static_assert (
+  static_cast<UINT64>(KCS_TICKS_PER_WAIT_STEP) * 1000000 >= static_cast<UINT64>(KCS_WAIT_STEP_US) * 7159090,
+  "a step of ticks at 7.159090 MHz lasts its 256 us at least"
+  );
 
 //
-// A clock that does not tick must not hold a wait for good: each wait also
-// ends after as many status polls as it has ticks, 3.58 a microsecond on
-// the PM timer and 2.39 on the 8254. A poll is a status read and a clock
-// sample, two or four port accesses of 0.3 us at the very least (under
-// emulation; about 1 us on LPC, more on eSPI), at most 1.7 polls a
-// microsecond: so the clock, not the count, ends a wait that has one.
-// KCS_POLL_BUDGET, when defined, caps the count (the fuzzer's builds).
+// A clock that does not advance: a PM timer port the chipset does not
+// decode (it reads all ones), a PM timer the chipset has disabled, a
+// stopped 8254. A running PM timer ticks every 0.28 us and the 8254's
+// count moves every 0.84 us, while a poll (a status read and a clock
+// sample, two port accesses on the PM timer, four on the 8254) takes 0.6
+// and 1.2 us at the very least (0.3 us an access under fast emulation):
+// KCS_CLOCK_STILL_POLLS polls in a row that see no change, 19 us on the PM
+// timer and 38 us on the 8254 at the very least, say the clock is not
+// running. A still PM timer hands over to the 8254 for the rest of the
+// run; a still 8254 leaves no clock, and the wait ends as run out.
 //
+// No count of polls bounds a wait beyond that. One that stood for the
+// wait's ticks, as a backstop for a clock that does not tick, let a wait
+// on a still clock last its ticks in polls: 14 minutes for 5 s at 24 us a
+// port access, as a trapped read under virtualisation costs. A timer that
+// is decoded and running ends the wait in time whatever a poll costs; one
+// that is not decoded, disabled or stopped reads the same, and the count
+// above ends it.
+//
+constexpr UINT32  KCS_CLOCK_STILL_POLLS = 32;
+
+/**
+  A wait in ticks, counted in whole steps of 256 us and rounded up, so that
+  it is never shorter than set; a minute still fits 32 bits.
+
+  @param[in] Microseconds  The wait's length as set, at most a minute.
+
+  @return Its length in ticks.
+**/
 constexpr UINT32
-KcsPollBackstop (
-  IN UINT32  Ticks
+KcsTicksFor (
+  IN UINT32  Microseconds
   )
 {
-#ifdef KCS_POLL_BUDGET
-  return (Ticks < KCS_POLL_BUDGET) ? Ticks : KCS_POLL_BUDGET;
-#else
-  return Ticks;
-#endif
+  return ((Microseconds + KCS_WAIT_STEP_US - 1) / KCS_WAIT_STEP_US) * KCS_TICKS_PER_WAIT_STEP;
 }
 
+static_assert (KcsTicksFor (KCS_CONFIG_MAX_WAIT_US) == 429609375, "a minute of ticks fits 32 bits");
+static_assert (KcsTicksFor (1) == KCS_TICKS_PER_WAIT_STEP, "a wait is at least one step");
+
 //
-// The record's wait lengths, in ticks of its clock: each flag wait, the
-// ready wait at entry in all, and the pause between two Get Device ID
-// attempts of the ready wait (100 ms, not a platform setting).
+// The record's wait lengths, in ticks, set by the platform: each flag
+// wait, and the ready wait at entry (one for all BMCs together). The pause
+// between two Get Device ID attempts of the ready wait is not a setting.
 //
-constexpr UINT8   KCS_WAIT_FLAG      = 0;
-constexpr UINT8   KCS_WAIT_READY     = 1;
-constexpr UINT8   KCS_WAIT_PAUSE     = 2;
-constexpr UINT8   KCS_WAIT_COUNT     = 3;
-constexpr UINT32  KCS_READY_RETRY_US = 100000;
+constexpr UINT8   KCS_WAIT_FLAG        = 0;
+constexpr UINT8   KCS_WAIT_READY       = 1;
+constexpr UINT8   KCS_WAIT_COUNT       = 2;
+constexpr UINT32  KCS_READY_PAUSE_TICKS = KcsTicksFor (100000);
 
 //
 // The first byte of every KCS message: the network function in bits 7:2,
@@ -244,6 +273,10 @@ struct KCS_RESPONSE_SINK {
 // runs with, its response sink (Data and Capacity set by the caller before
 // each transaction), the BMC's data port (status/command is the next one)
 // and the last status read.
+//
+// The clock: ClockLast is its last reading, Ticks the time the waits have
+// counted so far (it wraps; only differences are used), TimerPort the PM
+// timer's port, 0 for the 8254 (none given, or the PM timer found still).
 //
 struct KCS_TRANSPORT_PRIVATE {
   IPMI_TRANSPORT_PPI        Ppi;

@@ -1,7 +1,8 @@
 // Waits in time and the health of each BMC: every wait ends on the clock
-// whatever the speed of port reads, a clock that does not tick still ends
-// it, a BMC that went silent or floats costs one wait and is then spared,
-// a BMC still starting is waited for at entry when the platform asks.
+// whatever the speed of port reads, in whole steps of 256 us, a BMC that
+// went silent or floats costs one wait and is then spared, a BMC still
+// starting is waited for at entry when the platform asks. A clock that
+// does not advance: KcsStillClockTest.cpp.
 
 #include "KcsFixture.h"
 
@@ -72,7 +73,10 @@ TEST_P (KcsWaitTest, BusyInterfaceEndsAfterTheFlagWait) {
   EXPECT_GE (Spent, 5000000000ull);
   EXPECT_LE (Spent, 5000000000ull + 5000000000ull / 1000 + 4 * Row.NanosecondsPerAccess);
   EXPECT_TRUE (Board.Kcs[0]->Requests.empty ());
+  // A running clock is never taken for a still one, even at 0.3 us an
+  // access: the PM timer is read at each poll and the 8254 never.
   EXPECT_EQ (Board.Pit.Latches != 0, !Row.PmTimer);
+  EXPECT_EQ (Board.PmTimerReads, Row.PmTimer ? Board.Kcs[0]->StatusReads + 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P (
@@ -82,13 +86,37 @@ INSTANTIATE_TEST_SUITE_P (
   [](const auto &Info) { return std::string (Info.param.Name); }
   );
 
-TEST (KcsClockTest, ClockThatDoesNotTickEndsOnThePollBackstop) {
+//
+// A wait is counted in whole steps of 256 us (256.04 us each on the
+// clocks' crystal), rounded up: one row per boundary of a step.
+//
+struct StepRow {
+  const char  *Name;
+  uint32_t    SetUs;
+  uint32_t    Steps;
+};
+
+std::ostream &
+operator<< (std::ostream &Out, const StepRow &Row)
+{
+  return Out << Row.Name;
+}
+
+const StepRow  mStepRows[] = {
+  { "OneMicrosecond", 1, 1 },
+  { "OneStepLessOne", 255, 1 },
+  { "OneStep", 256, 1 },
+  { "OneStepAndOne", 257, 2 },
+  { "OneMillisecond", 1000, 4 },
+};
+
+class KcsWaitStepTest : public ::testing::TestWithParam<StepRow> {};
+
+TEST_P (KcsWaitStepTest, FlagWaitRoundedUpToWholeSteps) {
+  const StepRow       &Row = GetParam ();
   OskelSim::KcsBoard  Board ({ 0x0000 });
 
-  // A one-millisecond wait, counted as 1,024 us: 3,666 PM timer ticks, so
-  // as many polls at most.
-  Board.AddSettings (1000, 0, 0x0608);
-  Board.Clock.Frozen = true;
+  Board.AddSettings (Row.SetUs, 0, 0x0608);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI   *Transport = Board.Transport ();
   OskelSim::KcsFaults  Faults;
@@ -98,8 +126,18 @@ TEST (KcsClockTest, ClockThatDoesNotTickEndsOnThePollBackstop) {
   UINT8  Length = 0;
 
   EXPECT_EQ (Transport->SendCommand (Board.Services (), Transport, 0x06, 0, 0x01, nullptr, 0, nullptr, &Length), EFI_NOT_READY);
-  EXPECT_EQ (Board.Kcs[0]->StatusReads, 3666u);
+  // From the wait's first sample to its last poll, 1 us an access.
+  RecordProperty ("VirtualMicroseconds", std::to_string (Board.Clock.Nanoseconds / 1000));
+  EXPECT_GE (Board.Clock.Nanoseconds, Row.Steps * 256000ull);
+  EXPECT_LE (Board.Clock.Nanoseconds, Row.Steps * 256040ull + 4000);
 }
+
+INSTANTIATE_TEST_SUITE_P (
+  Steps,
+  KcsWaitStepTest,
+  ::testing::ValuesIn (mStepRows),
+  [](const auto &Info) { return std::string (Info.param.Name); }
+  );
 
 TEST (KcsClockTest, SettingsShorterThanTheirFieldsAreIgnored) {
   OskelSim::KcsBoard  Board ({ 0x0000 });
@@ -403,17 +441,43 @@ TEST (KcsReadyWaitTest, FloatingInterfaceIsNotWaitedFor) {
   EXPECT_LT (Board.Clock.Nanoseconds, 1000000ull);
 }
 
-TEST (KcsReadyWaitTest, ClockThatDoesNotTickEndsOnTheAttemptCount) {
+TEST (KcsReadyWaitTest, OneReadyWaitForAllBmcsEachAskedOnceAtLeast) {
+  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+
+  // Both BMCs still initialising, a 1 s ready wait: BMC 0 is asked every
+  // 100 ms until it is over, BMC 1 once, and the entry takes 1 s, not 2.
+  Board.AddSettings (0, 1000000, 0x0608);
+  Board.Scripted[0]->Default = Reply{ 0xD2, {}, std::nullopt };
+  Board.Scripted[1]->Default = Reply{ 0xD2, {}, std::nullopt };
+  ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
+  IPMI_TRANSPORT_PPI  *Transport = Board.Transport ();
+  UINT8               State      = 0xFF;
+
+  EXPECT_EQ (Board.Kcs[0]->Requests.size (), 11u);
+  EXPECT_EQ (Board.Kcs[1]->Requests.size (), 1u);
+  EXPECT_GE (Board.Clock.Nanoseconds, 1000000000ull);
+  EXPECT_LT (Board.Clock.Nanoseconds, 1100000000ull);
+  for (UINT8 Index : { 0, 1 }) {
+    ASSERT_EQ (Transport->SelectBmc (Board.Services (), Transport, Index), EFI_SUCCESS);
+    EXPECT_EQ (Transport->TrackBmcStatus (Board.Services (), Transport, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE), EFI_SUCCESS);
+    EXPECT_EQ (State, IPMI_BMC_STATE_UNUSABLE) << "BMC " << int (Index);
+  }
+}
+
+TEST (KcsReadyWaitTest, NoClockEndsOnThePausesCountedAsTheirLength) {
   OskelSim::KcsBoard  Board ({ 0x0000 });
 
-  // Each pause ends on its backstop and counts as its 100 ms: 0.5 s of
-  // ready wait is five pauses, six attempts.
+  // Neither clock advances: each pause ends after its still polls and
+  // counts as its 100 ms, so 0.5 s of ready wait is five pauses, six
+  // attempts.
   Board.AddSettings (1000, 500000, 0x0608);
-  Board.Clock.Frozen         = true;
+  Board.Clock.PmTimerStuckAt = 0xFFFFFFFF;
+  Board.Clock.PitStuckAt     = 0x1234;
   Board.Scripted[0]->Default = Reply{ 0xD2, {}, std::nullopt };
   Board.Kcs[0]->Recording    = false;
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   EXPECT_EQ (Board.Kcs[0]->Requests.size (), 6u);
+  EXPECT_LT (Board.Clock.Nanoseconds, 10000000ull);
 }
 
 }  // namespace
