@@ -2,7 +2,8 @@
 # On demand, not a test: the module's flash, stack and instruction budgets
 # as Markdown tables for docs/budgets.md.
 #  - .text/.rodata of the IA32 firmware object, in total and per folder;
-#  - the KCS transport's .text/.rodata and worst-case stack per operation;
+#  - the IPMI transport's .text/.rodata and worst-case stack per operation,
+#    for each choice of interfaces (KCS and BT, KCS only, BT only);
 #  - worst-case stack of every slot and of the entry along the call graph
 #    (Tools/firmware-budget.py says how calls through pointers are modelled);
 #  - the stack each slot and the entry's first run use, measured on the
@@ -17,7 +18,7 @@ cd "$(dirname "$0")/.."
 Tools/install-deps.sh valgrind
 objs=build/native/CMakeFiles/OskelCommandsFirmwareObjects.dir
 cmake --preset native >/dev/null
-cmake --build --preset native --target OskelCommandsFirmware KcsTransportFirmware >/dev/null
+cmake --build --preset native --target OskelCommandsFirmware IpmiTransportFirmware IpmiTransportKcsFirmware IpmiTransportBtFirmware >/dev/null
 echo "### Flash: IA32 firmware object, -Os, bytes"
 echo
 python3 Tools/firmware-budget.py sizes "$objs"
@@ -25,9 +26,12 @@ for image in build/pe32/*.efi; do
   [ -f "$image" ] && echo && echo "PE32 image $(basename "$image"): $(stat -c %s "$image") bytes"
 done
 echo
-echo "### KCS transport: IA32 firmware object, -Os, bytes; worst-case stack per operation"
-echo
-python3 Tools/firmware-budget.py kcs build/native/CMakeFiles/KcsTransportFirmwareObjects.dir --check 400 || true
+echo "### IPMI transport: IA32 firmware object per choice of interfaces, -Os, bytes; worst-case stack per operation"
+for name in IpmiTransportFirmware IpmiTransportKcsFirmware IpmiTransportBtFirmware; do
+  echo
+  echo "#### $name"
+  python3 Tools/firmware-budget.py transport "build/native/CMakeFiles/${name}Objects.dir" --check 400 || true
+done
 echo
 echo "### Stack: worst case along the call graph, bytes"
 echo
@@ -63,7 +67,7 @@ for toolchain in GCC5 CLANGDWARF CLANGPDB; do
       -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target" ||
       { say "package DSC $toolchain $target failed (log: $log/budget-$toolchain-$target.log)"; continue; }
     for arch in IA32 X64; do
-      for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+      for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
         name=$(basename "$module")
         python3 Edk2/ModuleSections.py "$toolchain $target $arch $name" \
           "$edk2/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module/DEBUG/$name.map" |

@@ -5,8 +5,10 @@
 # (same image with its symbol table) and NAME.depex, the binary dependency
 # expression, the same for both.
 #   OskelCommandsPei (default): the module, "after IpmiTransportPpi";
-#   KcsTransportPei: the KCS transport, "after the CPU I/O PPI is installed"
-#   (before that the services table's CpuIo does no port I/O).
+#   IpmiTransportPei: the IPMI transport, "after the CPU I/O PPI is
+#   installed" (before that the services table's CpuIo does no port I/O),
+#   carrying the interfaces OSKEL_TRANSPORT_FLAGS chooses (-D flags; both
+#   KCS and BT when it is empty).
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
@@ -19,7 +21,7 @@ out=${1:-$root/build/pe32}
 name=${2:-OskelCommandsPei}
 case "$name" in
   OskelCommandsPei) sources=OskelCommands/Pei; depex_guid=E50B6E5D-359B-4BE0-A0C0-0715A401C608 ;;
-  KcsTransportPei) sources=KcsTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
+  IpmiTransportPei) sources=IpmiTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
   *) echo "unknown PEIM $name" >&2; exit 2 ;;
 esac
 
@@ -27,7 +29,7 @@ common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stat
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
   -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
-  -I$root/Include -I$root/Include/Pi"
+  -I$root/Include -I$root/Include/Pi ${OSKEL_TRANSPORT_FLAGS:-}"
 
 # image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS ARCH
 # Sources as the source INF lists them for ARCH: the C++ files but those

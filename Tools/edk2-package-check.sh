@@ -52,7 +52,7 @@ checked=0
 check_images() {
   tree=$1 generation=$2 toolchain=$3 target=$4
   for arch in IA32 X64; do
-    for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+    for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
       name=$(basename "$module")
       dir=$tree/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module
       ceiling=""
@@ -103,7 +103,7 @@ case " $generations " in *" 202605 "*)
   images=$cache/images/edk2-202605
   rm -rf "$images"
   mkdir -p "$images/X64"
-  for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+  for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
     name=$(basename "$module")
     ia32=$edk2_release/Build/OskelCommandsPkg/RELEASE_GCC/IA32/OskelCommandsPkg/$module/OUTPUT
     x64=$edk2_release/Build/OskelCommandsPkg/RELEASE_CLANGPDB/X64/OskelCommandsPkg/$module/OUTPUT

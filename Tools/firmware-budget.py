@@ -7,7 +7,7 @@
   firmware-budget.py measured OBJDIR PROBE  the bound beside the depth the probe measures
       [--check]                             fail when a measured depth passes its bound
   firmware-budget.py instructions PROBE     the module's own instructions per operation
-  firmware-budget.py kcs OBJDIR             the KCS transport: .text/.rodata and worst-case
+  firmware-budget.py transport OBJDIR       the IPMI transport: .text/.rodata and worst-case
       [--check BYTES]                       stack per operation; fail above BYTES
       [--ceiling BYTES]                     fail when .text and .rodata pass BYTES
 
@@ -481,7 +481,7 @@ class Depth:
         title = key.split("|")[-1]
         if title.startswith("_Z"):
             demangled = subprocess.run(["c++filt", title], capture_output=True, text=True).stdout.strip()
-            return demangled.replace("(anonymous namespace)::", "").replace("OskelKcs::", "").replace("Oskel::", "").split("(")[0]
+            return demangled.replace("(anonymous namespace)::", "").replace("OskelTransport::", "").replace("Oskel::", "").split("(")[0]
         return title
 
 
@@ -642,16 +642,16 @@ def instructions(probe):
     return 1 if failures else 0
 
 
-KCS_ENTRY = "KcsTransportPeiEntryPoint"
-KCS_OPERATIONS = ["KcsSendCommand", "KcsTrackBmcStatus", "KcsSelectBmc", "KcsGetBmcCount",
-                  "KcsPrepareSecondaryBmc", KCS_ENTRY]
+TRANSPORT_ENTRY = "IpmiTransportPeiEntryPoint"
+TRANSPORT_OPERATIONS = ["TransportSendCommand", "TransportTrackBmcStatus", "TransportSelectBmc", "TransportGetBmcCount",
+                        "TransportPrepareSecondaryBmc", TRANSPORT_ENTRY]
 
 
-def kcs(objdir, limit, ceiling):
-    """The KCS transport: it calls nothing of its own through a pointer, so
+def transport(objdir, limit, ceiling):
+    """The IPMI transport: it calls nothing of its own through a pointer, so
     GCC's graph is the whole graph; CPU I/O and PEI service frames are the
     platform's."""
-    flash = sizes(objdir, KCS_ENTRY)
+    flash = sizes(objdir, TRANSPORT_ENTRY)
     print()
     failures = []
     if ceiling:
@@ -664,7 +664,7 @@ def kcs(objdir, limit, ceiling):
     print("| Operation | Worst-case stack (bytes) | Deepest path |")
     print("|---|---:|---|")
     try:
-        for op in KCS_OPERATIONS:
+        for op in TRANSPORT_OPERATIONS:
             d, path = depth.of(op)
             print("| `%s` | %d | %s |" % (op, d, " → ".join(depth.name(k) for k in path)))
             if limit and d > limit:
@@ -676,7 +676,7 @@ def kcs(objdir, limit, ceiling):
     for failure in failures:
         print("FAIL " + failure)
     if limit and not failures:
-        print("PASS every KCS transport operation within %d bytes" % limit)
+        print("PASS every transport operation within %d bytes" % limit)
     return 1 if failures else 0
 
 
@@ -690,10 +690,10 @@ def main(argv):
         return stack(argv[1], limit, nested)
     if len(argv) >= 3 and argv[0] == "measured":
         return measured(argv[1], argv[2], "--check" in argv)
-    if len(argv) >= 2 and argv[0] == "kcs":
+    if len(argv) >= 2 and argv[0] == "transport":
         limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
         ceiling = int(argv[argv.index("--ceiling") + 1]) if "--ceiling" in argv else 0
-        return kcs(argv[1], limit, ceiling)
+        return transport(argv[1], limit, ceiling)
     if len(argv) >= 2 and argv[0] == "instructions":
         return instructions(argv[1])
     print(__doc__)

@@ -6,7 +6,7 @@
 #include <Ppi/ReadOnlyVariable2.h>
 #include <Ppi/IpmiTransport.h>
 #include <Ppi/BmcCommands.h>
-#include <Guid/KcsTransportConfig.h>
+#include <Guid/IpmiTransportConfig.h>
 #include <OskelCompiler.h>
 
 #include <stddef.h>

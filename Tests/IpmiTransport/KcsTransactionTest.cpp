@@ -270,7 +270,7 @@ TEST (KcsNoDeviceTest, FloatingBusFailsAtOnce) {
   // No HOB: one BMC at CA2h/CA3h, where nothing answers; a failed port
   // read gives FFh. The first status read ends the command: before it
   // only the clock's own sample (the 8254: latch, low, high).
-  OskelSim::KcsBoard  Board ({}, false);
+  OskelSim::TransportBoard  Board ({}, false);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI  *Transport = Board.Transport ();
   ASSERT_NE (Transport, nullptr);

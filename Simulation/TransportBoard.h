@@ -1,6 +1,8 @@
-// A board whose BMCs sit behind KCS interfaces: the simulated PEI
+// A board whose BMCs sit behind system interfaces: the simulated PEI
 // foundation, one register-level KCS model per BMC at its platform I/O
-// base, the KCS transport PEIM and, on request, the module over it. Time
+// base, a register-level BT model for each BMC the test puts on BT (and
+// names in the transport's interfaces HOB), the IPMI transport PEIM and,
+// on request, the module over it. Time
 // on the board is virtual: every port access costs NanosecondsPerAccess,
 // and the board's clocks (the 8254 at 40h/43h, an ACPI PM timer at the
 // port the settings HOB names) show it, unless one is made to stand still.
@@ -12,12 +14,13 @@
 
 #include <Ppi/BmcCommands.h>
 
+#include "BtBmcModel.h"
 #include "KcsBmcModel.h"
 #include "SimulatedPei.h"
 #include "SimulatedTransport.h"
 #include "Trace.h"
 
-extern "C" EFI_STATUS EFIAPI KcsTransportPeiEntryPoint (EFI_PEI_FILE_HANDLE FileHandle, CONST EFI_PEI_SERVICES **PeiServices);
+extern "C" EFI_STATUS EFIAPI IpmiTransportPeiEntryPoint (EFI_PEI_FILE_HANDLE FileHandle, CONST EFI_PEI_SERVICES **PeiServices);
 extern "C" EFI_STATUS EFIAPI OskelCommandsPeiEntryPoint (EFI_PEI_FILE_HANDLE FileHandle, CONST EFI_PEI_SERVICES **PeiServices);
 
 namespace OskelSim {
@@ -63,14 +66,14 @@ private:
   bool           mHigh    = false;
 };
 
-class KcsBoard {
+class TransportBoard {
 public:
   // BMC i at Bases[i] + CA2h/CA3h, listed in the platform HOB (count byte
   // and bases) unless PlatformHob is false. Each answers through a
   // scripted BMC until another endpoint is attached.
-  explicit KcsBoard (std::vector<uint16_t> Bases = { 0x0000 }, bool PlatformHob = true);
-  KcsBoard (const KcsBoard &) = delete;
-  KcsBoard &operator= (const KcsBoard &) = delete;
+  explicit TransportBoard (std::vector<uint16_t> Bases = { 0x0000 }, bool PlatformHob = true);
+  TransportBoard (const TransportBoard &) = delete;
+  TransportBoard &operator= (const TransportBoard &) = delete;
 
   Trace                                      Log;
   SimulatedPei                               Pei;
@@ -79,7 +82,24 @@ public:
   std::vector<std::unique_ptr<ScriptedBmc>>  Scripted;
   std::vector<std::unique_ptr<KcsBmcModel>>  Kcs;
 
+  std::vector<std::unique_ptr<BtBmcModel>>   Bt;
+
   void Attach (size_t Index, BmcEndpoint &Endpoint) { Kcs.at (Index)->SetEndpoint (Endpoint); }
+
+  // BMC Index behind a BT interface whose control register is at
+  // ControlPort, answering through its scripted BMC. The interfaces HOB
+  // is the test's to add (AddInterfaces).
+  BtBmcModel &AddBt (size_t Index, uint16_t ControlPort);
+
+  // The transport's interfaces HOB: one entry per element (interface,
+  // address), the count byte Count (the number of entries unless given)
+  // and Size bytes of data (all of it unless given).
+  struct InterfaceEntry {
+    uint8_t  Interface;
+    uint16_t Address;
+  };
+  void AddInterfaces (const std::vector<InterfaceEntry> &Entries, std::optional<uint8_t> Count = std::nullopt,
+                      std::optional<size_t> Size = std::nullopt);
 
   // The transport's settings HOB: flag wait and ready wait in
   // microseconds, PM timer port (0: none); Size bytes of its data.
@@ -106,7 +126,7 @@ private:
   // clock on for every access and answers 32-bit reads of the PM timer.
   struct Front {
     EFI_PEI_CPU_IO_PPI Ppi;
-    KcsBoard           *Owner;
+    TransportBoard           *Owner;
     EFI_PEI_CPU_IO_PPI *Real;
   };
 

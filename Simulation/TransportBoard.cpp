@@ -1,8 +1,8 @@
-#include "KcsBoard.h"
+#include "TransportBoard.h"
 
 #include <cstring>
 
-#include <Guid/KcsTransportConfig.h>
+#include <Guid/IpmiTransportConfig.h>
 
 namespace OskelSim {
 
@@ -54,13 +54,13 @@ Pit8254Model::Write (uint16_t Port, uint8_t Value)
 }
 
 EFI_STATUS EFIAPI
-KcsBoard::FrontRead (
+TransportBoard::FrontRead (
   CONST EFI_PEI_SERVICES **PeiServices, CONST EFI_PEI_CPU_IO_PPI *This,
   EFI_PEI_CPU_IO_PPI_WIDTH Width, UINT64 Address, UINTN Count, VOID *Buffer
   )
 {
   const Front  &Self  = *reinterpret_cast<const Front *>(This);
-  KcsBoard     &Board = *Self.Owner;
+  TransportBoard     &Board = *Self.Owner;
 
   Board.Clock.Access ();
 
@@ -75,13 +75,13 @@ KcsBoard::FrontRead (
 }
 
 EFI_STATUS EFIAPI
-KcsBoard::FrontWrite (
+TransportBoard::FrontWrite (
   CONST EFI_PEI_SERVICES **PeiServices, CONST EFI_PEI_CPU_IO_PPI *This,
   EFI_PEI_CPU_IO_PPI_WIDTH Width, UINT64 Address, UINTN Count, VOID *Buffer
   )
 {
   const Front  &Self  = *reinterpret_cast<const Front *>(This);
-  KcsBoard     &Board = *Self.Owner;
+  TransportBoard     &Board = *Self.Owner;
 
   Board.Clock.Access ();
 
@@ -89,24 +89,24 @@ KcsBoard::FrontWrite (
 }
 
 void
-KcsBoard::AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t TimerPort, size_t Size)
+TransportBoard::AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t TimerPort, size_t Size)
 {
-  const EFI_GUID  Name = KCS_TRANSPORT_CONFIG_HOB_GUID;
+  const EFI_GUID  Name = IPMI_TRANSPORT_CONFIG_HOB_GUID;
   Bytes           Data (Size, 0);
 
   for (size_t Index = 0; Index < 4; Index++) {
-    if (KCS_CONFIG_FLAG_WAIT_OFFSET + Index < Size) {
-      Data[KCS_CONFIG_FLAG_WAIT_OFFSET + Index] = static_cast<uint8_t>(FlagWaitUs >> (8 * Index));
+    if (IPMI_CONFIG_FLAG_WAIT_OFFSET + Index < Size) {
+      Data[IPMI_CONFIG_FLAG_WAIT_OFFSET + Index] = static_cast<uint8_t>(FlagWaitUs >> (8 * Index));
     }
 
-    if (KCS_CONFIG_READY_WAIT_OFFSET + Index < Size) {
-      Data[KCS_CONFIG_READY_WAIT_OFFSET + Index] = static_cast<uint8_t>(ReadyWaitUs >> (8 * Index));
+    if (IPMI_CONFIG_READY_WAIT_OFFSET + Index < Size) {
+      Data[IPMI_CONFIG_READY_WAIT_OFFSET + Index] = static_cast<uint8_t>(ReadyWaitUs >> (8 * Index));
     }
   }
 
   for (size_t Index = 0; Index < 2; Index++) {
-    if (KCS_CONFIG_PM_TIMER_OFFSET + Index < Size) {
-      Data[KCS_CONFIG_PM_TIMER_OFFSET + Index] = static_cast<uint8_t>(TimerPort >> (8 * Index));
+    if (IPMI_CONFIG_PM_TIMER_OFFSET + Index < Size) {
+      Data[IPMI_CONFIG_PM_TIMER_OFFSET + Index] = static_cast<uint8_t>(TimerPort >> (8 * Index));
     }
   }
 
@@ -114,7 +114,7 @@ KcsBoard::AddSettings (uint32_t FlagWaitUs, uint32_t ReadyWaitUs, uint16_t Timer
   Pei.Hobs.AddGuidHob (Name, Data);
 }
 
-KcsBoard::KcsBoard (std::vector<uint16_t> Bases, bool PlatformHob) : Pei (Log)
+TransportBoard::TransportBoard (std::vector<uint16_t> Bases, bool PlatformHob) : Pei (Log)
 {
   EFI_PEI_SERVICES  *Table = const_cast<EFI_PEI_SERVICES *>(*Pei.Services ());
 
@@ -137,21 +137,47 @@ KcsBoard::KcsBoard (std::vector<uint16_t> Bases, bool PlatformHob) : Pei (Log)
   }
 }
 
+BtBmcModel &
+TransportBoard::AddBt (size_t Index, uint16_t ControlPort)
+{
+  Bt.push_back (std::make_unique<BtBmcModel>(ControlPort, *Scripted.at (Index), static_cast<uint8_t>(Index)));
+  Pei.AttachPortDevice (Bt.back ().get ());
+  return *Bt.back ();
+}
+
+void
+TransportBoard::AddInterfaces (const std::vector<InterfaceEntry> &Entries, std::optional<uint8_t> Count, std::optional<size_t> Size)
+{
+  const EFI_GUID  Name = IPMI_TRANSPORT_INTERFACES_HOB_GUID;
+  Bytes           Data (IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * Entries.size (), 0);
+
+  Data[IPMI_INTERFACES_COUNT_OFFSET] = Count.value_or (static_cast<uint8_t>(Entries.size ()));
+  for (size_t Index = 0; Index < Entries.size (); Index++) {
+    const size_t  At = IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * Index;
+    Data[At + IPMI_INTERFACE_TYPE_OFFSET]        = Entries[Index].Interface;
+    Data[At + IPMI_INTERFACE_ADDRESS_OFFSET]     = static_cast<uint8_t>(Entries[Index].Address);
+    Data[At + IPMI_INTERFACE_ADDRESS_OFFSET + 1] = static_cast<uint8_t>(Entries[Index].Address >> 8);
+  }
+
+  Data.resize (Size.value_or (Data.size ()), 0);
+  Pei.Hobs.AddGuidHob (Name, Data);
+}
+
 EFI_STATUS
-KcsBoard::RunTransportEntry (bool Shadowed)
+TransportBoard::RunTransportEntry (bool Shadowed)
 {
   Pei.RegisterForShadowResult = Shadowed ? EFI_ALREADY_STARTED : EFI_SUCCESS;
-  return KcsTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ());
+  return IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ());
 }
 
 IPMI_TRANSPORT_PPI *
-KcsBoard::Transport ()
+TransportBoard::Transport ()
 {
   return static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (mTransportGuid));
 }
 
 EFI_STATUS
-KcsBoard::Boot ()
+TransportBoard::Boot ()
 {
   for (bool Shadowed : { false, true }) {
     EFI_STATUS  Status = RunTransportEntry (Shadowed);
@@ -170,19 +196,26 @@ KcsBoard::Boot ()
 }
 
 BMC_COMMANDS_PPI *
-KcsBoard::Service ()
+TransportBoard::Service ()
 {
   return static_cast<BMC_COMMANDS_PPI *>(Pei.Locate (mServiceGuid));
 }
 
 void
-KcsBoard::ClearAccesses ()
+TransportBoard::ClearAccesses ()
 {
   for (auto &Model : Kcs) {
     Model->Accesses.clear ();
     Model->Requests.clear ();
     Model->ExchangeStarts.clear ();
     Model->Responses.clear ();
+  }
+
+  for (auto &Model : Bt) {
+    Model->Accesses.clear ();
+    Model->Requests.clear ();
+    Model->Messages.clear ();
+    Model->Answers.clear ();
   }
 }
 

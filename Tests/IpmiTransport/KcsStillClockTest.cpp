@@ -17,7 +17,7 @@ namespace OskelTest {
 namespace {
 
 using ::testing::ElementsAreArray;
-using OskelKcs::KCS_CLOCK_STILL_POLLS;
+using OskelTransport::CLOCK_STILL_POLLS;
 
 constexpr uint16_t  mPmTimerPort = 0x0608;
 constexpr uint64_t  mFlagWaitNs  = 5000000000ull;   // the default flag wait
@@ -62,7 +62,7 @@ const StillPmTimerRow  mStillPmTimers[] = {
 constexpr uint64_t
 Margin (uint64_t NanosecondsPerAccess)
 {
-  return mFlagWaitNs / 1000 + (2 * KCS_CLOCK_STILL_POLLS + 8) * NanosecondsPerAccess;
+  return mFlagWaitNs / 1000 + (2 * CLOCK_STILL_POLLS + 8) * NanosecondsPerAccess;
 }
 
 // BMC 0 and BMC 1, the PM timer at 608h, the default flag wait, Speed.
@@ -110,7 +110,7 @@ public:
     return State;
   }
 
-  OskelSim::KcsBoard  Board;
+  OskelSim::TransportBoard  Board;
   IPMI_TRANSPORT_PPI  *Transport = nullptr;
 };
 
@@ -139,7 +139,7 @@ TEST_P (KcsStillPmTimerTest, HungBmcCostsOneFlagWaitOnThe8254) {
   EXPECT_GE (Spent, mFlagWaitNs) << "the wait on the 8254 is not shorter than set";
   EXPECT_LE (Spent, mFlagWaitNs + Margin (Speed.NanosecondsPerAccess));
   // The wait's first sample and its still polls, then the 8254 alone.
-  EXPECT_EQ (B.Board.PmTimerReads, KCS_CLOCK_STILL_POLLS + 1);
+  EXPECT_EQ (B.Board.PmTimerReads, CLOCK_STILL_POLLS + 1);
   EXPECT_NE (B.Board.Pit.Latches, 0u);
   EXPECT_TRUE (B.Board.Kcs[0]->Requests.empty ());
   EXPECT_EQ (B.StateOf (0), IPMI_BMC_STATE_UNUSABLE);
@@ -147,7 +147,7 @@ TEST_P (KcsStillPmTimerTest, HungBmcCostsOneFlagWaitOnThe8254) {
   // For the rest of the run: the other BMC's exchange reads no PM timer.
   B.Board.Scripted[1]->Then (OskelSim::Ok ({ 0x20 }));
   EXPECT_EQ (B.Ping (1), EFI_SUCCESS);
-  EXPECT_EQ (B.Board.PmTimerReads, KCS_CLOCK_STILL_POLLS + 1);
+  EXPECT_EQ (B.Board.PmTimerReads, CLOCK_STILL_POLLS + 1);
 }
 
 TEST_P (KcsStillPmTimerTest, HealthyBmcStillTalksOnThe8254) {
@@ -172,7 +172,7 @@ TEST_P (KcsStillPmTimerTest, HealthyBmcStillTalksOnThe8254) {
   EXPECT_EQ (B.Board.Kcs[0]->Requests[0].Command, 0x01);
   // The first wait's sample (IBF clear at once), the second wait's first
   // sample and its still polls, then the 8254 alone.
-  EXPECT_EQ (B.Board.PmTimerReads, KCS_CLOCK_STILL_POLLS + 2);
+  EXPECT_EQ (B.Board.PmTimerReads, CLOCK_STILL_POLLS + 2);
   EXPECT_NE (B.Board.Pit.Latches, 0u);
   EXPECT_EQ (B.StateOf (0), 0);
 }
@@ -206,8 +206,8 @@ TEST_P (KcsNoClockTest, HungBmcEndsAfterTheStillPollsAndIsWrittenOff) {
   // The still polls on the PM timer (a status read and a timer read each,
   // after the wait's first sample), the 8254's first sample, then its
   // still polls (a status read, the latch and two reads each).
-  EXPECT_EQ (B.Board.Kcs[0]->StatusReads, 2 * KCS_CLOCK_STILL_POLLS);
-  EXPECT_EQ (B.Board.Clock.Accesses - Accesses, 1 + 2 * KCS_CLOCK_STILL_POLLS + 3 + 4 * KCS_CLOCK_STILL_POLLS);
+  EXPECT_EQ (B.Board.Kcs[0]->StatusReads, 2 * CLOCK_STILL_POLLS);
+  EXPECT_EQ (B.Board.Clock.Accesses - Accesses, 1 + 2 * CLOCK_STILL_POLLS + 3 + 4 * CLOCK_STILL_POLLS);
 
   // Written off: the next command costs nothing, and phase 0 says so.
   const unsigned  Before = B.Board.Clock.Accesses;
@@ -241,14 +241,14 @@ TEST (KcsStillClockShadowTest, ShadowedRunTriesThePmTimerAgain) {
   B.Start ();
   B.Hang (0);
   EXPECT_EQ (B.Ping (0), EFI_NOT_READY);
-  ASSERT_EQ (B.Board.PmTimerReads, KCS_CLOCK_STILL_POLLS + 1);
+  ASSERT_EQ (B.Board.PmTimerReads, CLOCK_STILL_POLLS + 1);
 
   ASSERT_EQ (B.Board.RunTransportEntry (true), EFI_SUCCESS);
   B.Transport = B.Board.Transport ();
   B.Board.Kcs[1]->IbfLatency = 200;
   B.Board.Scripted[1]->Then (OskelSim::Ok ({ 0x20 }));
   EXPECT_EQ (B.Ping (1), EFI_SUCCESS);
-  EXPECT_EQ (B.Board.PmTimerReads, (KCS_CLOCK_STILL_POLLS + 1) + (KCS_CLOCK_STILL_POLLS + 2)) << "found still once more, then the 8254";
+  EXPECT_EQ (B.Board.PmTimerReads, (CLOCK_STILL_POLLS + 1) + (CLOCK_STILL_POLLS + 2)) << "found still once more, then the 8254";
   EXPECT_EQ (B.StateOf (0), IPMI_BMC_STATE_UNUSABLE) << "the health is carried over";
 }
 

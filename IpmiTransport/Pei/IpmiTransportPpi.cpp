@@ -1,14 +1,15 @@
 /** @file
-  The five operations of IpmiTransportPpi over one KCS interface per BMC:
-  the transaction, the selection, the count and the health bookkeeping.
+  The five operations of IpmiTransportPpi over one system interface per
+  BMC: the transaction, the selection, the count and the health
+  bookkeeping.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#include "KcsTransportPei.h"
+#include "IpmiTransportPei.h"
 
-using namespace OskelKcs;
+using namespace OskelTransport;
 
 namespace {
 
@@ -18,15 +19,15 @@ namespace {
 // not a BMC table. Nothing past the PPI is read to decide. A record of ours
 // takes the caller's services, when given, for the transactions to come.
 //
-KCS_TRANSPORT_PRIVATE *
+TRANSPORT_PRIVATE *
 RecordOf (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private = reinterpret_cast<KCS_TRANSPORT_PRIVATE *>(This);
+  TRANSPORT_PRIVATE  *Private = reinterpret_cast<TRANSPORT_PRIVATE *>(This);
 
-  if ((This == nullptr) || (This->Reserved[0] != KCS_TRANSPORT_SIGNATURE) ||
+  if ((This == nullptr) || (This->Reserved[0] != TRANSPORT_SIGNATURE) ||
       (This->Reserved[1] != static_cast<UINT32>(reinterpret_cast<UINTN>(This))))
   {
     return nullptr;
@@ -42,7 +43,7 @@ RecordOf (
 }  // namespace
 
 extern "C" EFI_STATUS EFIAPI
-KcsSendCommand (
+TransportSendCommand (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This,
   IN UINT8                   NetFn,
@@ -54,7 +55,7 @@ KcsSendCommand (
   IN OUT UINT8               *ResponseDataSize
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private;
+  TRANSPORT_PRIVATE  *Private;
   UINT8                  Capacity;
   EFI_STATUS             Status;
 
@@ -68,7 +69,7 @@ KcsSendCommand (
   Capacity          = *ResponseDataSize;
   *ResponseDataSize = 0;
   Private           = RecordOf (PeiServices, This);
-  if ((Private == nullptr) || (NetFn > KCS_MAX_NETFN) || (Lun > KCS_MAX_LUN) ||
+  if ((Private == nullptr) || (NetFn > MAX_NETFN) || (Lun > MAX_LUN) ||
       ((RequestData == nullptr) && (RequestDataSize != 0)) ||
       ((ResponseData == nullptr) && (Capacity != 0)))
   {
@@ -77,18 +78,18 @@ KcsSendCommand (
 
   //
   // A platform that declares no BMC has no interface to talk to; a BMC
-  // written off is not asked (KcsTransportPei.h, KCS_PROBE).
+  // written off is not asked (IpmiTransportPei.h, PROBE).
   //
-  if ((Private->Selected >= Private->BmcCount) || (Private->Health[Private->Selected] == KCS_WRITTEN_OFF)) {
+  if ((Private->State.Selected >= Private->BmcCount) || (Private->State.Health[Private->State.Selected] == WRITTEN_OFF)) {
     return EFI_DEVICE_ERROR;
   }
 
   Private->Sink.Data     = ResponseData;
   Private->Sink.Capacity = Capacity;
-  Status                 = KcsTransact (
+  Status                 = Transact (
                              Private,
-                             Private->Selected,
-                             KcsNetFnLun (NetFn, Lun),
+                             Private->State.Selected,
+                             NetFnLun (NetFn, Lun),
                              Command,
                              RequestData,
                              RequestDataSize
@@ -98,7 +99,7 @@ KcsSendCommand (
 }
 
 extern "C" EFI_STATUS EFIAPI
-KcsTrackBmcStatus (
+TransportTrackBmcStatus (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This,
   IN OUT UINT8               *State,
@@ -106,7 +107,7 @@ KcsTrackBmcStatus (
   IN BOOLEAN                 DeviceError
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private;
+  TRANSPORT_PRIVATE  *Private;
   UINT8                  *Health;
 
   (VOID)PeiServices;
@@ -125,10 +126,10 @@ KcsTrackBmcStatus (
       return EFI_INVALID_PARAMETER;
     }
 
-    Health = &Private->Health[Private->Selected];
+    Health = &Private->State.Health[Private->State.Selected];
     *State = 0;
-    if (*Health >= KCS_WRITTEN_OFF) {
-      *Health = KCS_PROBE;
+    if (*Health >= WRITTEN_OFF) {
+      *Health = PROBE;
       *State  = IPMI_BMC_STATE_UNUSABLE;
     }
 
@@ -139,13 +140,13 @@ KcsTrackBmcStatus (
 }
 
 extern "C" EFI_STATUS EFIAPI
-KcsSelectBmc (
+TransportSelectBmc (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This,
   IN UINT8                   Index
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private;
+  TRANSPORT_PRIVATE  *Private;
 
   (VOID)PeiServices;
   Private = RecordOf (nullptr, This);
@@ -153,18 +154,18 @@ KcsSelectBmc (
     return EFI_INVALID_PARAMETER;
   }
 
-  Private->Selected = Index;
+  Private->State.Selected = Index;
   return EFI_SUCCESS;
 }
 
 extern "C" EFI_STATUS EFIAPI
-KcsGetBmcCount (
+TransportGetBmcCount (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This,
   OUT UINT8                  *Count
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private;
+  TRANSPORT_PRIVATE  *Private;
 
   (VOID)PeiServices;
   Private = RecordOf (nullptr, This);
@@ -182,12 +183,12 @@ KcsGetBmcCount (
 // the caller selects BMC 1 and runs its own phase 0 afterwards.
 //
 extern "C" EFI_STATUS EFIAPI
-KcsPrepareSecondaryBmc (
+TransportPrepareSecondaryBmc (
   IN CONST EFI_PEI_SERVICES  **PeiServices,
   IN IPMI_TRANSPORT_PPI      *This
   )
 {
-  KCS_TRANSPORT_PRIVATE  *Private;
+  TRANSPORT_PRIVATE  *Private;
   EFI_STATUS             Status;
 
   Private = RecordOf (PeiServices, This);
@@ -199,12 +200,12 @@ KcsPrepareSecondaryBmc (
     return EFI_NOT_FOUND;
   }
 
-  if (Private->Health[1] >= KCS_WRITTEN_OFF) {
+  if (Private->State.Health[1] >= WRITTEN_OFF) {
     return EFI_DEVICE_ERROR;
   }
 
   Private->Sink.Data     = nullptr;
   Private->Sink.Capacity = 0;
-  Status                 = KcsTransact (Private, 1, KcsNetFnLun (IPMI_NETFN_APP, 0), IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
+  Status                 = Transact (Private, 1, NetFnLun (IPMI_NETFN_APP, 0), IPMI_CMD_GET_DEVICE_ID, nullptr, 0);
   return (Status == EFI_SUCCESS) ? EFI_SUCCESS : EFI_DEVICE_ERROR;
 }

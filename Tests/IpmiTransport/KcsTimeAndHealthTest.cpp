@@ -51,7 +51,7 @@ class KcsWaitTest : public ::testing::TestWithParam<SpeedRow> {};
 
 TEST_P (KcsWaitTest, BusyInterfaceEndsAfterTheFlagWait) {
   const SpeedRow      &Row = GetParam ();
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   if (Row.PmTimer) {
     Board.AddSettings (0, 0, 0x0608);
@@ -114,7 +114,7 @@ class KcsWaitStepTest : public ::testing::TestWithParam<StepRow> {};
 
 TEST_P (KcsWaitStepTest, FlagWaitRoundedUpToWholeSteps) {
   const StepRow       &Row = GetParam ();
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   Board.AddSettings (Row.SetUs, 0, 0x0608);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P (
   );
 
 TEST (KcsClockTest, SettingsShorterThanTheirFieldsAreIgnored) {
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   // Eight bytes of data: the PM timer port is missing, so none is taken.
   Board.AddSettings (1000, 0, 0x0608, 8);
@@ -159,7 +159,7 @@ TEST (KcsClockTest, SettingsShorterThanTheirFieldsAreIgnored) {
 }
 
 TEST (KcsClockTest, FlagWaitSetByThePlatform) {
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   Board.AddSettings (250000, 0, 0x0608);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
@@ -176,7 +176,7 @@ TEST (KcsClockTest, FlagWaitSetByThePlatform) {
 }
 
 TEST (KcsClockTest, FlagWaitAboveAMinuteIsAMinute) {
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   Board.AddSettings (100000000, 0, 0x0608);
   Board.Clock.NanosecondsPerAccess = 50000;
@@ -198,7 +198,7 @@ TEST (KcsClockTest, FlagWaitAboveAMinuteIsAMinute) {
 // 600,000 busy status reads at 1 us per access are 1.2 s.
 //
 TEST (KcsClockTest, BmcSlowerThanThePollCountButWithinTheWaitSucceeds) {
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   Board.AddSettings (0, 0, 0x0608);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
@@ -225,7 +225,7 @@ TEST (KcsClockTest, BmcSlowerThanThePollCountButWithinTheWaitSucceeds) {
 //
 struct HealthRow {
   const char                                  *Name;
-  std::function<void (OskelSim::KcsBoard &, size_t)>  Inject;
+  std::function<void (OskelSim::TransportBoard &, size_t)>  Inject;
   EFI_STATUS                                  Status;
   unsigned                                    Tolerated;   // commands after which it is still usable
 };
@@ -237,13 +237,13 @@ operator<< (std::ostream &Out, const HealthRow &Row)
 }
 
 const HealthRow  mHealthRows[] = {
-  { "IbfNeverClears", [](OskelSim::KcsBoard &B, size_t I) { OskelSim::KcsFaults F; F.BusyPolls = ~0u; B.Kcs[I]->Always = F; }, EFI_NOT_READY, 0 },
-  { "ObfNeverSets", [](OskelSim::KcsBoard &B, size_t I) { OskelSim::KcsFaults F; F.ObfNeverSets = true; B.Kcs[I]->Always = F; }, EFI_DEVICE_ERROR, 0 },
-  { "Floating", [](OskelSim::KcsBoard &B, size_t I) { B.Kcs[I]->Absent = true; }, EFI_DEVICE_ERROR, 0 },
-  { "AnswersTimeout", [](OskelSim::KcsBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xC3, {}, std::nullopt }; }, 0xC3, 0 },
-  { "AnswersInitialising", [](OskelSim::KcsBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xD2, {}, std::nullopt }; }, 0xD2, 2 },
-  { "AnswersBusy", [](OskelSim::KcsBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xC0, {}, std::nullopt }; }, 0xC0, 2 },
-  { "GarbledAnswer", [](OskelSim::KcsBoard &B, size_t I) { OskelSim::KcsFaults F; F.ResponseCommand = 0x77; B.Kcs[I]->Always = F; }, EFI_DEVICE_ERROR, 2 },
+  { "IbfNeverClears", [](OskelSim::TransportBoard &B, size_t I) { OskelSim::KcsFaults F; F.BusyPolls = ~0u; B.Kcs[I]->Always = F; }, EFI_NOT_READY, 0 },
+  { "ObfNeverSets", [](OskelSim::TransportBoard &B, size_t I) { OskelSim::KcsFaults F; F.ObfNeverSets = true; B.Kcs[I]->Always = F; }, EFI_DEVICE_ERROR, 0 },
+  { "Floating", [](OskelSim::TransportBoard &B, size_t I) { B.Kcs[I]->Absent = true; }, EFI_DEVICE_ERROR, 0 },
+  { "AnswersTimeout", [](OskelSim::TransportBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xC3, {}, std::nullopt }; }, 0xC3, 0 },
+  { "AnswersInitialising", [](OskelSim::TransportBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xD2, {}, std::nullopt }; }, 0xD2, 2 },
+  { "AnswersBusy", [](OskelSim::TransportBoard &B, size_t I) { B.Scripted[I]->Default = Reply{ 0xC0, {}, std::nullopt }; }, 0xC0, 2 },
+  { "GarbledAnswer", [](OskelSim::TransportBoard &B, size_t I) { OskelSim::KcsFaults F; F.ResponseCommand = 0x77; B.Kcs[I]->Always = F; }, EFI_DEVICE_ERROR, 2 },
 };
 
 class KcsHealthRowTest : public KcsTest, public ::testing::WithParamInterface<HealthRow> {};
@@ -344,7 +344,7 @@ TEST_F (KcsHealthCaseTest, OtherCompletionCodesAndSlowAnswersKeepTheBmc) {
 // read, until a forced command gets an answer.
 //
 TEST (KcsModuleHealthTest, CallsToAWrittenOffBmcCostNothing) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   Board.AddSettings (100000, 0, 0x0608);
   Board.Kcs[1]->Absent = true;
@@ -375,7 +375,7 @@ TEST (KcsModuleHealthTest, CallsToAWrittenOffBmcCostNothing) {
 // The ready wait at entry.
 //
 TEST (KcsReadyWaitTest, OffByDefaultTheEntrySendsNothing) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   EXPECT_TRUE (Board.Kcs[0]->Accesses.empty ());
@@ -383,7 +383,7 @@ TEST (KcsReadyWaitTest, OffByDefaultTheEntrySendsNothing) {
 }
 
 TEST (KcsReadyWaitTest, NotReadyAnswersAreWaitedThrough) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   Board.AddSettings (0, 10000000, 0x0608);
   Board.Scripted[0]->Then (Ok (mAvailable));
@@ -406,7 +406,7 @@ TEST (KcsReadyWaitTest, NotReadyAnswersAreWaitedThrough) {
 }
 
 TEST (KcsReadyWaitTest, LateBmcWrittenOffAfterTheReadyWaitAndNeverReported) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   Board.AddSettings (0, 3000000, 0x0608);
   Board.Scripted[0]->Default = Ok (mAvailable);
@@ -431,7 +431,7 @@ TEST (KcsReadyWaitTest, LateBmcWrittenOffAfterTheReadyWaitAndNeverReported) {
 }
 
 TEST (KcsReadyWaitTest, FloatingInterfaceIsNotWaitedFor) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   Board.AddSettings (0, 30000000, 0x0608);
   Board.Scripted[0]->Then (Ok (mAvailable));
@@ -442,7 +442,7 @@ TEST (KcsReadyWaitTest, FloatingInterfaceIsNotWaitedFor) {
 }
 
 TEST (KcsReadyWaitTest, OneReadyWaitForAllBmcsEachAskedOnceAtLeast) {
-  OskelSim::KcsBoard  Board ({ 0x0000, 0x0200 });
+  OskelSim::TransportBoard  Board ({ 0x0000, 0x0200 });
 
   // Both BMCs still initialising, a 1 s ready wait: BMC 0 is asked every
   // 100 ms until it is over, BMC 1 once, and the entry takes 1 s, not 2.
@@ -465,7 +465,7 @@ TEST (KcsReadyWaitTest, OneReadyWaitForAllBmcsEachAskedOnceAtLeast) {
 }
 
 TEST (KcsReadyWaitTest, NoClockEndsOnThePausesCountedAsTheirLength) {
-  OskelSim::KcsBoard  Board ({ 0x0000 });
+  OskelSim::TransportBoard  Board ({ 0x0000 });
 
   // Neither clock advances: each pause ends after its still polls and
   // counts as its 100 ms, so 0.5 s of ready wait is five pauses, six

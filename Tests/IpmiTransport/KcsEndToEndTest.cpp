@@ -56,7 +56,7 @@ protected:
     return Count;
   }
 
-  OskelSim::KcsBoard                              Board;
+  OskelSim::TransportBoard                              Board;
   std::vector<std::unique_ptr<OskelSim::BmcModel>> Models;
   BMC_COMMANDS_PPI                                *Service = nullptr;
   UINT8                                           Bmc0 = 0;
@@ -142,7 +142,7 @@ TEST_F (KcsEndToEndTest, FailingInterfaceMakesTheBmcUnusableUntilAForcedSuccess)
   Board.Kcs[0]->Always       = Faults;
   Bytes  Response (32, 0);
 
-  for (UINT8 Attempt = 0; Attempt < OskelKcs::KCS_WRITTEN_OFF; Attempt++) {
+  for (UINT8 Attempt = 0; Attempt < OskelTransport::WRITTEN_OFF; Attempt++) {
     UINT8  Length = static_cast<UINT8>(Response.size ());
     EXPECT_EQ (Service->GetDeviceId (Board.Services (), Service, Response.data (), &Length, &Bmc0, FALSE), EFI_DEVICE_ERROR);
   }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "KcsBoard.h"
-#include "KcsTransport/Pei/KcsTransportPei.h"
+#include "TransportBoard.h"
+#include "IpmiTransport/Pei/IpmiTransportPei.h"
 
 namespace OskelTest {
 
@@ -98,7 +98,7 @@ protected:
   static constexpr uint16_t  mPmTimerPort = 0x0608;
   static constexpr uint64_t  mSecond      = 1000000000ull;
 
-  OskelSim::KcsBoard  Board;
+  OskelSim::TransportBoard  Board;
   IPMI_TRANSPORT_PPI  *Transport = nullptr;
 };
 

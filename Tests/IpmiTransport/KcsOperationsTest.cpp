@@ -25,12 +25,12 @@ TEST_F (KcsEntryTest, FirstRunInstallsTheTransport) {
   EXPECT_EQ (Descriptor->Flags, UINTN (EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST));
   EXPECT_EQ (Board.Pei.InstallCount, 1u);
   EXPECT_EQ (Board.Pei.ReinstallCount, 0u);
-  EXPECT_EQ (Transport->Reserved[0], OskelKcs::KCS_TRANSPORT_SIGNATURE);
-  EXPECT_EQ (Transport->SendCommand, &KcsSendCommand);
-  EXPECT_EQ (Transport->TrackBmcStatus, &KcsTrackBmcStatus);
-  EXPECT_EQ (Transport->SelectBmc, &KcsSelectBmc);
-  EXPECT_EQ (Transport->GetBmcCount, &KcsGetBmcCount);
-  EXPECT_EQ (Transport->PrepareSecondaryBmc, &KcsPrepareSecondaryBmc);
+  EXPECT_EQ (Transport->Reserved[0], OskelTransport::TRANSPORT_SIGNATURE);
+  EXPECT_EQ (Transport->SendCommand, &TransportSendCommand);
+  EXPECT_EQ (Transport->TrackBmcStatus, &TransportTrackBmcStatus);
+  EXPECT_EQ (Transport->SelectBmc, &TransportSelectBmc);
+  EXPECT_EQ (Transport->GetBmcCount, &TransportGetBmcCount);
+  EXPECT_EQ (Transport->PrepareSecondaryBmc, &TransportPrepareSecondaryBmc);
   // The entry itself sends nothing.
   EXPECT_TRUE (Kcs (0).Accesses.empty ());
   EXPECT_TRUE (Kcs (1).Accesses.empty ());
@@ -40,7 +40,7 @@ TEST_F (KcsEntryTest, ShadowedRunReinstallsKeepingSelectionAndHealth) {
   OskelSim::KcsFaults  Faults;
   Faults.ErrorAtResponseByte = 0;
   Kcs (1).Always             = Faults;
-  for (UINT8 Failure = 0; Failure < OskelKcs::KCS_WRITTEN_OFF; Failure++) {
+  for (UINT8 Failure = 0; Failure < OskelTransport::WRITTEN_OFF; Failure++) {
     EXPECT_EQ (Ping (1), EFI_DEVICE_ERROR);
   }
 
@@ -74,7 +74,7 @@ TEST_F (KcsEntryTest, ShadowedRunWithoutFirstRecordInstalls) {
 
 TEST (KcsEntryFaultTest, PoolFailureInstallsNothing) {
   for (bool ReturnsNull : { false, true }) {
-    OskelSim::KcsBoard  Board;
+    OskelSim::TransportBoard  Board;
     Board.Pei.FailAllocation        = 1;
     Board.Pei.AllocationReturnsNull = ReturnsNull;
     EXPECT_EQ (Board.RunTransportEntry (), EFI_OUT_OF_RESOURCES);
@@ -83,13 +83,13 @@ TEST (KcsEntryFaultTest, PoolFailureInstallsNothing) {
 }
 
 TEST (KcsEntryFaultTest, InstallFailureIsReturned) {
-  OskelSim::KcsBoard  Board;
+  OskelSim::TransportBoard  Board;
   Board.Pei.FailService ("InstallPpi", 1, EFI_OUT_OF_RESOURCES);
   EXPECT_EQ (Board.RunTransportEntry (), EFI_OUT_OF_RESOURCES);
 }
 
 TEST (KcsEntryFaultTest, ReinstallFailureIsReturned) {
-  OskelSim::KcsBoard  Board;
+  OskelSim::TransportBoard  Board;
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   Board.Pei.FailService ("ReInstallPpi", 1, EFI_NOT_FOUND);
   EXPECT_EQ (Board.RunTransportEntry (true), EFI_NOT_FOUND);
@@ -162,7 +162,7 @@ TEST_P (KcsHobTest, BmcTable) {
   const HobRow  &Row = GetParam ();
   // One model at every base 0 to 800h, so a send shows where it went.
   std::vector<uint16_t>  AllBases{ 0, 0x100, 0x200, 0x300, 0x400, 0x500, 0x600, 0x700, 0x800, 0x0A00 };
-  OskelSim::KcsBoard     Board (AllBases, false);
+  OskelSim::TransportBoard     Board (AllBases, false);
 
   Row.Build (Board.Pei.Hobs);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P (
   );
 
 TEST (KcsNoBmcTest, NothingIsSentWhenThePlatformDeclaresNoBmc) {
-  OskelSim::KcsBoard  Board ({ 0x0000 }, false);
+  OskelSim::TransportBoard  Board ({ 0x0000 }, false);
   AddHob (Board.Pei.Hobs, 640, 0, { 0x0000 });
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI  *Transport = Board.Transport ();
@@ -253,7 +253,7 @@ TEST_F (KcsOperationsTest, ArgumentsRefusedBeforeAnyPortAccess) {
 // caller passed is 0 afterwards.
 //
 TEST_F (KcsOperationsTest, CopyOfThePpiIsNotTheTransport) {
-  std::array<UINT8, sizeof (OskelKcs::KCS_TRANSPORT_PRIVATE)>  Buffer;
+  std::array<UINT8, sizeof (OskelTransport::TRANSPORT_PRIVATE)>  Buffer;
   std::array<UINT8, 8>                                          Response{};
   UINT8                                                         Length = Response.size ();
   UINT8                                                         Count  = 0x5A;
@@ -262,21 +262,21 @@ TEST_F (KcsOperationsTest, CopyOfThePpiIsNotTheTransport) {
   Buffer.fill (0xFF);
   std::memcpy (Buffer.data (), Transport, sizeof (IPMI_TRANSPORT_PPI));
   auto  *Copy = reinterpret_cast<IPMI_TRANSPORT_PPI *>(Buffer.data ());
-  EXPECT_EQ (Copy->Reserved[0], OskelKcs::KCS_TRANSPORT_SIGNATURE);
-  EXPECT_EQ (KcsSendCommand (Board.Services (), Copy, 0x06, 0, 0x01, nullptr, 0, Response.data (), &Length), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (Copy->Reserved[0], OskelTransport::TRANSPORT_SIGNATURE);
+  EXPECT_EQ (TransportSendCommand (Board.Services (), Copy, 0x06, 0, 0x01, nullptr, 0, Response.data (), &Length), EFI_INVALID_PARAMETER);
   EXPECT_EQ (Length, 0);
-  EXPECT_EQ (KcsGetBmcCount (Board.Services (), Copy, &Count), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (TransportGetBmcCount (Board.Services (), Copy, &Count), EFI_INVALID_PARAMETER);
   EXPECT_EQ (Count, 0x5A);
-  EXPECT_EQ (KcsSelectBmc (Board.Services (), Copy, 0), EFI_INVALID_PARAMETER);
-  EXPECT_EQ (KcsTrackBmcStatus (Board.Services (), Copy, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (TransportSelectBmc (Board.Services (), Copy, 0), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (TransportTrackBmcStatus (Board.Services (), Copy, &State, IPMI_TRACK_PHASE_BEFORE_COMMAND, FALSE), EFI_INVALID_PARAMETER);
   EXPECT_EQ (State, 0x5A);
-  EXPECT_EQ (KcsPrepareSecondaryBmc (Board.Services (), Copy), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (TransportPrepareSecondaryBmc (Board.Services (), Copy), EFI_INVALID_PARAMETER);
   EXPECT_EQ (Board.Clock.Accesses, 0u);
   EXPECT_TRUE (Board.Log.PortWrites ().empty ());
 }
 
 TEST (KcsNoBmcTest, NothingStoredIsReportedAsNothing) {
-  OskelSim::KcsBoard  Board ({ 0x0000 }, false);
+  OskelSim::TransportBoard  Board ({ 0x0000 }, false);
   AddHob (Board.Pei.Hobs, 640, 0, { 0x0000 });
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI    *Transport = Board.Transport ();
