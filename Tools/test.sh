@@ -10,7 +10,8 @@
 # X64, DEBUG and RELEASE, every image checked, and the OVMF boots under
 # EDK II's PEI core that between them boot the module as each tool chain
 # builds it and the binary images (minutes when the edk2 cache is warm),
-# then the boots on the QEMU board whose KCS BMCs are QEMU's and ipmi_sim's.
+# then the boots on the QEMU board whose BMCs are QEMU's and two ipmi_sims,
+# on KCS and on BT.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -50,10 +51,10 @@ passed=$((passed + 1))
 stage ovmf
 Tools/ovmf-check.sh
 passed=$((passed + 1))
-stage qemu-kcs
-Tools/qemu-kcs-check.sh build/native/oskel-ipmi-sim-oem.so
+stage qemu-board
+Tools/qemu-board-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
 # Every ctest test of the three builds, clang-tidy, the coverage floor, the fuzzer runs,
 # the package DSC builds of both generations, the OVMF boots, and the boots on the QEMU board
-# with two KCS BMCs.
+# with two KCS BMCs and a BT BMC.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"
