@@ -53,7 +53,9 @@
   (the build options OSKEL_TRANSPORT_KCS and OSKEL_TRANSPORT_BT, see
   IpmiTransportPei.inf), or whose interface value is unknown, has no
   interface: every command to it fails with EFI_DEVICE_ERROR without a
-  port access, and the first writes it off as silence does.
+  port access, and the first writes it off as silence does. A build that
+  carries KCS alone does not read this HOB: every BMC is on KCS at its
+  platform base, as with the transport before BT.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent

@@ -101,7 +101,7 @@ BuildTransportRecord (
 {
   VOID         *List;
   CONST UINT8  *Hob;
-  CONST UINT8  *Found[HOB_COUNT];
+  CONST UINT8  *Found[3];
   CONST UINT8  *Settings;
   CONST UINT8  *Interfaces;
   CONST UINT8  *BmcTable;
@@ -134,7 +134,7 @@ BuildTransportRecord (
   // of 8 that PI requires (after it is looked at): neither length leads to
   // the next HOB.
   //
-  for (UINT8 Name = 0; Name < HOB_COUNT; Name++) {
+  for (UINT8 Name = 0; Name < sizeof (Found) / sizeof (Found[0]); Name++) {
     Found[Name] = nullptr;
   }
 
@@ -205,13 +205,13 @@ BuildTransportRecord (
   // HOB has an entry for it, whole, within the count it gives. Any other
   // interface takes the address of its entry.
   //
-  if (Interfaces != nullptr) {
+  if (mReadsInterfaces && (Interfaces != nullptr)) {
     Length = ReadUint16Le (Interfaces + 2);
     Count  = (Length > HOB_DATA_OFFSET + IPMI_INTERFACES_COUNT_OFFSET) ? Interfaces[HOB_DATA_OFFSET + IPMI_INTERFACES_COUNT_OFFSET] : 0;
     Offset = HOB_DATA_OFFSET + IPMI_INTERFACES_FIRST_OFFSET;
     for (Index = 0; (Index < Count) && (Index < MAX_BMCS) && (Offset + IPMI_INTERFACE_ENTRY_SIZE <= Length); Index++) {
       Private->Interface[Index] = Interfaces[Offset + IPMI_INTERFACE_TYPE_OFFSET];
-      if (mCarriesBt && (Private->Interface[Index] != IPMI_INTERFACE_KCS)) {
+      if (Private->Interface[Index] != IPMI_INTERFACE_KCS) {
         Private->Address[Index] = ReadUint16Le (Interfaces + Offset + IPMI_INTERFACE_ADDRESS_OFFSET);
       }
 

@@ -53,17 +53,28 @@ inline constexpr BOOLEAN  mCarriesBt  = OSKEL_TRANSPORT_BT;
 inline constexpr EFI_GUID  mIpmiTransportPpiGuid = IPMI_TRANSPORT_PPI_GUID;
 
 //
-// The HOBs the transport reads, found in one walk of the HOB list.
+// A build with KCS alone serves every BMC on KCS at its platform base, as
+// the transport did before it had a second interface, and does not read
+// the interfaces HOB: its flash stays within what the KCS-only transport
+// had. A build with BT reads it to find each BMC's interface.
+//
+inline constexpr BOOLEAN  mReadsInterfaces = mCarriesBt;
+
+//
+// The HOBs the transport reads, found in one walk of the HOB list; the
+// interfaces HOB last, so that a KCS-only build leaves its name out.
 //
 constexpr UINT8  HOB_SETTINGS   = 0;
-constexpr UINT8  HOB_INTERFACES = 1;
-constexpr UINT8  HOB_BMC_TABLE  = 2;
-constexpr UINT8  HOB_COUNT      = 3;
+constexpr UINT8  HOB_BMC_TABLE  = 1;
+constexpr UINT8  HOB_INTERFACES = 2;
+constexpr UINT8  HOB_COUNT      = mReadsInterfaces ? 3 : 2;
 
 inline constexpr EFI_GUID  mHobNames[HOB_COUNT] = {
   IPMI_TRANSPORT_CONFIG_HOB_GUID,      // HOB_SETTINGS
-  IPMI_TRANSPORT_INTERFACES_HOB_GUID,  // HOB_INTERFACES
-  PLATFORM_BMC_INFO_HOB_GUID           // HOB_BMC_TABLE
+  PLATFORM_BMC_INFO_HOB_GUID,          // HOB_BMC_TABLE
+ #if OSKEL_TRANSPORT_BT
+  IPMI_TRANSPORT_INTERFACES_HOB_GUID   // HOB_INTERFACES
+ #endif
 };
 
 //

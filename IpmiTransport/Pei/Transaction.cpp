@@ -180,7 +180,7 @@ Transact (
   // The interface of the BMC, when this build carries it; without one the
   // transaction is silence, and writes the BMC off without a port access.
   //
-  switch (Private->Interface[Index]) {
+  switch (mReadsInterfaces ? Private->Interface[Index] : IPMI_INTERFACE_KCS) {
  #if OSKEL_TRANSPORT_BT
     case IPMI_INTERFACE_BT:
       Private->StatusPort = Address;
