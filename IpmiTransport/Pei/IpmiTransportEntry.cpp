@@ -134,7 +134,7 @@ BuildTransportRecord (
   // of 8 that PI requires (after it is looked at): neither length leads to
   // the next HOB.
   //
-  for (UINT8 Name = 0; Name < sizeof (Found) / sizeof (Found[0]); Name++) {
+  for (UINTN Name = 0; Name < sizeof (Found) / sizeof (Found[0]); Name++) {
     Found[Name] = nullptr;
   }
 
