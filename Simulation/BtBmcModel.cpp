@@ -234,7 +234,8 @@ BtBmcModel::TakeRequest ()
   if (((NetFnLun >> 2) == NETFN_APP) && (Command == CMD_GET_BT_CAPABILITIES)) {
     CapabilityRequests++;
     Out = CapabilitiesCode ? Answer (NetFnLun, Sequence, Command, *CapabilitiesCode, {})
-                           : Answer (NetFnLun, Sequence, Command, 0x00, { 0x01, RequestBuffer, ResponseBuffer, 0x0A, 0x00 });
+          : CapabilitiesData ? Answer (NetFnLun, Sequence, Command, 0x00, *CapabilitiesData)
+                             : Answer (NetFnLun, Sequence, Command, 0x00, { 0x01, RequestBuffer, ResponseBuffer, 0x0A, 0x00 });
   } else {
     Request  R{ mIndex, static_cast<uint8_t>(NetFnLun >> 2), static_cast<uint8_t>(NetFnLun & 3), Command,
                 Bytes (Message.begin () + 4, Message.end ()), 0xFF };

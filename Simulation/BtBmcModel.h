@@ -74,6 +74,9 @@ public:
   uint8_t                RequestBuffer  = 0xFF;
   uint8_t                ResponseBuffer = 0xFF;
   std::optional<uint8_t> CapabilitiesCode;
+  // When set, the capabilities answer carries these data bytes after
+  // completion code 00h instead.
+  std::optional<Bytes>   CapabilitiesData;
 
   // State bits the BMC sets on its own at start: SMS_ATN (a message for
   // system software), H_BUSY left set by a host whose read was cut short,

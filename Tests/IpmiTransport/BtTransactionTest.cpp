@@ -93,13 +93,35 @@ TEST_F (BtTransactionTest, RequestLargerThanTheBmcsBufferRefusedWithoutAPortAcce
   EXPECT_EQ (Bt ().Messages[0].size (), mBuffer);
 }
 
-TEST (BtCapabilitiesTest, BmcWithoutTheAnswerHeldToTheMinimumAndAskedAgain) {
+//
+// A BMC that does not tell its buffer sizes: a completion code, or an
+// answer that stops before the response buffer's size.
+//
+struct CapabilitiesRow {
+  const char                          *Name;
+  std::function<void (BtBmcModel &)>  Answer;
+};
+
+std::ostream &
+operator<< (std::ostream &Out, const CapabilitiesRow &Row)
+{
+  return Out << Row.Name;
+}
+
+const CapabilitiesRow  mCapabilitiesRows[] = {
+  { "InvalidCommand", [](auto &M) { M.CapabilitiesCode = 0xC1; } },
+  { "AnswerWithoutTheResponseBuffer", [](auto &M) { M.CapabilitiesData = Bytes{ 0x01, 0xFF }; } },
+};
+
+class BtCapabilitiesTest : public ::testing::TestWithParam<CapabilitiesRow> {};
+
+TEST_P (BtCapabilitiesTest, BmcWithoutTheAnswerHeldToTheMinimumAndAskedAgain) {
   OskelSim::TransportBoard  Board ({ 0x0000 });
   Board.Clock.NanosecondsPerAccess = 10000;
   Board.AddSettings (0, 0, 0x0608);
   Board.AddInterfaces ({ { IPMI_INTERFACE_BT, 0x00E4 } });
   BtBmcModel  &Bt = Board.AddBt (0, 0x00E4);
-  Bt.CapabilitiesCode = 0xC1;
+  GetParam ().Answer (Bt);
   ASSERT_EQ (Board.RunTransportEntry (), EFI_SUCCESS);
   IPMI_TRANSPORT_PPI  *Transport = Board.Transport ();
   UINT8               Length     = 0;
@@ -115,7 +137,14 @@ TEST (BtCapabilitiesTest, BmcWithoutTheAnswerHeldToTheMinimumAndAskedAgain) {
   EXPECT_THAT (Bt.Violations, ::testing::IsEmpty ());
 }
 
-TEST (BtCapabilitiesTest, SilentBmcWrittenOffAtTheQuestionTheRequestNeverSent) {
+INSTANTIATE_TEST_SUITE_P (
+  Answers,
+  BtCapabilitiesTest,
+  ::testing::ValuesIn (mCapabilitiesRows),
+  [](const auto &Info) { return std::string (Info.param.Name); }
+  );
+
+TEST (BtCapabilitiesSilenceTest, SilentBmcWrittenOffAtTheQuestionTheRequestNeverSent) {
   OskelSim::TransportBoard  Board ({ 0x0000 });
   Board.Clock.NanosecondsPerAccess = 10000;
   Board.AddSettings (0, 0, 0x0608);
