@@ -1,4 +1,4 @@
-// The fixture of the KCS transport suites: a board whose BMCs sit behind
+// The fixture of the transport's KCS suites: a board whose BMCs sit behind
 // register-level KCS models and whose platform gives the transport the
 // ACPI PM timer at 608h (OVMF's q35 port) and the default flag wait, the
 // transport installed by its first run. A port access costs 10 us of
