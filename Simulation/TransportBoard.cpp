@@ -145,6 +145,22 @@ TransportBoard::AddBt (size_t Index, uint16_t ControlPort)
   return *Bt.back ();
 }
 
+SsifBmcModel &
+TransportBoard::AddSsif (size_t Index, uint8_t Address)
+{
+  Ssif.push_back (std::make_unique<SsifBmcModel>(Address, *Scripted.at (Index), static_cast<uint8_t>(Index)));
+  Smbus.Attach (*Ssif.back ());
+  return *Ssif.back ();
+}
+
+void
+TransportBoard::InstallSmbus ()
+{
+  const EFI_GUID  Name = EFI_PEI_SMBUS2_PPI_GUID;
+
+  Pei.Install (Name, Smbus.Ppi ());
+}
+
 void
 TransportBoard::AddInterfaces (const std::vector<InterfaceEntry> &Entries, std::optional<uint8_t> Count, std::optional<size_t> Size)
 {
@@ -204,6 +220,7 @@ TransportBoard::Service ()
 void
 TransportBoard::ClearAccesses ()
 {
+  Smbus.Calls.clear ();
   for (auto &Model : Kcs) {
     Model->Accesses.clear ();
     Model->Requests.clear ();

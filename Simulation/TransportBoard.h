@@ -17,6 +17,7 @@
 #include "BtBmcModel.h"
 #include "KcsBmcModel.h"
 #include "SimulatedPei.h"
+#include "SsifBmcModel.h"
 #include "SimulatedTransport.h"
 #include "Trace.h"
 
@@ -84,6 +85,17 @@ public:
 
   std::vector<std::unique_ptr<BtBmcModel>>   Bt;
 
+  // The board's SMBus controller as its SMBus2 PPI (installed on request)
+  // and an SSIF BMC model per BMC the test puts on SSIF.
+  FakeSmbus                                  Smbus{ Clock };
+  std::vector<std::unique_ptr<SsifBmcModel>> Ssif;
+
+  // BMC Index behind SSIF at the 7-bit Address of the board's SMBus,
+  // answering through its scripted BMC. The interfaces HOB is the test's
+  // to add (AddInterfaces), and so is the PPI (InstallSmbus).
+  SsifBmcModel &AddSsif (size_t Index, uint8_t Address);
+  void InstallSmbus ();
+
   void Attach (size_t Index, BmcEndpoint &Endpoint) { Kcs.at (Index)->SetEndpoint (Endpoint); }
 
   // BMC Index behind a BT interface whose control register is at
@@ -118,7 +130,8 @@ public:
   BMC_COMMANDS_PPI *Service ();
 
   CONST EFI_PEI_SERVICES **Services () { return Pei.Services (); }
-  // Every KCS model's access log and request list emptied.
+  // Every KCS and BT model's access log and request list, and the SMBus
+  // calls, emptied.
   void ClearAccesses ();
 
 private:

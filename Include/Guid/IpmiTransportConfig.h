@@ -41,17 +41,24 @@
     0      number of entries that follow, N (more than 8 is taken as 8)
     1..3   reserved, 0
     4 + 4 * i, for i below N, BMC i's entry, IPMI_INTERFACE_ENTRY_SIZE bytes:
-      +0     interface: IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT
+      +0     interface: IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT,
+             IPMI_INTERFACE_SSIF
       +1     reserved, 0
       +2..3  where: KCS: 0 (its registers are at the BMC's platform base
              + CA2h/CA3h, as without this HOB); BT: the I/O port of its
              control register (BT_CTRL; the buffer is the next port, the
-             interrupt mask the one after)
+             interrupt mask the one after); SSIF: +2 the BMC's 7-bit
+             SMBus target address (bits 6:0, bit 7 0: 10h for the address
+             byte 20h on the wire), +3 reserved, 0. The SSIF BMC is
+             reached through the board's EFI_PEI_SMBUS2_PPI (the first
+             instance), which must be installed before the transport's
+             first command to that BMC: without it the BMC is written off.
 
   A BMC without an entry (i at or above N, or an entry the HOB does not
   hold whole) is on KCS. A BMC whose interface the build does not carry
-  (the build options OSKEL_TRANSPORT_KCS and OSKEL_TRANSPORT_BT, see
-  IpmiTransportPei.inf), or whose interface value is unknown, has no
+  (the build options OSKEL_TRANSPORT_KCS, OSKEL_TRANSPORT_BT and
+  OSKEL_TRANSPORT_SSIF, see IpmiTransportPei.inf), or whose interface
+  value is unknown, or whose SSIF address has bit 7 set, has no
   interface: every command to it fails with EFI_DEVICE_ERROR without a
   port access, and the first writes it off as silence does. A build that
   carries KCS alone does not read this HOB: every BMC is on KCS at its
@@ -99,3 +106,4 @@
 //
 #define IPMI_INTERFACE_KCS  0
 #define IPMI_INTERFACE_BT   1
+#define IPMI_INTERFACE_SSIF 2

@@ -111,6 +111,7 @@ typedef struct {
 #define EFI_ALREADY_STARTED       ENCODE_ERROR (20)
 #define EFI_ABORTED               ENCODE_ERROR (21)
 #define EFI_PROTOCOL_ERROR        ENCODE_ERROR (24)
+#define EFI_CRC_ERROR             ENCODE_ERROR (27)
 
 typedef struct {
   UINT64    Signature;

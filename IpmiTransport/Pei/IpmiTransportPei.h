@@ -13,15 +13,17 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 #include <Guid/IpmiTransportConfig.h>
+#include <Ppi/Smbus2.h>
 
 #include <OskelCompiler.h>
 
 //
 // The system interfaces this build carries, 1 or 0 each: a board whose BMCs
 // are all on one interface builds the transport without the other's code
-// (the platform DSC's build options, or CMake's OSKEL_TRANSPORT_KCS and
-// OSKEL_TRANSPORT_BT). A BMC on an interface the build does not carry is
-// written off from the start.
+// (the platform DSC's build options, or CMake's OSKEL_TRANSPORT_KCS,
+// OSKEL_TRANSPORT_BT and OSKEL_TRANSPORT_SSIF). A BMC on an interface the
+// build does not carry is written off from the start. SSIF is left out
+// unless asked for: it needs the board's SMBus driver.
 //
 #ifndef OSKEL_TRANSPORT_KCS
 #define OSKEL_TRANSPORT_KCS  1
@@ -31,12 +33,17 @@
 #define OSKEL_TRANSPORT_BT  1
 #endif
 
-#if ((OSKEL_TRANSPORT_KCS) != 0 && (OSKEL_TRANSPORT_KCS) != 1) || ((OSKEL_TRANSPORT_BT) != 0 && (OSKEL_TRANSPORT_BT) != 1)
-#error "OSKEL_TRANSPORT_KCS and OSKEL_TRANSPORT_BT are 1 (carried) or 0 (left out)"
+#ifndef OSKEL_TRANSPORT_SSIF
+#define OSKEL_TRANSPORT_SSIF  0
 #endif
 
-#if !(OSKEL_TRANSPORT_KCS) && !(OSKEL_TRANSPORT_BT)
-#error "the transport carries no interface: set OSKEL_TRANSPORT_KCS or OSKEL_TRANSPORT_BT to 1"
+#if ((OSKEL_TRANSPORT_KCS) != 0 && (OSKEL_TRANSPORT_KCS) != 1) || ((OSKEL_TRANSPORT_BT) != 0 && (OSKEL_TRANSPORT_BT) != 1) || \
+  ((OSKEL_TRANSPORT_SSIF) != 0 && (OSKEL_TRANSPORT_SSIF) != 1)
+#error "OSKEL_TRANSPORT_KCS, OSKEL_TRANSPORT_BT and OSKEL_TRANSPORT_SSIF are 1 (carried) or 0 (left out)"
+#endif
+
+#if !(OSKEL_TRANSPORT_KCS) && !(OSKEL_TRANSPORT_BT) && !(OSKEL_TRANSPORT_SSIF)
+#error "the transport carries no interface: set OSKEL_TRANSPORT_KCS, OSKEL_TRANSPORT_BT or OSKEL_TRANSPORT_SSIF to 1"
 #endif
 
 //
@@ -49,6 +56,7 @@ namespace OskelTransport {
 
 inline constexpr BOOLEAN  mCarriesKcs = OSKEL_TRANSPORT_KCS;
 inline constexpr BOOLEAN  mCarriesBt  = OSKEL_TRANSPORT_BT;
+inline constexpr BOOLEAN  mCarriesSsif = OSKEL_TRANSPORT_SSIF;
 
 inline constexpr EFI_GUID  mIpmiTransportPpiGuid = IPMI_TRANSPORT_PPI_GUID;
 
@@ -56,9 +64,9 @@ inline constexpr EFI_GUID  mIpmiTransportPpiGuid = IPMI_TRANSPORT_PPI_GUID;
 // A build with KCS alone serves every BMC on KCS at its platform base, as
 // the transport did before it had a second interface, and does not read
 // the interfaces HOB: its flash stays within what the KCS-only transport
-// had. A build with BT reads it to find each BMC's interface.
+// had. A build with BT or SSIF reads it to find each BMC's interface.
 //
-inline constexpr BOOLEAN  mReadsInterfaces = mCarriesBt;
+inline constexpr BOOLEAN  mReadsInterfaces = mCarriesBt || mCarriesSsif;
 
 //
 // The HOBs the transport reads, found in one walk of the HOB list; the
@@ -72,7 +80,7 @@ constexpr UINT8  HOB_COUNT      = mReadsInterfaces ? 3 : 2;
 inline constexpr EFI_GUID  mHobNames[HOB_COUNT] = {
   IPMI_TRANSPORT_CONFIG_HOB_GUID,      // HOB_SETTINGS
   PLATFORM_BMC_INFO_HOB_GUID,          // HOB_BMC_TABLE
- #if OSKEL_TRANSPORT_BT
+ #if OSKEL_TRANSPORT_BT || OSKEL_TRANSPORT_SSIF
   IPMI_TRANSPORT_INTERFACES_HOB_GUID   // HOB_INTERFACES
  #endif
 };
@@ -285,6 +293,21 @@ constexpr UINT8  BT_REQUEST_BUFFER  = 0;
 constexpr UINT8  BT_RESPONSE_BUFFER = 1;
 
 //
+// SSIF: what Get System Interface Capabilities told of each BMC, as the
+// transport uses it: SSIF_FLAGS (SSIF_KNOWN once the BMC has answered the
+// question, SSIF_PEC when its transactions carry a packet error code), and
+// the largest request and response message (NetFn/LUN, command and data;
+// the response's completion code too) the BMC and its multi-part support
+// allow. 0 until the BMC has told.
+//
+constexpr UINT8  SSIF_FLAGS    = 0;
+constexpr UINT8  SSIF_REQUEST  = 1;
+constexpr UINT8  SSIF_RESPONSE = 2;
+constexpr UINT8  SSIF_LIMITS   = 3;
+constexpr UINT8  SSIF_KNOWN    = 0x01;
+constexpr UINT8  SSIF_PEC      = 0x02;
+
+//
 // What the run from memory takes over from the first run: the selection,
 // the BT sequence number, each BMC's health and the BT buffer sizes. Bytes
 // alone, so that it is copied as bytes.
@@ -294,6 +317,9 @@ struct TRANSPORT_STATE {
   UINT8    Sequence;
   UINT8    Health[MAX_BMCS];
   UINT8    BtBuffer[MAX_BMCS][2];
+ #if OSKEL_TRANSPORT_SSIF
+  UINT8    Ssif[MAX_BMCS][SSIF_LIMITS];
+ #endif
 };
 
 //
@@ -317,9 +343,13 @@ struct TRANSPORT_STATE {
 // counted so far (it wraps; only differences are used), TimerPort the PM
 // timer's port, 0 for the 8254 (none given, or the PM timer found still).
 //
-// Each BMC's Interface (IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT or one this
-// build cannot serve) and Address: the platform I/O base for KCS, the
-// control register's port for BT.
+// Each BMC's Interface (IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT,
+// IPMI_INTERFACE_SSIF or one this build cannot serve) and Address: the
+// platform I/O base for KCS, the control register's port for BT, the
+// 7-bit SMBus target address for SSIF.
+//
+// Smbus: the board's SMBus2 PPI, located when an SSIF BMC is first asked
+// in this run; NULL until then.
 //
 struct TRANSPORT_PRIVATE {
   IPMI_TRANSPORT_PPI        Ppi;
@@ -341,10 +371,13 @@ struct TRANSPORT_PRIVATE {
   TRANSPORT_STATE           State;
   UINT8                     Interface[MAX_BMCS];
   UINT16                    Address[MAX_BMCS];
+ #if OSKEL_TRANSPORT_SSIF
+  CONST EFI_PEI_SMBUS2_PPI  *Smbus;
+ #endif
 };
 
 static_assert (OSKEL_OFFSET_OF (TRANSPORT_PRIVATE, Ppi) == 0, "the PPI pointer is the record");
-static_assert (sizeof (TRANSPORT_STATE) == 2 + 3 * MAX_BMCS, "the state carried over is bytes alone");
+static_assert (sizeof (TRANSPORT_STATE) == 2 + 3 * MAX_BMCS + (mCarriesSsif ? SSIF_LIMITS * MAX_BMCS : 0), "the state carried over is bytes alone");
 
 //
 // CPU I/O accesses: bit 0 says write, the bits above are the width.
@@ -449,6 +482,48 @@ KcsExchange (
 [[nodiscard]] EFI_STATUS TRANSPORT_INTERNAL
 BtExchange (
   IN OUT TRANSPORT_PRIVATE  *Private
+  );
+
+[[nodiscard]] EFI_STATUS TRANSPORT_INTERNAL
+SsifExchange (
+  IN OUT TRANSPORT_PRIVATE  *Private
+  );
+
+/**
+  Starts a wait that is not a poll of a status register (SSIF: SMBus
+  transactions retried while the BMC does not take them): samples the
+  clock, so that everything from here on counts, the SMBus transactions'
+  own time included.
+
+  @param[in, out] Private  The record: its clock.
+
+  @return The record's time now, the wait's start.
+**/
+UINT32 TRANSPORT_INTERNAL
+StartWait (
+  IN OUT TRANSPORT_PRIVATE  *Private
+  );
+
+/**
+  The pause before the next attempt of a wait started by StartWait: the
+  clock polled until Pause ticks have passed, or the wait's Ticks from
+  Start, whichever comes first.
+
+  @param[in, out] Private  The record: its clock.
+  @param[in]      Start    The wait's start (StartWait).
+  @param[in]      Ticks    The wait's length.
+  @param[in]      Pause    The pause's length.
+
+  @retval TRUE   Paused; the wait goes on.
+  @retval FALSE  The wait has run out (or no clock advances): it counts as
+                 its whole length, and the sink's Silence says TIMED_OUT.
+**/
+[[nodiscard]] BOOLEAN TRANSPORT_INTERNAL
+PauseWithin (
+  IN OUT TRANSPORT_PRIVATE  *Private,
+  IN UINT32                 Start,
+  IN UINT32                 Ticks,
+  IN UINT32                 Pause
   );
 
 /**

@@ -92,6 +92,42 @@ SampleClock (
   return Passed;
 }
 
+/**
+  Moves the record's time on by what the clock shows since its last
+  sample, and tells a clock that has stopped (IpmiTransportPei.h): a still
+  PM timer hands over to the 8254 for the rest of this run, from a first
+  sample of it, its still polls having counted nothing.
+
+  @param[in, out] Private  The record: its clock.
+  @param[in, out] Still    Samples in a row that saw no change.
+
+  @retval TRUE   A clock runs.
+  @retval FALSE  The 8254 stands still too: no clock is left.
+**/
+BOOLEAN TRANSPORT_INTERNAL
+Advance (
+  IN OUT TRANSPORT_PRIVATE  *Private,
+  IN OUT UINT32             *Still
+  )
+{
+  UINT32  Passed;
+
+  Passed          = SampleClock (Private);
+  Private->Ticks += Passed;
+  *Still          = (Passed == 0) ? *Still + 1 : 0;
+  if (*Still == CLOCK_STILL_POLLS) {
+    if (Private->TimerPort == 0) {
+      return FALSE;
+    }
+
+    Private->TimerPort = 0;
+    (VOID)SampleClock (Private);
+    *Still = 0;
+  }
+
+  return TRUE;
+}
+
 }  // namespace
 
 BOOLEAN TRANSPORT_INTERNAL
@@ -103,7 +139,6 @@ WaitStatus (
   )
 {
   UINT32  Start;
-  UINT32  Passed;
   UINT32  Still;
 
   (VOID)SampleClock (Private);
@@ -120,23 +155,11 @@ WaitStatus (
       return TRUE;
     }
 
-    Passed          = SampleClock (Private);
-    Private->Ticks += Passed;
-    Still           = (Passed == 0) ? Still + 1 : 0;
-    if (Still == CLOCK_STILL_POLLS) {
-      //
-      // The clock is not running (IpmiTransportPei.h). A still 8254 leaves
-      // no clock: the wait ends. A still PM timer hands over to the 8254
-      // for the rest of this run, and the wait goes on, its still polls
-      // having counted nothing, from a first sample of the 8254.
-      //
-      if (Private->TimerPort == 0) {
-        break;
-      }
-
-      Private->TimerPort = 0;
-      (VOID)SampleClock (Private);
-      Still = 0;
+    //
+    // A still 8254 leaves no clock: the wait ends there.
+    //
+    if (!Advance (Private, &Still)) {
+      break;
     }
   } while (Private->Ticks - Start < Ticks);
 
@@ -148,6 +171,46 @@ WaitStatus (
   Private->Sink.Silence = TIMED_OUT;
   return FALSE;
 }
+
+#if OSKEL_TRANSPORT_SSIF
+
+UINT32 TRANSPORT_INTERNAL
+StartWait (
+  IN OUT TRANSPORT_PRIVATE  *Private
+  )
+{
+  (VOID)SampleClock (Private);
+  return Private->Ticks;
+}
+
+BOOLEAN TRANSPORT_INTERNAL
+PauseWithin (
+  IN OUT TRANSPORT_PRIVATE  *Private,
+  IN UINT32                 Start,
+  IN UINT32                 Ticks,
+  IN UINT32                 Pause
+  )
+{
+  UINT32  Began;
+  UINT32  Still;
+
+  //
+  // The time since the last sample (the transaction just tried) counts.
+  //
+  Still = 0;
+  Began = Private->Ticks;
+  while (Advance (Private, &Still) && (Private->Ticks - Start < Ticks)) {
+    if (Private->Ticks - Began >= Pause) {
+      return TRUE;
+    }
+  }
+
+  Private->Ticks        = Start + Ticks;
+  Private->Sink.Silence = TIMED_OUT;
+  return FALSE;
+}
+
+#endif
 
 EFI_STATUS TRANSPORT_INTERNAL
 Transact (
@@ -164,7 +227,7 @@ Transact (
   UINTN       Strikes;
   UINT16      Address;
 
-  if constexpr (mCarriesBt) {
+  if constexpr (mCarriesBt || mCarriesSsif) {
     Private->Current = Index;
   }
 
@@ -179,7 +242,9 @@ Transact (
   //
   // The interface of the BMC, when this build carries it; without one the
   // transaction is silence, and writes the BMC off without a port access.
+  // An SSIF BMC's address is its exchange's to read.
   //
+  (VOID)Address;
   switch (mReadsInterfaces ? Private->Interface[Index] : IPMI_INTERFACE_KCS) {
  #if OSKEL_TRANSPORT_BT
     case IPMI_INTERFACE_BT:
@@ -191,6 +256,15 @@ Transact (
       // A request larger than the BMC's buffer never reached it: the
       // caller's mistake, not the BMC's health.
       //
+      if (Status == EFI_BAD_BUFFER_SIZE) {
+        return Status;
+      }
+
+      break;
+ #endif
+ #if OSKEL_TRANSPORT_SSIF
+    case IPMI_INTERFACE_SSIF:
+      Status = SsifExchange (Private);
       if (Status == EFI_BAD_BUFFER_SIZE) {
         return Status;
       }
@@ -257,10 +331,15 @@ WaitForReadyBmcs (
       }
 
       //
-      // The pause: a wait for a status that never comes, on the same clock
-      // and the same BMC's status register.
+      // The pause, on the same clock: a wait for a status that never comes,
+      // on the same BMC's status register; a build with SSIF, whose BMCs
+      // have no register to poll, waits on the clock alone.
       //
+ #if OSKEL_TRANSPORT_SSIF
+      (VOID)PauseWithin (Private, StartWait (Private), READY_PAUSE_TICKS, READY_PAUSE_TICKS);
+ #else
       (VOID)WaitStatus (Private, 0, 1, READY_PAUSE_TICKS);
+ #endif
     } while (TRUE);
   }
 }

@@ -4,6 +4,7 @@
 */
 #include <PiPei.h>
 #include <Ppi/ReadOnlyVariable2.h>
+#include <Ppi/Smbus2.h>
 #include <Ppi/IpmiTransport.h>
 #include <Ppi/BmcCommands.h>
 #include <Guid/IpmiTransportConfig.h>
@@ -110,5 +111,25 @@ _Static_assert (IPMI_INTERFACES_FIRST_OFFSET == 4 && IPMI_INTERFACE_ENTRY_SIZE =
 _Static_assert (IPMI_INTERFACE_ADDRESS_OFFSET + 2 == IPMI_INTERFACE_ENTRY_SIZE, "interfaces: the address ends an entry");
 _Static_assert (IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * IPMI_INTERFACES_MAX == 36, "interfaces: eight entries in 36 bytes");
 _Static_assert (IPMI_INTERFACE_KCS == 0, "an entry of zeros is KCS, as no entry is");
+_Static_assert (IPMI_INTERFACE_BT == 1 && IPMI_INTERFACE_SSIF == 2, "interface values");
+
+//
+// The SMBus2 PPI as PI lays it out, on either architecture: four function
+// pointers, then the controller's GUID; an address is one UINTN.
+//
+_Static_assert (sizeof (EFI_SMBUS_DEVICE_ADDRESS) == sizeof (UINTN), "SMBus address: one UINTN");
+_Static_assert (sizeof (EFI_SMBUS_DEVICE_COMMAND) == sizeof (UINTN), "SMBus command: one UINTN");
+_Static_assert (sizeof (EFI_SMBUS_OPERATION) == 4, "SMBus operation: an enum");
+_Static_assert (EfiSmbusReadBlock == 8 && EfiSmbusWriteBlock == 9 && EfiSmbusBWBRProcessCall == 11, "SMBus operations in PI's order");
+_Static_assert (sizeof (EFI_SMBUS_UDID) == 16, "UDID");
+_Static_assert (sizeof (EFI_SMBUS_DEVICE_MAP) == sizeof (UINTN) + 16, "device map");
+ASSERT_OFFSET (EFI_SMBUS_UDID, VendorRevision, 14);
+ASSERT_OFFSET (EFI_SMBUS_DEVICE_MAP, SmbusDeviceUdid, sizeof (UINTN));
+ASSERT_OFFSET (EFI_PEI_SMBUS2_PPI, Execute, 0);
+ASSERT_OFFSET (EFI_PEI_SMBUS2_PPI, ArpDevice, sizeof (void *));
+ASSERT_OFFSET (EFI_PEI_SMBUS2_PPI, GetArpMap, 2 * sizeof (void *));
+ASSERT_OFFSET (EFI_PEI_SMBUS2_PPI, Notify, 3 * sizeof (void *));
+ASSERT_OFFSET (EFI_PEI_SMBUS2_PPI, Identifier, 4 * sizeof (void *));
+_Static_assert (sizeof (EFI_PEI_SMBUS2_PPI) == 4 * sizeof (void *) + 16, "SMBus2 PPI");
 
 int OskelHeadersC11Anchor;

@@ -5,6 +5,7 @@
 #include "BoardFixture.h"
 
 #include <Guid/IpmiTransportConfig.h>
+#include <Ppi/Smbus2.h>
 
 namespace OskelTest {
 namespace {
@@ -28,6 +29,18 @@ static_assert (IPMI_INTERFACES_FIRST_OFFSET == 4 && IPMI_INTERFACE_ENTRY_SIZE ==
 static_assert (IPMI_INTERFACE_ADDRESS_OFFSET + 2 == IPMI_INTERFACE_ENTRY_SIZE);
 static_assert (IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * IPMI_INTERFACES_MAX == 36);
 static_assert (IPMI_INTERFACE_KCS == 0);
+static_assert (IPMI_INTERFACE_BT == 1 && IPMI_INTERFACE_SSIF == 2);
+
+// The SMBus2 PPI, as the C11 check asserts it.
+static_assert (sizeof (EFI_SMBUS_DEVICE_ADDRESS) == sizeof (UINTN));
+static_assert (sizeof (EFI_SMBUS_DEVICE_COMMAND) == sizeof (UINTN));
+static_assert (sizeof (EFI_SMBUS_OPERATION) == 4);
+static_assert (EfiSmbusReadBlock == 8 && EfiSmbusWriteBlock == 9 && EfiSmbusBWBRProcessCall == 11);
+static_assert (sizeof (EFI_SMBUS_UDID) == 16 && offsetof (EFI_SMBUS_UDID, VendorRevision) == 14);
+static_assert (sizeof (EFI_SMBUS_DEVICE_MAP) == sizeof (UINTN) + 16);
+static_assert (offsetof (EFI_PEI_SMBUS2_PPI, Notify) == 3 * sizeof (void *));
+static_assert (offsetof (EFI_PEI_SMBUS2_PPI, Identifier) == 4 * sizeof (void *));
+static_assert (sizeof (EFI_PEI_SMBUS2_PPI) == 4 * sizeof (void *) + 16);
 
 class LayoutTest : public BoardTest {};
 

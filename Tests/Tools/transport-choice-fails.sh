@@ -29,10 +29,13 @@ expect_failure() {
     echo "PASS $*: $message"
   fi
 }
-for valid in "" "-DOSKEL_TRANSPORT_BT=0" "-DOSKEL_TRANSPORT_KCS=0"; do
+for valid in "" "-DOSKEL_TRANSPORT_BT=0" "-DOSKEL_TRANSPORT_KCS=0" "-DOSKEL_TRANSPORT_SSIF=1" \
+             "-DOSKEL_TRANSPORT_KCS=0 -DOSKEL_TRANSPORT_BT=0 -DOSKEL_TRANSPORT_SSIF=1"; do
   # shellcheck disable=SC2086
   compile $valid || { echo "FAIL the valid choice '$valid' does not compile:"; cat "$work/log"; exit 1; }
 done
 expect_failure "the transport carries no interface" -DOSKEL_TRANSPORT_KCS=0 -DOSKEL_TRANSPORT_BT=0
+expect_failure "the transport carries no interface" -DOSKEL_TRANSPORT_KCS=0 -DOSKEL_TRANSPORT_BT=0 -DOSKEL_TRANSPORT_SSIF=0
 expect_failure "are 1 (carried) or 0 (left out)" -DOSKEL_TRANSPORT_BT=2
+expect_failure "are 1 (carried) or 0 (left out)" -DOSKEL_TRANSPORT_SSIF=2
 exit "$status"

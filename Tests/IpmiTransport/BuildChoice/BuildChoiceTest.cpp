@@ -1,10 +1,12 @@
 // The transport as a build that carries one interface makes it. A build
-// with BT alone serves the BMCs the interfaces HOB puts on BT; a BMC on
-// KCS has no interface and fails without a port access. A build with KCS
-// alone does not read the interfaces HOB: every BMC is on KCS at its
+// with BT alone serves the BMCs the interfaces HOB puts on BT, one with
+// SSIF alone those on SSIF; a BMC on another interface has no interface
+// and fails without a port access or an SMBus transaction. A build with
+// KCS alone does not read the interfaces HOB: every BMC is on KCS at its
 // platform base, as before the transport had a second interface. Built
-// once per choice (OskelTransportKcsOnlyTests, OskelTransportBtOnlyTests),
-// each with the transport's host library of that build.
+// once per choice (OskelTransportKcsOnlyTests, OskelTransportBtOnlyTests,
+// OskelTransportSsifOnlyTests), each with the transport's host library of
+// that build.
 
 #include <gtest/gtest.h>
 
@@ -14,19 +16,23 @@
 namespace OskelTest {
 namespace {
 
-static_assert (OSKEL_TRANSPORT_KCS + OSKEL_TRANSPORT_BT == 1, "built for the builds that carry one interface");
+static_assert (OSKEL_TRANSPORT_KCS + OSKEL_TRANSPORT_BT + OSKEL_TRANSPORT_SSIF == 1, "built for the builds that carry one interface");
 
-constexpr uint16_t  mBtControl = 0x00E4;
+constexpr uint16_t  mBtControl   = 0x00E4;
+constexpr uint8_t   mSsifAddress = 0x10;
 
 class BuildChoiceTest : public ::testing::Test {
 protected:
-  // BMC 0 on KCS at base 0, BMC 1 on BT at E4h.
-  BuildChoiceTest () : Board ({ 0x0000, 0x0200 })
+  // BMC 0 on KCS at base 0, BMC 1 on BT at E4h, BMC 2 on SSIF at 10h of
+  // the board's SMBus.
+  BuildChoiceTest () : Board ({ 0x0000, 0x0200, 0x0400 })
   {
     Board.Clock.NanosecondsPerAccess = 10000;
     Board.AddSettings (0, 0, 0x0608);
-    Board.AddInterfaces ({ { IPMI_INTERFACE_KCS, 0 }, { IPMI_INTERFACE_BT, mBtControl } });
+    Board.AddInterfaces ({ { IPMI_INTERFACE_KCS, 0 }, { IPMI_INTERFACE_BT, mBtControl }, { IPMI_INTERFACE_SSIF, mSsifAddress } });
     Board.AddBt (1, mBtControl);
+    Board.AddSsif (2, mSsifAddress);
+    Board.InstallSmbus ();
   }
 
   void SetUp () override
@@ -50,7 +56,11 @@ protected:
     return State;
   }
 
-  size_t Accesses () { return Board.Kcs[0]->Accesses.size () + Board.Kcs[1]->Accesses.size () + Board.Bt[0]->Accesses.size (); }
+  size_t Accesses ()
+  {
+    return Board.Kcs[0]->Accesses.size () + Board.Kcs[1]->Accesses.size () + Board.Kcs[2]->Accesses.size () +
+           Board.Bt[0]->Accesses.size () + Board.Smbus.Calls.size ();
+  }
 
   OskelSim::TransportBoard  Board;
   IPMI_TRANSPORT_PPI        *Transport = nullptr;
@@ -78,14 +88,34 @@ TEST_F (BuildChoiceTest, BtBmcServedKcsBmcWrittenOffWithoutAPortAccess) {
   EXPECT_EQ (Ping (1), EFI_SUCCESS);
 }
 
+#elif OSKEL_TRANSPORT_SSIF
+
+TEST_F (BuildChoiceTest, SsifBmcServedKcsAndBtBmcsWrittenOffWithoutAnAccess) {
+  EXPECT_EQ (Ping (2), EFI_SUCCESS);
+  EXPECT_EQ (Board.Ssif[0]->Requests.size (), 1u);
+  EXPECT_TRUE (Board.Ssif[0]->Violations.empty ());
+
+  for (UINT8 Index : { 0, 1 }) {
+    Board.ClearAccesses ();
+    EXPECT_EQ (Ping (Index), EFI_DEVICE_ERROR);
+    EXPECT_EQ (Accesses (), 0u);
+    EXPECT_EQ (Phase0 (), IPMI_BMC_STATE_UNUSABLE);
+  }
+
+  EXPECT_EQ (Ping (2), EFI_SUCCESS);
+}
+
 #else
 
 TEST_F (BuildChoiceTest, EveryBmcOnKcsTheInterfacesHobNotRead) {
   EXPECT_EQ (Ping (0), EFI_SUCCESS);
   EXPECT_EQ (Ping (1), EFI_SUCCESS);
+  EXPECT_EQ (Ping (2), EFI_SUCCESS);
   EXPECT_EQ (Board.Kcs[0]->Requests.size (), 1u);
   EXPECT_EQ (Board.Kcs[1]->Requests.size (), 1u);
+  EXPECT_EQ (Board.Kcs[2]->Requests.size (), 1u);
   EXPECT_TRUE (Board.Bt[0]->Accesses.empty ());
+  EXPECT_TRUE (Board.Smbus.Calls.empty ());
 }
 
 #endif
