@@ -20,6 +20,7 @@
 
 #include <PiPei.h>
 #include <Ppi/IpmiTransport.h>
+#include <Guid/PlatformBmcInfoHob.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -30,9 +31,6 @@ extern "C" {
 
 #define BMC_SETUP_VARIABLE_GUID \
   { 0xec87d643, 0xeba4, 0x4bb5, { 0xa1, 0xe5, 0x3f, 0x3e, 0x36, 0xb2, 0x0d, 0xa9 } }
-
-#define PLATFORM_BMC_INFO_HOB_GUID \
-  { 0x1e2acc41, 0xe26a, 0x483d, { 0xaf, 0xc7, 0xa0, 0x56, 0xc3, 0x4e, 0x08, 0x7b } }
 
 #define BMC_COMMANDS_PRIVATE_SIGNATURE  0x69636469  // "idci" in memory order
 #define BMC_COMMANDS_PPI_SIGNATURE      0x70706369  // "icpp" in memory order
