@@ -193,24 +193,24 @@ struct Signature<EFI_STATUS (EFIAPI *)(P...)> {
 
   template <size_t... I>
   static EFI_STATUS
-  Call (EFI_STATUS (EFIAPI *Slot)(P...), BMC_COMMANDS_PPI *Service, const std::vector<UINTN> &Words, UINT8 *Bmc, BOOLEAN Force, std::index_sequence<I...>)
+  Call (EFI_STATUS (EFIAPI *Slot)(P...), CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, const std::vector<UINTN> &Words, UINT8 *Bmc, BOOLEAN Force, std::index_sequence<I...>)
   {
     if constexpr (sizeof...(P) == 2) {
-      return Slot (nullptr, Service);
+      return Slot (PeiServices, This);
     } else {
-      return Slot (nullptr, Service, FromWord<std::tuple_element_t<I + 2, Tuple>>(Words.at (I))..., Bmc, Force);
+      return Slot (PeiServices, This, FromWord<std::tuple_element_t<I + 2, Tuple>>(Words.at (I))..., Bmc, Force);
     }
   }
 };
 
 template <typename Function, Function BMC_COMMANDS_PPI::*Member>
 EFI_STATUS
-CallSlot (BMC_COMMANDS_PPI *Service, const std::vector<UINTN> &Words, UINT8 *Bmc, BOOLEAN Force)
+CallSlot (BMC_COMMANDS_PPI *Service, CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This, const std::vector<UINTN> &Words, UINT8 *Bmc, BOOLEAN Force)
 {
   using S = Signature<Function>;
   constexpr size_t  Arguments = (S::Count > 4) ? S::Count - 4 : 0;
 
-  return S::Call (Service->*Member, Service, Words, Bmc, Force, std::make_index_sequence<Arguments>{});
+  return S::Call (Service->*Member, PeiServices, This, Words, Bmc, Force, std::make_index_sequence<Arguments>{});
 }
 
 template <typename Function, Function BMC_COMMANDS_PPI::*Member>

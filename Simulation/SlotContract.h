@@ -106,7 +106,15 @@ struct Slot {
   const char                   *Contract;
   bool                         Own;      // written as a function of its own: PeiServices and This alone
   std::vector<ParameterType>   Types;    // between This and BmcInstance
-  EFI_STATUS (*Call)(BMC_COMMANDS_PPI *Service, const std::vector<UINTN> &Words, UINT8 *BmcInstance, BOOLEAN Force);
+  // Through Service's slot, with PeiServices and This as given.
+  EFI_STATUS (*Call)(BMC_COMMANDS_PPI *Service, CONST EFI_PEI_SERVICES **PeiServices, BMC_COMMANDS_PPI *This,
+                     const std::vector<UINTN> &Words, UINT8 *BmcInstance, BOOLEAN Force);
+
+  EFI_STATUS
+  Through (BMC_COMMANDS_PPI *Service, const std::vector<UINTN> &Words, UINT8 *BmcInstance, BOOLEAN Force) const
+  {
+    return Call (Service, nullptr, Service, Words, BmcInstance, Force);
+  }
 };
 
 // Every slot of the module's slot list, in its order.

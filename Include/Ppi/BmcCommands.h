@@ -244,7 +244,7 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_SEND_RAW_COMMAND)(
   );
 
 /**
-  IPMI Get Device ID (slot 6) or Get Self Test Results (slot 7). Single BMC.
+  IPMI Get Device ID (GetDeviceId) or Get Self Test Results (GetSelfTestResults). Single BMC.
 
   @param[out]     Response        Receives the answer.
   @param[in, out] ResponseLength  In: capacity of Response. Out: bytes received.
@@ -523,7 +523,7 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_GET_FILE_SIZE)(
   @param[in] Value     Carried to the BMC.
   @param[in] Data      The block; NULL together with Length for a bare request.
   @param[in] Length    Bytes in Data; only read.
-  @param[in] UseOp80   Non-zero: operation byte 80h, else 00h (slot 20 only).
+  @param[in] UseOp80   Non-zero: operation byte 80h, else 00h (UploadBlocks only).
 
   @retval EFI_SUCCESS            Every piece was accepted.
   @retval EFI_INVALID_PARAMETER  *Length is 0, exactly one of Data and Length is NULL,
@@ -573,8 +573,8 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_START_POST_WATCHDOG)(
   );
 
 /**
-  OEM command 1Ch: writes a 16-bit value (slot 23), the same with a
-  trailing 00h (slot 31). Repeated while the transport is not ready. BMC 0 only.
+  OEM command 1Ch: writes a 16-bit value (Oem1CSetWord), the same with a
+  trailing 00h (Oem1CSetWordEx). Repeated while the transport is not ready. BMC 0 only.
 
   @param[in] Value  Sent most significant byte first.
 

@@ -62,7 +62,7 @@ protected:
     }
 
     OskelContract::Script (Board, C);
-    EFI_STATUS  Status = S.Call (Service, Args.Words, &Instance, FALSE);
+    EFI_STATUS  Status = S.Through (Service, Args.Words, &Instance, FALSE);
     std::vector<std::string>  Out = OskelContract::CheckWire (C, Log ());
     if (Status != C.Status) {
       Out.push_back ("the call returned " + OskelSim::StatusName (Status) + ", the contract says " + OskelSim::StatusName (C.Status));

@@ -8,7 +8,7 @@
 namespace OskelTest {
 namespace {
 
-// Slots 6 and 7 share one exchange; each row is one of them.
+// GetDeviceId and GetSelfTestResults share one exchange; each row is one of them.
 struct QueryRow {
   const char                    *Name;
   BMC_COMMANDS_GET_DEVICE_ID    BMC_COMMANDS_PPI::*Slot;
