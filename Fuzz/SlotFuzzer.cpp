@@ -627,7 +627,7 @@ struct InstalledBoard {
     std::memcpy (Service->Self, &Record, sizeof (Record));
     // Field by field: a fresh ScriptedBmc would cost its deque's
     // allocations on every input.
-    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == 192, "a new BMC field must be reset here");
+    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == ((sizeof (void *) == 8) ? 192 : 96), "a new BMC field must be reset here");
     for (size_t Index = 0; Index < Transport.Size (); Index++) {
       OskelSim::SimulatedTransport::Bmc  &Bmc = Transport.At (Index);
       Bmc.Scripted.Queue.clear ();
