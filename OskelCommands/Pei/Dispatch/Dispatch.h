@@ -65,10 +65,10 @@ typedef EFI_STATUS (OSKEL_INTERNAL *OPERATION_STEP)(Operation &Op);
 // build.
 //
 template <typename T>
-constexpr BOOLEAN  IsPointer = FALSE;
+inline constexpr BOOLEAN  IsPointer = FALSE;
 
 template <typename T>
-constexpr BOOLEAN  IsPointer<T *> = TRUE;
+inline constexpr BOOLEAN  IsPointer<T *> = TRUE;
 
 template <UINTN Index, typename First, typename... Rest>
 struct NthType {
@@ -88,7 +88,7 @@ struct SlotParameters<EFI_STATUS (EFIAPI *)(Parameters...)> {
   //
   // PeiServices and This before the arguments, BmcInstance and Force after.
   //
-  static constexpr UINT8  Count = sizeof...(Parameters) - 4;
+  static constexpr UINT8  Count = sizeof...(Parameters) - 4;  // NOLINT(bugprone-dynamic-static-initializers): a constant expression
 
   template <UINT8 Index>
   struct Checked {
@@ -106,7 +106,7 @@ struct SlotParameters<EFI_STATUS (EFIAPI *)(Parameters...)> {
 template <typename T, UINT8 Position>
 struct Argument {
   typedef T  Type;
-  static constexpr UINT8  Index = Position;
+  static constexpr UINT8  Index = Position;  // NOLINT(bugprone-dynamic-static-initializers): a constant expression
 };
 
 template <typename Function, UINT8 Position>
