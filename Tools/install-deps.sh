@@ -3,7 +3,7 @@
 # Extra package names may be given as arguments.
 set -eu
 need=""
-for pkg in cmake ninja-build g++ g++-multilib binutils nasm googletest python3 tshark openipmi libopenipmi-dev ipmitool g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$@"; do
+for pkg in cmake ninja-build g++ g++-multilib binutils nasm googletest python3 graphviz tshark openipmi libopenipmi-dev ipmitool g++-mingw-w64-i686 g++-mingw-w64-x86-64 libclang-rt-14-dev "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

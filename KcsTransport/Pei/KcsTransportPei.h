@@ -12,6 +12,8 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 #include <Guid/KcsTransportConfig.h>
+#include <Guid/PlatformBmcInfoHob.h>
+#include <IndustryStandard/IpmiNumbers.h>
 
 #include <OskelCompiler.h>
 
@@ -49,14 +51,13 @@ constexpr UINT32  KCS_TRANSPORT_SIGNATURE = 0x5053434B;  // "KCSP"
 constexpr UINT8  KCS_MAX_BMCS = 8;
 
 //
-// Platform BMC information HOB, offsets from the start of the HOB. BMC i's
-// I/O base is a 16-bit little-endian value at 590 + 21 * i; the byte just
-// before BMC 0's base is the number of BMCs the platform has.
+// Platform BMC information HOB (Guid/PlatformBmcInfoHob.h), offsets from the
+// start of the HOB.
 //
 constexpr UINTN  KCS_HOB_DATA_OFFSET        = sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID);
-constexpr UINTN  KCS_HOB_BMC_COUNT_OFFSET   = 589;
-constexpr UINTN  KCS_HOB_IO_BASE_OFFSET     = 590;
-constexpr UINTN  KCS_HOB_ENTRY_STRIDE       = 21;
+constexpr UINTN  KCS_HOB_BMC_COUNT_OFFSET   = PLATFORM_BMC_INFO_BMC_COUNT_OFFSET;
+constexpr UINTN  KCS_HOB_IO_BASE_OFFSET     = PLATFORM_BMC_INFO_IO_BASE_OFFSET;
+constexpr UINTN  KCS_HOB_ENTRY_STRIDE       = PLATFORM_BMC_INFO_ENTRY_SIZE;
 
 //
 // KCS registers relative to a BMC's platform I/O base.
@@ -228,20 +229,6 @@ constexpr UINTN  KCS_MAX_RESPONSE_BYTES   = KCS_RESPONSE_HEADER_SIZE + 255;
 //
 constexpr UINT8  KCS_WRITTEN_OFF = 3;
 constexpr UINT8  KCS_PROBE       = 4;   // written off, one command let through
-
-constexpr UINT8  IPMI_CC_NODE_BUSY          = 0xC0;
-constexpr UINT8  IPMI_CC_TIMEOUT            = 0xC3;
-constexpr UINT8  IPMI_CC_INIT_IN_PROGRESS   = 0xD2;
-
-//
-// Get Device ID: byte 2 of the data is the firmware revision, bit 7 set
-// while the device is updating or still initialising.
-//
-constexpr UINT8  IPMI_DEVICE_ID_FIRMWARE_BYTE = 2;
-constexpr UINT8  IPMI_DEVICE_ID_UNAVAILABLE   = 0x80;
-
-constexpr UINT8  IPMI_NETFN_APP          = 0x06;
-constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
 
 //
 // Where a transaction puts the response: data after the completion code,
