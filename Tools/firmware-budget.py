@@ -95,6 +95,17 @@ SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
 
 def objects(objdir):
+    """The objects of the build: the list the build writes beside them
+    (objects.txt: the folder they were built in, then one object a line),
+    so that an object left behind by a renamed source is not linked, found
+    in OBJDIR wherever that folder was copied to (one taken away from the
+    copy is left out); every .o below OBJDIR where there is no list."""
+    listed = os.path.join(objdir, "objects.txt")
+    if os.path.exists(listed):
+        with open(listed) as f:
+            built, *names = [line.strip() for line in f if line.strip()]
+        found = (os.path.normpath(os.path.join(objdir, os.path.relpath(name, built))) for name in names)
+        return sorted(path for path in found if os.path.exists(path))
     found = []
     for root, _, files in os.walk(objdir):
         for name in files:
