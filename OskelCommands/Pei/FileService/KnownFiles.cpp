@@ -136,6 +136,8 @@ constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 constexpr UINT8  KNOWN_FILE_ID     = 0;
 constexpr UINT8  KNOWN_FILE_OFFSET = 1;
 
+static_assert (KNOWN_FILE_OFFSET == TRANSFER_OFFSET, "the caller's arguments from the offset on pass to the transfer at the same index");
+
 }  // namespace
 
 namespace Oskel {
