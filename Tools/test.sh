@@ -6,10 +6,11 @@
 # coverage floor of the module (and what the fuzz corpora reach), then the
 # fuzzers (corpus replay and a bounded run; FUZZ_SECONDS, default 60),
 # then EDK II: the package DSC built with GCC5, CLANGDWARF and CLANGPDB for
-# IA32 and X64, DEBUG and RELEASE, and four OVMF boots under EDK II's PEI
-# core that between them boot the module as each tool chain builds it and
-# the PE32 image (minutes when the edk2 cache is warm), then the boots on
-# the QEMU board whose KCS BMCs are QEMU's and ipmi_sim's.
+# IA32 and X64, DEBUG and RELEASE, and six OVMF boots under EDK II's PEI
+# core that between them boot the module as each tool chain builds it, the
+# mingw PE32 image and the images clang-cl builds as Visual Studio would
+# (minutes when the edk2 cache is warm), then the boots on the QEMU board
+# whose KCS BMCs are QEMU's and ipmi_sim's.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
