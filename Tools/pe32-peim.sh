@@ -1,7 +1,8 @@
 # Sourced by the scripts that build a PEIM's binary drop-in images
 # (Tools/build-pe32.sh with mingw, Tools/build-pe32-clangcl.sh with
 # clang-cl): what each PEIM is, which sources each architecture builds and
-# the dependency expression, written once for both. Needs root.
+# the dependency expression, written once for both. Needs root (the
+# repository).
 
 # peim NAME: sets sources (the PEIM's folder) and depex_guid.
 #   OskelCommandsPei: the module, "after IpmiTransportPpi";
