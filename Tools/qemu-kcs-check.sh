@@ -20,7 +20,11 @@
 #  - late: ipmi_sim started LATE_START seconds after power-on, with the
 #    board's ready wait on (fw_cfg opt/oskel/ready-wait, READY_WAIT s).
 # Each boot is timed from QEMU's start to the consumer's "done" line.
-# Then Edk2/CheckKcsBoot.py prints PASS or FAIL per requirement.
+# Then Edk2/CheckKcsBoot.py prints PASS or FAIL per requirement. Before
+# them, the same OVMF build with the images clang-cl and lld-link build as
+# Visual Studio would (Tools/build-pe32-clangcl.sh) in the mingw images'
+# place makes the check boot and its ipmitool reads, checked alike
+# (OSKEL_KCS_CLANGCL=0 leaves it out).
 #
 # Usage: qemu-kcs-check.sh [PLUGIN]  (default build/native/oskel-ipmi-sim-oem.so)
 # The edk2 tree and builds are shared with Tools/ovmf-check.sh under
@@ -33,6 +37,7 @@ boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
 late_start=4
 ready_wait=20
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
+clangcl=${OSKEL_KCS_CLANGCL:-1}
 started=$(date +%s)
 
 say() {
@@ -40,49 +45,56 @@ say() {
 }
 
 "$root/Tools/install-deps.sh" build-essential uuid-dev nasm acpica-tools python3 \
-  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 openipmi ipmitool
+  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 openipmi ipmitool \
+  clang-tools lld
 [ -f "$plugin" ] || { say "no ipmi_sim plug-in at $plugin (build the native preset)"; exit 1; }
 plugin=$(cd "$(dirname "$plugin")" && pwd)/$(basename "$plugin")
 . "$root/Tools/edk2-tree.sh"
 
 #
-# The PE32 images of the module and of the transport, and the package as
-# an EDK II build sees it (MdePkg's PiPei.h, not the standalone PI layer).
+# The PE32 images of the module and of the transport (mingw's, and
+# clang-cl's when asked for), and the package as an EDK II build sees it
+# (MdePkg's PiPei.h, not the standalone PI layer).
 #
-"$root/Tools/build-pe32.sh" "$cache/pe32" >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/OskelCommandsPei.efi" >/dev/null
-"$root/Tools/build-pe32.sh" "$cache/pe32" KcsTransportPei >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/KcsTransportPei.efi" >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/X64/KcsTransportPei.efi" >/dev/null
+images_of() {
+  for peim in OskelCommandsPei KcsTransportPei; do
+    "$root/Tools/$1" "$2" "$peim" >/dev/null
+    "$root/Tools/check-pe32.sh" "$2/$peim.efi" >/dev/null
+    "$root/Tools/check-pe32.sh" "$2/X64/$peim.efi" >/dev/null
+  done
+}
+images_of build-pe32.sh "$cache/pe32"
+[ "$clangcl" = 0 ] || images_of build-pe32-clangcl.sh "$cache/pe32-clangcl"
 package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include"
 cp -p "$root/OskelCommandsPkg.dec" "$package/"
 cp -pR "$root/Include/Ppi" "$root/Include/Guid" "$package/Include/"
 cp -pR "$root/Edk2" "$package/"
-cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$package/Edk2/OskelCommandsPei/"
-cp -p "$cache/pe32/KcsTransportPei.efi" "$cache/pe32/KcsTransportPei.depex" "$package/Edk2/KcsTransportPei/"
-mkdir -p "$package/Edk2/OskelCommandsPei/X64" "$package/Edk2/KcsTransportPei/X64"
-cp -p "$cache/pe32/X64/OskelCommandsPei.efi" "$package/Edk2/OskelCommandsPei/X64/"
-cp -p "$cache/pe32/X64/KcsTransportPei.efi" "$package/Edk2/KcsTransportPei/X64/"
 python3 "$root/Edk2/PatchOvmfKcs.py" "$edk2" OskelCommandsPkg/Edk2/KcsTransportPei/KcsTransportPei.inf
 
-say "building the KCS board's OVMF IA32 (log: $log/kcs-build.log)"
-(cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
-  'limit=$0; set --; . ./edksetup.sh >/dev/null &&
-   timeout -k 30 "$limit" build -a IA32 -t GCC5 -p OvmfPkg/OskelKcsOvmfIa32.dsc -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
-  "$build_timeout" >"$log/kcs-build.log" 2>&1) ||
-  { grep -E "error|Error|ERROR" "$log/kcs-build.log" | tail -n 30; say "FAIL OVMF build"; exit 1; }
-built=$(date +%s)
+# board IMAGES: the images of IMAGES next to the binary INFs, copied with
+# new times (the same build takes one set, then the other), and the
+# board's OVMF IA32 built with them.
+board() {
+  for peim in OskelCommandsPei KcsTransportPei; do
+    mkdir -p "$package/Edk2/$peim/X64"
+    cp "$1/$peim.efi" "$1/$peim.depex" "$package/Edk2/$peim/"
+    cp "$1/X64/$peim.efi" "$package/Edk2/$peim/X64/"
+  done
+  say "building the KCS board's OVMF IA32 with $1 (log: $log/kcs-build.log)"
+  (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
+    'limit=$0; set --; . ./edksetup.sh >/dev/null &&
+     timeout -k 30 "$limit" build -a IA32 -t GCC5 -p OvmfPkg/OskelKcsOvmfIa32.dsc -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
+    "$build_timeout" >"$log/kcs-build.log" 2>&1) ||
+    { grep -E "error|Error|ERROR" "$log/kcs-build.log" | tail -n 30; say "FAIL OVMF build"; exit 1; }
+}
 fv=$edk2/Build/OskelKcsOvmfIa32/DEBUG_GCC5/FV
 
 #
 # Each boot gets its own ipmi_sim, on free loopback ports, with a fresh
 # state directory; both processes are stopped by their PIDs.
 #
-runs=$cache/run/kcs
-rm -rf "$runs"
-mkdir -p "$runs"
 sim_pid=""
 qemu_pid=""
 stop_all() {
@@ -185,26 +197,54 @@ boot() {
 }
 
 # The check boot, then the BMC side of it with ipmitool.
-boot check "" "OskelKcsConsumer: done" 1 1
-{
-  echo "== mc info"; ipmi mc info || true
-  echo "== mc watchdog get"; ipmi mc watchdog get || true
-  echo "== boot stages"; ipmi raw 0x2e 0xf0 0x4d 0x4f 0x00 || true
-  echo "== setting smbioscrc"; ipmi raw 0x3a 0xc4 0x00 0x00 0x13 0x92 $(printf /ac/uefi/smbioscrc | od -An -tx1 | sed 's/ / 0x/g') || true
-  name=$(printf config | od -An -tx1 | sed 's/ / 0x/g')
-  echo "== file config"
-  set -- $(ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x01 0x03 0x00 0 0 0 0 0x00 0x03 $name || true)
-  if [ "$#" -eq 7 ]; then
-    handle="0x$4 0x$5 0x$6 0x$7"
-    offset=0
-    while [ "$offset" -lt 300 ]; do
-      ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x02 $handle $(printf '0x%02x 0x%02x' $((offset & 255)) $((offset >> 8))) 0 0 0x1e 0x00 || break
-      offset=$((offset + 30))
-    done
-    ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x05 $handle >/dev/null || true
-  fi
-} >"$runs/check/ipmitool.txt" 2>&1
-stop_all
+check_boot() {
+  boot check "" "OskelKcsConsumer: done" 1 1
+  {
+    echo "== mc info"; ipmi mc info || true
+    echo "== mc watchdog get"; ipmi mc watchdog get || true
+    echo "== boot stages"; ipmi raw 0x2e 0xf0 0x4d 0x4f 0x00 || true
+    echo "== setting smbioscrc"; ipmi raw 0x3a 0xc4 0x00 0x00 0x13 0x92 $(printf /ac/uefi/smbioscrc | od -An -tx1 | sed 's/ / 0x/g') || true
+    name=$(printf config | od -An -tx1 | sed 's/ / 0x/g')
+    echo "== file config"
+    set -- $(ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x01 0x03 0x00 0 0 0 0 0x00 0x03 $name || true)
+    if [ "$#" -eq 7 ]; then
+      handle="0x$4 0x$5 0x$6 0x$7"
+      offset=0
+      while [ "$offset" -lt 300 ]; do
+        ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x02 $handle $(printf '0x%02x 0x%02x' $((offset & 255)) $((offset >> 8))) 0 0 0x1e 0x00 || break
+        offset=$((offset + 30))
+      done
+      ipmi raw 0x2e 0x90 0x4d 0x4f 0x00 0x05 $handle >/dev/null || true
+    fi
+  } >"$runs/check/ipmitool.txt" 2>&1
+  stop_all
+}
+
+# fresh_runs DIR: the boots' logs go to DIR, emptied first.
+fresh_runs() {
+  runs=$1
+  rm -rf "$runs"
+  mkdir -p "$runs"
+}
+
+# The clang-cl images first, so that the board's build ends with the mingw
+# images, which the steps by hand (docs/qemu-board.md) take.
+status=0
+if [ "$clangcl" != 0 ]; then
+  building=$(date +%s)
+  board "$cache/pe32-clangcl"
+  rebuilt=$(date +%s)
+  fresh_runs "$cache/run/kcs-clangcl"
+  check_boot
+  say "clang-cl images: build $((rebuilt - building)) s, check boot $(($(date +%s) - rebuilt)) s (logs: $runs)"
+  python3 "$root/Edk2/CheckKcsBoot.py" "$runs" "$cache/pe32-clangcl" check || status=1
+fi
+
+building=$(date +%s)
+board "$cache/pe32"
+built=$(date +%s)
+fresh_runs "$cache/run/kcs"
+check_boot
 
 # The bite: a second start of the consumer means the machine was reset.
 boot bite bite "OskelKcsConsumer: start" 2 1
@@ -225,5 +265,6 @@ boot late late "OskelKcsConsumer: done" 1 0 late "$ready_wait"
 stop_all
 finished=$(date +%s)
 
-say "build $((built - started)) s, boots $((finished - built)) s (logs: $runs)"
-python3 "$root/Edk2/CheckKcsBoot.py" "$runs"
+say "mingw images: build $((built - building)) s, boots $((finished - built)) s (logs: $runs)"
+python3 "$root/Edk2/CheckKcsBoot.py" "$runs" "$cache/pe32" || status=1
+exit "$status"

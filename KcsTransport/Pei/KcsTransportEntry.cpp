@@ -86,20 +86,26 @@ BuildKcsTransportRecord (
   IN CONST EFI_PEI_SERVICES   **PeiServices
   )
 {
-  VOID         *List;
-  CONST UINT8  *Hob;
-  CONST UINT8  *Found[KCS_HOB_COUNT];
-  CONST UINT8  *Settings;
-  CONST UINT8  *BmcTable;
-  UINT16       Type;
-  UINTN        Length;
-  UINT8        Count;
-  UINT8        Index;
-  UINTN        Offset;
-  UINT32       Given[KCS_WAIT_COUNT];
+  VOID            *List;
+  CONST UINT8     *Hob;
+  CONST UINT8     *Found[KCS_HOB_COUNT];
+  CONST UINT8     *Settings;
+  CONST UINT8     *BmcTable;
+  UINT16          Type;
+  UINTN           Length;
+  UINT8           Count;
+  UINT8           Index;
+  UINTN           Offset;
+  UINT32          Given[KCS_WAIT_COUNT];
+  volatile UINT8  *Bytes;
 
+  //
+  // Volatile keeps any compiler, whatever its options, from turning the
+  // loop into a call of the C library's memset, which does not exist here.
+  //
+  Bytes = reinterpret_cast<UINT8 *>(Private);
   for (UINTN Index = 0; Index < sizeof (*Private); Index++) {
-    reinterpret_cast<UINT8 *>(Private)[Index] = 0;
+    Bytes[Index] = 0;
   }
 
   Private->Ppi.Reserved[0]         = KCS_TRANSPORT_SIGNATURE;
