@@ -13,7 +13,7 @@
                                                     the KCS transport: .text/.rodata and
                                                     worst-case stack per operation
   firmware-budget.py doc DOC --objects OBJDIR --kcs-objects OBJDIR [--probe PROBE]
-      --flash-ceiling B --flash-target B --slot-stack B --kcs-ceiling B --kcs-stack B
+      --flash-ceiling B --flash-target B --slot-stack B --kcs-ceiling B --kcs-stack B --edk2-image-allowance B
       (--compare | --write)
                                                     the generated tables of DOC
                                                     (docs/budgets.md): compared, or
@@ -753,8 +753,10 @@ def doc(args):
                     "| module flash target (reported) | `OSKEL_FLASH_TARGET` | %d |\n"
                     "| stack of every slot | `OSKEL_SLOT_STACK` | %d |\n"
                     "| KCS transport flash ceiling (fails above) | `OSKEL_KCS_FLASH_CEILING` | %d |\n"
-                    "| stack of every KCS transport operation | `OSKEL_KCS_STACK` | %d |"
-                    % (args.flash_ceiling, args.flash_target, args.slot_stack, args.kcs_ceiling, args.kcs_stack), 0),
+                    "| stack of every KCS transport operation | `OSKEL_KCS_STACK` | %d |\n"
+                    "| what an EDK II IA32 image of either PEIM may hold above its object's ceiling | `OSKEL_EDK2_IMAGE_ALLOWANCE` | %d |"
+                    % (args.flash_ceiling, args.flash_target, args.slot_stack, args.kcs_ceiling, args.kcs_stack,
+                       args.edk2_image_allowance), 0),
         "flash": printed(flash_summary, args.objects, args.flash_ceiling, args.flash_target),
         "kcs": printed(kcs, args.kcs_objects, args.kcs_stack, args.kcs_ceiling),
         "stack": printed(stack, args.objects, args.slot_stack),
@@ -765,13 +767,16 @@ def doc(args):
     with open(args.doc) as f:
         old = f.read()
     new = old
+    stale = []
     for name, (text, _) in sections.items():
         begin, end = DOC_BEGIN % name, DOC_END % name
         if begin not in new or end not in new:
             print("FAIL %s has no generated section %s: it needs the lines\n%s\n%s" % (args.doc, name, begin, end))
             return 1
         head, rest = new.split(begin, 1)
-        _, tail = rest.split(end, 1)
+        written, tail = rest.split(end, 1)
+        if written != "\n\n" + text + "\n\n":
+            stale.append(name)
         new = head + begin + "\n\n" + text + "\n\n" + end + tail
     if failed:
         print("FAIL a budget check failed while the tables were made: " + ", ".join(failed))
@@ -784,7 +789,7 @@ def doc(args):
     if new != old:
         sys.stdout.writelines(difflib.unified_diff(old.splitlines(True), new.splitlines(True), args.doc, "this build"))
         print("FAIL %s is stale (%s): write it again with\n  python3 %s --write" %
-              (args.doc, ", ".join(sections), " ".join([sys.argv[0]] + [a for a in sys.argv[1:] if a != "--compare"])))
+              (args.doc, ", ".join(stale), " ".join([sys.argv[0]] + [a for a in sys.argv[1:] if a != "--compare"])))
         return 1
     print("PASS %s: %s as this build makes them" % (args.doc, ", ".join(sections)))
     return 1 if failed else 0
@@ -813,7 +818,7 @@ def main(argv):
     p.add_argument("--objects", required=True, metavar="OBJDIR", help="the module's firmware objects")
     p.add_argument("--kcs-objects", required=True, metavar="OBJDIR", help="the KCS transport's firmware objects")
     p.add_argument("--probe", metavar="PROBE", help="the budget probe, for the measured stack (32-bit builds)")
-    for name in ("flash-ceiling", "flash-target", "slot-stack", "kcs-ceiling", "kcs-stack"):
+    for name in ("flash-ceiling", "flash-target", "slot-stack", "kcs-ceiling", "kcs-stack", "edk2-image-allowance"):
         p.add_argument("--" + name, type=int, required=True, metavar="BYTES")
     mode = p.add_mutually_exclusive_group(required=True)
     mode.add_argument("--compare", action="store_true", help="fail when a table differs from this build's")
