@@ -24,7 +24,7 @@
 #include <memory>
 #include <vector>
 
-#include "KcsTransport/Pei/KcsTransportPei.h"
+#include "IpmiTransport/Pei/IpmiTransportPei.h"
 #include "SimulatedPei.h"
 
 namespace {
@@ -177,14 +177,14 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   if (PmTimer) {
     // Default waits, the PM timer at 608h: no device claims it, so every
     // 32-bit read of it fails.
-    Bytes  Settings (KCS_CONFIG_DATA_SIZE, 0);
-    Settings[KCS_CONFIG_PM_TIMER_OFFSET]     = 0x08;
-    Settings[KCS_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
-    Pei.Hobs.AddGuidHob (KCS_TRANSPORT_CONFIG_HOB_GUID, Settings);
+    Bytes  Settings (IPMI_CONFIG_DATA_SIZE, 0);
+    Settings[IPMI_CONFIG_PM_TIMER_OFFSET]     = 0x08;
+    Settings[IPMI_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
+    Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_CONFIG_HOB_GUID, Settings);
   }
 
   Pei.RegisterForShadowResult = EFI_SUCCESS;
-  if (KcsTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
+  if (IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
     Finding ("entry failed");
   }
 
@@ -276,7 +276,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     // runs two waits at most (an IBF wait and the OBF wait after it), the
     // first ended by the status it waited for; the run in which the PM
     // timer is found still adds its still polls once more.
-    if (Interface.MostStillPolls > (PmTimer ? 3u : 2u) * OskelKcs::KCS_CLOCK_STILL_POLLS) {
+    if (Interface.MostStillPolls > (PmTimer ? 3u : 2u) * OskelTransport::CLOCK_STILL_POLLS) {
       Finding ("polled on past the still polls of a clock that does not move");
     }
   }

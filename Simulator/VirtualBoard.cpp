@@ -4,7 +4,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "KcsBoard.h"
+#include "TransportBoard.h"
 #include "Names.h"
 
 namespace OskelSim {
@@ -540,7 +540,7 @@ VirtualBoard::Boot ()
       T.Title = Shadowed ? "KCS transport, second run (shadowed, from memory)" : "KCS transport, first run (in place, from flash)";
       T.Begin = Board.Log.Events.size ();
       Board.Pei.RegisterForShadowResult = Shadowed ? EFI_ALREADY_STARTED : EFI_SUCCESS;
-      const EFI_STATUS  Status = KcsTransportPeiEntryPoint (Board.Pei.FileHandle (), Board.Services ());
+      const EFI_STATUS  Status = IpmiTransportPeiEntryPoint (Board.Pei.FileHandle (), Board.Services ());
       T.End    = Board.Log.Events.size ();
       T.Result = ResultName (Status);
       Sections.push_back (T);

@@ -1,6 +1,9 @@
 #!/bin/sh
 # On demand, not a test: the figures that take tools the test command does
 # not run, as Markdown tables for docs/budgets-on-demand.md.
+#  - the IPMI transport's .text/.rodata and worst-case stack per operation
+#    for each choice of interfaces (KCS and BT, KCS only, BT only), each
+#    against its ceiling;
 #  - the module's own instructions for one representative call of each slot
 #    (callgrind, -m32, the firmware objects), the simulated transport and
 #    PEI services excluded;
@@ -15,6 +18,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 Tools/install-deps.sh valgrind
+cmake --preset native >/dev/null
+cmake --build --preset native --target IpmiTransportFirmware IpmiTransportKcsFirmware IpmiTransportBtFirmware >/dev/null
+. build/native/budgets.env
 Tools/ia32-exec.sh
 say() {
   echo "budget-report: $*" >&2
@@ -23,6 +29,18 @@ fail() {
   say "FAIL $*"
   exit 1
 }
+echo "### IPMI transport per choice of interfaces (IA32 firmware object, -Os)"
+for choice in "IpmiTransportFirmware KCS-and-BT $OSKEL_TRANSPORT_FLASH_CEILING" \
+              "IpmiTransportKcsFirmware KCS-only $OSKEL_KCS_FLASH_CEILING" \
+              "IpmiTransportBtFirmware BT-only $OSKEL_BT_FLASH_CEILING"; do
+  set -- $choice
+  echo
+  echo "#### $2"
+  echo
+  python3 Tools/firmware-budget.py transport "build/native/CMakeFiles/$1Objects.dir" \
+    --check "$OSKEL_TRANSPORT_STACK" --ceiling "$3" || fail "the transport built $2 is over a budget"
+done
+echo
 cmake --preset i386 >/dev/null
 cmake --build --preset i386 --target oskel-budget-probe >/dev/null
 echo "### Instructions per operation (callgrind, -m32, the firmware objects)"
@@ -47,7 +65,7 @@ for toolchain in GCC5 CLANGDWARF CLANGPDB; do
       -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target" ||
       fail "package DSC $toolchain $target did not build (log: $log/budget-$toolchain-$target.log)"
     for arch in IA32 X64; do
-      for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+      for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
         name=$(basename "$module")
         label="$toolchain $target $arch $name"
         python3 Edk2/ModuleSections.py "$label" \

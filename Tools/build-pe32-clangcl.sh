@@ -8,7 +8,7 @@
 # NAME.depex (the PEIMs and their dependencies: Tools/pe32-peim.sh). The
 # layout is that of Tools/build-pe32.sh, so the binary INFs take either.
 #   Tools/build-pe32-clangcl.sh [DIR [NAME]]   (DIR: build/pe32-clangcl;
-#   NAME: OskelCommandsPei, the default, or KcsTransportPei)
+#   NAME: OskelCommandsPei, the default, or IpmiTransportPei)
 #
 # Compiler options: those of EDK II's VS2019 and VS2022 tool chains for
 # DEBUG (edk2 2022.11 and stable202605 alike, but stable202605's /GS),
@@ -49,7 +49,7 @@ inf=$root/$sources/$name.inf
 cxx_flags=$(sed -n 's/^ *MSFT:\*_\*_\*_CXX_FLAGS *= *//p' "$inf")
 [ -n "$cxx_flags" ] || { echo "build-pe32-clangcl: no MSFT:*_*_*_CXX_FLAGS line in $inf" >&2; exit 1; }
 
-common_flags="/nologo /c /WX /GS- /W4 /Gs32768 /D UNICODE /EHs-c- /GR- /GF /Gy /Gw /Z7"
+common_flags="/nologo /c /WX /GS- /W4 /Gs32768 /D UNICODE /EHs-c- /GR- /GF /Gy /Gw /Z7 ${OSKEL_TRANSPORT_FLAGS:-}"
 link_flags="/NOLOGO /NODEFAULTLIB /IGNORE:4001 /IGNORE:4281 /OPT:REF /OPT:ICF=10 /ALIGN:32
   /FILEALIGN:32 /SECTION:.xdata,D /SECTION:.pdata,D /DLL /SUBSYSTEM:EFI_BOOT_SERVICE_DRIVER
   /SAFESEH:NO /BASE:0 /DRIVER /WX /Brepro"

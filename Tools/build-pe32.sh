@@ -4,13 +4,14 @@
 # (PE32+, mingw x86_64, in DIR/X64): NAME.efi (stripped), NAME.debug.efi
 # (same image with its symbol table) and NAME.depex, the binary dependency
 # expression, the same for both (the PEIMs and their dependencies:
-# Tools/pe32-peim.sh).
+# Tools/pe32-peim.sh). The transport carries the interfaces
+# OSKEL_TRANSPORT_FLAGS chooses (-D flags; all it has when it is empty).
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
 # the shadow, with section alignment equal to file alignment as GenFv
 # requires for execute-in-place images.
-#   Tools/build-pe32.sh [DIR [NAME]]   (NAME: OskelCommandsPei, the default, or KcsTransportPei)
+#   Tools/build-pe32.sh [DIR [NAME]]   (NAME: OskelCommandsPei, the default, or IpmiTransportPei)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/pe32}
@@ -22,7 +23,7 @@ common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stat
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
   -fno-unwind-tables -Os -nostdlib -mno-stack-arg-probe -fno-ident
   -ffunction-sections -fdata-sections -Wall -Wextra -Werror
-  -I$root/Include -I$root/Include/Pi"
+  -I$root/Include -I$root/Include/Pi ${OSKEL_TRANSPORT_FLAGS:-}"
 
 # image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS ARCH
 # NASM files go through the C preprocessor first, as EDK II's build rule

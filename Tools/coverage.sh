@@ -3,8 +3,8 @@
 #  1. the host tests built with gcc --coverage (-O0, build/coverage), run,
 #     then line and branch coverage per file of every folder in FOLDERS
 #     from gcovr; fails when the module's line coverage is below LINE_FLOOR
-#     or its branch coverage below BRANCH_FLOOR, or the KCS transport's
-#     below KCS_LINE_FLOOR or KCS_BRANCH_FLOOR;
+#     or its branch coverage below BRANCH_FLOOR, or the IPMI transport's
+#     (every interface) below TRANSPORT_LINE_FLOOR or TRANSPORT_BRANCH_FLOOR;
 #  2. what the committed fuzz corpora alone reach: each fuzzer built by
 #     clang with -fprofile-instr-generate -fcoverage-mapping
 #     (build/coverage-fuzz), its corpus replayed with -runs=0, then
@@ -17,13 +17,13 @@
 #   Tools/coverage.sh [--no-fuzz]
 set -eu
 cd "$(dirname "$0")/.."
-FOLDERS="OskelCommands/Pei/ KcsTransport/Pei/"
+FOLDERS="OskelCommands/Pei/ IpmiTransport/Pei/"
 LINE_FLOOR=98
 BRANCH_FLOOR=94
-# The KCS transport: the lines and branches left are the abort's own
+# The IPMI transport: the lines and branches left are the KCS abort's own
 # waits running out, and a HOB list the PEI core cannot give.
-KCS_LINE_FLOOR=98
-KCS_BRANCH_FLOOR=92
+TRANSPORT_LINE_FLOOR=98
+TRANSPORT_BRANCH_FLOOR=92
 fuzz=1
 [ "${1:-}" = "--no-fuzz" ] && fuzz=0
 Tools/install-deps.sh gcovr
@@ -43,7 +43,7 @@ for folder in $FOLDERS; do
   filter="$root/$folder"
   line_floor=$LINE_FLOOR
   branch_floor=$BRANCH_FLOOR
-  case $folder in KcsTransport/*) line_floor=$KCS_LINE_FLOOR branch_floor=$KCS_BRANCH_FLOOR ;; esac
+  case $folder in IpmiTransport/*) line_floor=$TRANSPORT_LINE_FLOOR branch_floor=$TRANSPORT_BRANCH_FLOOR ;; esac
   echo "== $folder: host tests, per file"
   gcovr -r . --filter "$filter" --exclude-unreachable-branches --exclude-throw-branches \
     --exclude-directories '.*/CompilerId.*' \

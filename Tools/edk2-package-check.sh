@@ -8,7 +8,11 @@
 # Each image goes through Edk2/ModuleSections.py: sizes, no writable data
 # but relocated constants and the platform's stack protector guard, the PE
 # rules of execute-in-place, base relocations of the architecture's one
-# type, and on IA32 the image ceiling below.
+# type, and on IA32 the image ceiling below. The package DSC builds the
+# IPMI transport with both interfaces; on edk2 2022.11 with GCC5 its IA32
+# RELEASE transport is built twice more, with KCS alone and with BT alone,
+# and checked the same way against the ceilings of those builds (not on
+# the release, whose GCC images the OVMF boots take as they are).
 #
 # The edk2-stable202605 images that the OVMF boots and the QEMU board take
 # as binary drop-ins (GCC IA32 and CLANGPDB X64, RELEASE) are laid out in
@@ -39,7 +43,10 @@ budgets=${OSKEL_BUDGETS:-$root/build/native/budgets.env}
 [ -f "$budgets" ] || { echo "edk2-package-check: no $budgets: configure the native preset first" >&2; exit 1; }
 . "$budgets"
 module_image_ceiling=$((OSKEL_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
-transport_image_ceiling=$((OSKEL_KCS_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+# The transport: KCS and BT (the package DSC's build), KCS alone, BT alone.
+transport_image_ceiling=$((OSKEL_TRANSPORT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_kcs_image_ceiling=$((OSKEL_KCS_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_bt_image_ceiling=$((OSKEL_BT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 
 say() {
   echo "edk2-package-check: $*"
@@ -57,7 +64,7 @@ checked=0
 check_images() {
   tree=$1 generation=$2 toolchain=$3 target=$4
   for arch in IA32 X64; do
-    for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+    for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
       name=$(basename "$module")
       dir=$tree/Build/OskelCommandsPkg/${target}_$toolchain/$arch/OskelCommandsPkg/$module
       ceiling=""
@@ -76,6 +83,31 @@ check_images() {
   done
 }
 
+# transport_builds TREE GENERATION TOOLCHAIN BUILDER: the transport alone,
+# IA32 RELEASE, with KCS alone and with BT alone, each image checked
+# against its ceiling. Last for this tool chain: the images it leaves are
+# those builds', and the next run copies the package afresh.
+transport_builds() {
+  tree=$1 generation=$2 toolchain=$3 builder=$4
+  module=IpmiTransport/Pei/IpmiTransportPei
+  for choice in "KCS TRANSPORT_BT=0 $transport_kcs_image_ceiling" "BT TRANSPORT_KCS=0 $transport_bt_image_ceiling"; do
+    set -- $choice
+    build_log=$log/package-$generation-$toolchain-RELEASE-transport-$1.log
+    if "$builder" "$toolchain" "$build_log" "$build_timeout" -p OskelCommandsPkg/OskelCommandsPkg.dsc \
+      -m "OskelCommandsPkg/$module.inf" -a IA32 -b RELEASE -D "$2"; then
+      dir=$tree/Build/OskelCommandsPkg/RELEASE_$toolchain/IA32/OskelCommandsPkg/$module
+      python3 "$root/Edk2/ModuleSections.py" "edk2 $generation $toolchain RELEASE IA32 IpmiTransportPei, $1 only" \
+        "$dir/DEBUG/IpmiTransportPei.map" --image "$dir/OUTPUT/IpmiTransportPei.efi" --arch IA32 --ceiling "$3" ||
+        failed="$failed $generation-$toolchain-RELEASE-IA32-IpmiTransportPei-$1"
+      checked=$((checked + 1))
+    else
+      grep -E ": error|error:" "$build_log" | tail -n 30
+      say "FAIL edk2 $generation $toolchain RELEASE transport with $1 alone (log: $build_log)"
+      failed="$failed $generation-$toolchain-RELEASE-transport-$1"
+    fi
+  done
+}
+
 for generation in $generations; do
   case $generation in
     2022.11) tree=$edk2 toolchains="GCC5 CLANGDWARF CLANGPDB" builder=edk2_build ;;
@@ -91,6 +123,7 @@ for generation in $generations; do
         -p OskelCommandsPkg/OskelCommandsPkg.dsc -a IA32 -a X64 -b "$target"; then
         say "edk2 $generation $toolchain $target, IA32 and X64: built in $(($(date +%s) - started)) s (log: $build_log)"
         check_images "$tree" "$generation" "$toolchain" "$target"
+        case $generation-$toolchain-$target in 2022.11-GCC5-RELEASE) transport_builds "$tree" "$generation" "$toolchain" "$builder" ;; esac
       else
         grep -E ": error|error:|Error [0-9]|error [0-9A-F]+:" "$build_log" | grep -v '^"' | tail -n 30
         say "FAIL edk2 $generation $toolchain $target build (log: $build_log)"
@@ -108,7 +141,7 @@ case " $generations " in *" 202605 "*)
   images=$cache/images/edk2-202605
   rm -rf "$images"
   mkdir -p "$images/X64"
-  for module in OskelCommands/Pei/OskelCommandsPei KcsTransport/Pei/KcsTransportPei; do
+  for module in OskelCommands/Pei/OskelCommandsPei IpmiTransport/Pei/IpmiTransportPei; do
     name=$(basename "$module")
     ia32=$edk2_release/Build/OskelCommandsPkg/RELEASE_GCC/IA32/OskelCommandsPkg/$module/OUTPUT
     x64=$edk2_release/Build/OskelCommandsPkg/RELEASE_CLANGPDB/X64/OskelCommandsPkg/$module/OUTPUT

@@ -14,12 +14,12 @@
 # earlier copy must still be rebuilt.
 package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
-mkdir -p "$package/Include" "$package/OskelCommands" "$package/KcsTransport"
+mkdir -p "$package/Include" "$package/OskelCommands" "$package/IpmiTransport"
 cp "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
 cp -R "$root/Include/Ppi" "$root/Include/Guid" "$root/Include/IndustryStandard" "$package/Include/"
 cp "$root/Include/OskelCompiler.h" "$package/Include/"
 cp -R "$root/OskelCommands/Pei" "$package/OskelCommands/"
-cp -R "$root/KcsTransport/Pei" "$package/KcsTransport/"
+cp -R "$root/IpmiTransport/Pei" "$package/IpmiTransport/"
 cp -R "$root/Edk2" "$package/"
 
 # Rewritten only when its content changes, so that a warm cache stays warm.

@@ -9,18 +9,20 @@
                                                     the bound beside the depth the probe
                                                     measures; fails when one passes its bound
   firmware-budget.py instructions PROBE             the module's own instructions per operation
-  firmware-budget.py kcs OBJDIR [--check BYTES] [--ceiling BYTES]
-                                                    the KCS transport: .text/.rodata and
+  firmware-budget.py transport OBJDIR [--check BYTES] [--ceiling BYTES]
+                                                    the IPMI transport: .text/.rodata and
                                                     worst-case stack per operation
-  firmware-budget.py doc DOC --objects OBJDIR --kcs-objects OBJDIR [--probe PROBE]
-      --flash-ceiling B --flash-target B --slot-stack B --kcs-ceiling B --kcs-stack B --edk2-image-allowance B
+  firmware-budget.py doc DOC --objects OBJDIR --transport-objects OBJDIR [--probe PROBE]
+      --flash-ceiling B --flash-target B --slot-stack B --transport-ceiling B
+      --kcs-ceiling B --bt-ceiling B --transport-stack B --edk2-image-allowance B
       (--compare | --write)
                                                     the generated tables of DOC
                                                     (docs/budgets.md): compared, or
                                                     written again
 
 The budgets themselves (BYTES) come from the CMake cache (OSKEL_SLOT_STACK,
-OSKEL_KCS_STACK, OSKEL_KCS_FLASH_CEILING); nothing here restates them.
+OSKEL_TRANSPORT_STACK, OSKEL_TRANSPORT_FLASH_CEILING, ...); nothing here
+restates them.
 
 OBJDIR holds one object per source, each with the .ci call graph that
 -fcallgraph-info=su writes beside it. The figures are those of the objects
@@ -128,7 +130,7 @@ def link_map(objdir, entry=ENTRY):
 def operation_row(objdir):
     """Bytes of one row of the operation table, from the object that defines
     it: the table's size over the number of slots of the record; 0 when no
-    object defines it (the KCS transport's). A table that is not a whole
+    object defines it (the IPMI transport's). A table that is not a whole
     number of rows fails: the bound would read the wrong row for a slot."""
     for obj in objects(objdir):
         out = subprocess.run(["nm", "-S", obj], capture_output=True, text=True, check=True).stdout
@@ -526,7 +528,7 @@ class Depth:
         title = key.split("|")[-1]
         if title.startswith("_Z"):
             demangled = subprocess.run(["c++filt", title], capture_output=True, text=True).stdout.strip()
-            return demangled.replace("(anonymous namespace)::", "").replace("OskelKcs::", "").replace("Oskel::", "").split("(")[0]
+            return demangled.replace("(anonymous namespace)::", "").replace("OskelTransport::", "").replace("Oskel::", "").split("(")[0]
         return title
 
 
@@ -679,16 +681,16 @@ def instructions(probe):
     return 1 if failures else 0
 
 
-KCS_ENTRY = "KcsTransportPeiEntryPoint"
-KCS_OPERATIONS = ["KcsSendCommand", "KcsTrackBmcStatus", "KcsSelectBmc", "KcsGetBmcCount",
-                  "KcsPrepareSecondaryBmc", KCS_ENTRY]
+TRANSPORT_ENTRY = "IpmiTransportPeiEntryPoint"
+TRANSPORT_OPERATIONS = ["TransportSendCommand", "TransportTrackBmcStatus", "TransportSelectBmc", "TransportGetBmcCount",
+                        "TransportPrepareSecondaryBmc", TRANSPORT_ENTRY]
 
 
-def kcs(objdir, limit, ceiling):
-    """The KCS transport: it calls nothing of its own through a pointer, so
+def transport(objdir, limit, ceiling):
+    """The IPMI transport: it calls nothing of its own through a pointer, so
     GCC's graph is the whole graph; CPU I/O and PEI service frames are the
     platform's."""
-    flash = sizes(objdir, KCS_ENTRY)
+    flash = sizes(objdir, TRANSPORT_ENTRY)
     print()
     failures = []
     if ceiling:
@@ -701,7 +703,7 @@ def kcs(objdir, limit, ceiling):
     print("| Operation | Worst-case stack (bytes) | Deepest path |")
     print("|---|---:|---|")
     try:
-        for op in KCS_OPERATIONS:
+        for op in TRANSPORT_OPERATIONS:
             d, path = depth.of(op)
             print("| `%s` | %d | %s |" % (op, d, " → ".join(depth.name(k) for k in path)))
             if limit and d > limit:
@@ -713,7 +715,7 @@ def kcs(objdir, limit, ceiling):
     for failure in failures:
         print("FAIL " + failure)
     if limit and not failures:
-        print("PASS every KCS transport operation within %d bytes" % limit)
+        print("PASS every transport operation within %d bytes" % limit)
     return 1 if failures else 0
 
 
@@ -752,13 +754,15 @@ def doc(args):
                     "| module flash ceiling, `.text` + `.rodata` (fails above) | `OSKEL_FLASH_CEILING` | %d |\n"
                     "| module flash target (reported) | `OSKEL_FLASH_TARGET` | %d |\n"
                     "| stack of every slot | `OSKEL_SLOT_STACK` | %d |\n"
-                    "| KCS transport flash ceiling (fails above) | `OSKEL_KCS_FLASH_CEILING` | %d |\n"
-                    "| stack of every KCS transport operation | `OSKEL_KCS_STACK` | %d |\n"
+                    "| IPMI transport flash ceiling, KCS and BT (fails above) | `OSKEL_TRANSPORT_FLASH_CEILING` | %d |\n"
+                    "| IPMI transport flash ceiling, KCS only (fails above) | `OSKEL_KCS_FLASH_CEILING` | %d |\n"
+                    "| IPMI transport flash ceiling, BT only (fails above) | `OSKEL_BT_FLASH_CEILING` | %d |\n"
+                    "| stack of every IPMI transport operation, every build | `OSKEL_TRANSPORT_STACK` | %d |\n"
                     "| what an EDK II IA32 image of either PEIM may hold above its object's ceiling | `OSKEL_EDK2_IMAGE_ALLOWANCE` | %d |"
-                    % (args.flash_ceiling, args.flash_target, args.slot_stack, args.kcs_ceiling, args.kcs_stack,
-                       args.edk2_image_allowance), 0),
+                    % (args.flash_ceiling, args.flash_target, args.slot_stack, args.transport_ceiling, args.kcs_ceiling,
+                       args.bt_ceiling, args.transport_stack, args.edk2_image_allowance), 0),
         "flash": printed(flash_summary, args.objects, args.flash_ceiling, args.flash_target),
-        "kcs": printed(kcs, args.kcs_objects, args.kcs_stack, args.kcs_ceiling),
+        "transport": printed(transport, args.transport_objects, args.transport_stack, args.transport_ceiling),
         "stack": printed(stack, args.objects, args.slot_stack),
     }
     if args.probe:
@@ -809,16 +813,17 @@ def main(argv):
     p.add_argument("--check", action="store_true", help="fail when a measured depth passes its bound")
     p = commands.add_parser("instructions", help="the module's own instructions per operation (callgrind)")
     p.add_argument("probe")
-    p = commands.add_parser("kcs", help="the KCS transport's flash and stack")
+    p = commands.add_parser("transport", help="the IPMI transport's flash and stack")
     p.add_argument("objdir")
     p.add_argument("--check", type=int, default=0, metavar="BYTES", help="fail when an operation needs more stack")
     p.add_argument("--ceiling", type=int, default=0, metavar="BYTES", help="fail when .text and .rodata pass this")
     p = commands.add_parser("doc", help="the generated tables of the budgets document")
     p.add_argument("doc")
     p.add_argument("--objects", required=True, metavar="OBJDIR", help="the module's firmware objects")
-    p.add_argument("--kcs-objects", required=True, metavar="OBJDIR", help="the KCS transport's firmware objects")
+    p.add_argument("--transport-objects", required=True, metavar="OBJDIR", help="the IPMI transport's firmware objects (KCS and BT)")
     p.add_argument("--probe", metavar="PROBE", help="the budget probe, for the measured stack (32-bit builds)")
-    for name in ("flash-ceiling", "flash-target", "slot-stack", "kcs-ceiling", "kcs-stack", "edk2-image-allowance"):
+    for name in ("flash-ceiling", "flash-target", "slot-stack", "transport-ceiling", "kcs-ceiling", "bt-ceiling",
+                 "transport-stack", "edk2-image-allowance"):
         p.add_argument("--" + name, type=int, required=True, metavar="BYTES")
     mode = p.add_mutually_exclusive_group(required=True)
     mode.add_argument("--compare", action="store_true", help="fail when a table differs from this build's")
@@ -833,8 +838,8 @@ def main(argv):
         return stack(args.objdir, args.check)
     if args.command == "measured":
         return measured(args.objdir, args.probe, args.check)
-    if args.command == "kcs":
-        return kcs(args.objdir, args.check, args.ceiling)
+    if args.command == "transport":
+        return transport(args.objdir, args.check, args.ceiling)
     return instructions(args.probe)
 
 

@@ -1,7 +1,8 @@
 # Sourced by the scripts that start OpenIPMI's ipmi_sim as a BMC on
-# loopback. ipmi_sim_files DIR SERIAL [LAN PLUGIN BMC] writes DIR/lan.conf
-# and DIR/emulation and makes DIR/state: the serial KCS interface with
-# QEMU's VM codec on 127.0.0.1:SERIAL; with LAN, an IPMI-over-LAN interface
+# loopback. ipmi_sim_files DIR SERIAL [LAN PLUGIN BMC [INTERFACE]] writes
+# DIR/lan.conf and DIR/emulation and makes DIR/state: the serial system
+# interface (reported as INTERFACE, kcs unless given, or bt) with QEMU's
+# VM codec on 127.0.0.1:SERIAL; with LAN, an IPMI-over-LAN interface
 # on 127.0.0.1:LAN for ipmitool (user admin, password secret); with PLUGIN,
 # that shared object loaded with "bmc=BMC". The emulated BMC answers Get
 # Device ID as device 22h, revision 3, firmware 1.05, IPMI 2.0, support
@@ -26,7 +27,7 @@ ipmi_sim_files() {
       echo '  guid a123456789abcdefa123456789abcdef'
       echo 'endlan'
     fi
-    echo "serial kcs 127.0.0.1 $2 codec VM"
+    echo "serial ${6:-kcs} 127.0.0.1 $2 codec VM"
     [ -n "${3:-}" ] && echo 'user 2 true "admin" "secret" admin 10 none md2 md5 straight'
     [ -n "${4:-}" ] && echo "loadlib \"$4\" \"bmc=${5:-0}\""
     true

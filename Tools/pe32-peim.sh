@@ -6,12 +6,12 @@
 
 # peim NAME: sets sources (the PEIM's folder) and depex_guid.
 #   OskelCommandsPei: the module, "after IpmiTransportPpi";
-#   KcsTransportPei: the KCS transport, "after the CPU I/O PPI is installed"
+#   IpmiTransportPei: the IPMI transport, "after the CPU I/O PPI is installed"
 #   (before that the services table's CpuIo does no port I/O).
 peim() {
   case "$1" in
     OskelCommandsPei) sources=OskelCommands/Pei; depex_guid=E50B6E5D-359B-4BE0-A0C0-0715A401C608 ;;
-    KcsTransportPei) sources=KcsTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
+    IpmiTransportPei) sources=IpmiTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
     *) echo "unknown PEIM $1" >&2; exit 2 ;;
   esac
 }

@@ -21,7 +21,7 @@ gcc_only = ("-fno-tree-loop-distribute-patterns", "-fcallgraph-info=su", "-fstac
 entries = json.load(open(os.path.join(tree, "compile_commands.json")))
 out = []
 for e in entries:
-    if e["file"].endswith(".cpp") and any(t in e["command"] for t in ("/OskelCommandsPei.dir/", "/KcsTransportPei.dir/")):
+    if e["file"].endswith(".cpp") and any(t in e["command"] for t in ("/OskelCommandsPei.dir/", "/IpmiTransportPei.dir/")):
         args = [a for a in shlex.split(e["command"]) if a not in gcc_only]
         out.append({"directory": e["directory"], "file": e["file"], "arguments": args})
 os.makedirs(os.path.join(tree, "pei"), exist_ok=True)

@@ -45,10 +45,13 @@ typedef struct IpmiTransportPpi IPMI_TRANSPORT_PPI;
                                     may be NULL when the capacity is 0.
   @param[in, out] ResponseDataSize  In: capacity of ResponseData. Out: bytes received.
 
-  @retval EFI_SUCCESS       The BMC answered with completion code 00h.
-  @retval EFI_DEVICE_ERROR  The interface failed.
-  @retval EFI_NOT_READY     The BMC is busy.
-  @retval other             A positive value is the BMC's non-zero completion code.
+  @retval EFI_SUCCESS          The BMC answered with completion code 00h.
+  @retval EFI_DEVICE_ERROR     The interface failed.
+  @retval EFI_NOT_READY        The BMC is busy.
+  @retval EFI_BAD_BUFFER_SIZE  The request is larger than the selected BMC's
+                               interface takes (a BT BMC's request buffer);
+                               nothing was sent.
+  @retval other                A positive value is the BMC's non-zero completion code.
 **/
 typedef EFI_STATUS (EFIAPI *IPMI_TRANSPORT_SEND_COMMAND)(
   IN CONST EFI_PEI_SERVICES  **PeiServices,

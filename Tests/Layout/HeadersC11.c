@@ -8,7 +8,7 @@
 #include <Ppi/ReadOnlyVariable2.h>
 #include <Ppi/IpmiTransport.h>
 #include <Ppi/BmcCommands.h>
-#include <Guid/KcsTransportConfig.h>
+#include <Guid/IpmiTransportConfig.h>
 #include <OskelCompiler.h>
 
 #include <stddef.h>
@@ -102,5 +102,15 @@ _Static_assert (sizeof (SERIAL_CONSOLE_CONFIG) == 7, "console config");
 ASSERT_OFFSET (EFI_PEI_SERVICES, InstallPpi, 24);
 ASSERT_OFFSET (EFI_PEI_SERVICES, FreePages, 24 + 8 * 27);
 #endif
+
+//
+// The IPMI transport's HOBs, as a board written in C builds them.
+//
+_Static_assert (IPMI_CONFIG_DATA_SIZE == IPMI_CONFIG_PM_TIMER_OFFSET + 2, "settings: the PM timer port ends the data");
+_Static_assert (IPMI_CONFIG_READY_WAIT_OFFSET == IPMI_CONFIG_FLAG_WAIT_OFFSET + 4, "settings: the waits are 32-bit");
+_Static_assert (IPMI_INTERFACES_FIRST_OFFSET == 4 && IPMI_INTERFACE_ENTRY_SIZE == 4, "interfaces: a 4-byte head, 4-byte entries");
+_Static_assert (IPMI_INTERFACE_ADDRESS_OFFSET + 2 == IPMI_INTERFACE_ENTRY_SIZE, "interfaces: the address ends an entry");
+_Static_assert (IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * IPMI_INTERFACES_MAX == 36, "interfaces: eight entries in 36 bytes");
+_Static_assert (IPMI_INTERFACE_KCS == 0, "an entry of zeros is KCS, as no entry is");
 
 int OskelHeadersC11Anchor;

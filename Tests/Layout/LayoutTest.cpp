@@ -4,6 +4,8 @@
 
 #include "BoardFixture.h"
 
+#include <Guid/IpmiTransportConfig.h>
+
 namespace OskelTest {
 namespace {
 
@@ -17,6 +19,15 @@ static_assert (offsetof (BMC_COMMANDS_PPI, OemC1Query) == 264);
 static_assert (offsetof (BMC_COMMANDS_PPI, ReportBootStageSecondary) == 392);
 static_assert (sizeof (EFI_PEI_PPI_DESCRIPTOR) == 12);
 #endif
+
+// The IPMI transport's HOBs as C++ sees them: the C11 check's asserts,
+// repeated.
+static_assert (IPMI_CONFIG_DATA_SIZE == IPMI_CONFIG_PM_TIMER_OFFSET + 2);
+static_assert (IPMI_CONFIG_READY_WAIT_OFFSET == IPMI_CONFIG_FLAG_WAIT_OFFSET + 4);
+static_assert (IPMI_INTERFACES_FIRST_OFFSET == 4 && IPMI_INTERFACE_ENTRY_SIZE == 4);
+static_assert (IPMI_INTERFACE_ADDRESS_OFFSET + 2 == IPMI_INTERFACE_ENTRY_SIZE);
+static_assert (IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * IPMI_INTERFACES_MAX == 36);
+static_assert (IPMI_INTERFACE_KCS == 0);
 
 class LayoutTest : public BoardTest {};
 

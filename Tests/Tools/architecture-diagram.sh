@@ -24,8 +24,8 @@ fi
 failed=0
 for name in $(sed -n 's/^ *\([A-Za-z0-9_]*\) \[label=.*/\1/p' "$root/docs/architecture.dot"); do
   case $name in Caller|Ports|Slot[A-Z]*) continue ;; esac
-  if ! grep -rqE "^($name \(|$name:|[A-Za-z].* $name \()" "$root/OskelCommands/Pei" "$root/KcsTransport/Pei"; then
-    echo "FAIL docs/architecture.dot names $name, which no source under OskelCommands/Pei or KcsTransport/Pei defines"
+  if ! grep -rqE "^($name \(|$name:|[A-Za-z].* $name \()" "$root/OskelCommands/Pei" "$root/IpmiTransport/Pei"; then
+    echo "FAIL docs/architecture.dot names $name, which no source under OskelCommands/Pei or IpmiTransport/Pei defines"
     failed=1
   fi
 done
