@@ -5,8 +5,12 @@ E4h): check, bite and stop, the four boots with BMC 1 broken (hung,
 absent, disconnected, late) and the four with BMC 2 broken (bt-hung,
 bt-absent, bt-disconnected, bt-late).
 
-Usage: CheckQemuBoard.py RUNS_DIR   (RUNS_DIR/<boot>/debug.log, ipmitool.txt,
-                                     ipmitool-bmc2.txt, boot-seconds)
+Usage: CheckQemuBoard.py RUNS_DIR IMAGES_DIR [check]
+  RUNS_DIR/<boot>/debug.log, ipmitool.txt, ipmitool-bmc2.txt, boot-seconds;
+  IMAGES_DIR holds the IA32 images the firmware was built with
+  (OskelCommandsPei.efi, IpmiTransportPei.efi), whose entry points the
+  check boot's loads must show. With "check", the check boot alone is
+  checked (another build of the same PEIMs, booted once).
 
 The board PEIM logs every byte written to or read from a KCS data register
 and every control code written to a command register, and every byte of
@@ -26,6 +30,7 @@ missing, the non-zero completion codes the BMCs answered, then the verdict.
 
 import pathlib
 import re
+import struct
 import sys
 
 MODULE_GUID = "44562B5B-B8A0-4E79-BB84-E52DE676876C"
@@ -44,6 +49,7 @@ CONSUMER_COUNTDOWN = 3000    # the consumer's watchdog on BMCs 1 and 2
 TRANSFER_SIZE = 300
 
 WRITE_START, WRITE_END, READ, ABORT = 0x61, 0x62, 0x68, 0x60
+LOAD_AT = re.compile(r"Loading PEIM at 0x([0-9a-f]+) EntryPoint=0x([0-9a-f]+)", re.IGNORECASE)
 IO = re.compile(r"OskelBoard: io (out|in) port=([0-9a-f]+) value=([0-9a-f]+)", re.IGNORECASE)
 CONSUMER = re.compile(r"OskelConsumer: (\w+) bmc=(\d) status=([0-9a-f]+) (.*)", re.IGNORECASE)
 ELAPSED = re.compile(r"\bus=(\d+)")
@@ -264,6 +270,25 @@ def check_loads(boot, results):
         missing.append("the module's first run before permanent memory, its second after it")
     results.append(("module and transport run in place, then from memory, and reinstall their PPIs", missing))
     return module[1] if len(module) == 2 else len(boot.lines)
+
+
+def entry_rva(path):
+    data = path.read_bytes()
+    return struct.unpack_from("<I", data, struct.unpack_from("<I", data, 0x3C)[0] + 24 + 16)[0]
+
+
+def check_images(boot, images, results):
+    """Each load of the module and of the transport enters where the
+    image's header puts the entry: the firmware holds these images."""
+    missing = []
+    for guid, name in ((MODULE_GUID, "OskelCommandsPei"), (TRANSPORT_GUID, "IpmiTransportPei")):
+        rva = entry_rva(images / f"{name}.efi")
+        for where in loads(boot, guid):
+            found = next((m for m in map(LOAD_AT.search, boot.lines[where + 1:where + 4]) if m), None)
+            if not found or int(found.group(2), 16) - int(found.group(1), 16) != rva:
+                missing.append(f"line {where + 1}: {name} entered at its image's entry point +{rva:x}"
+                               + (f" (got +{int(found.group(2), 16) - int(found.group(1), 16):x})" if found else ""))
+    results.append((f"the firmware's module and transport are the images of {images}", missing))
 
 
 def check_stage_and_setup(boot, shadow, results):
@@ -542,13 +567,16 @@ def check_fault(runs, good, results, timing):
 
 
 def main():
-    runs = pathlib.Path(sys.argv[1])
+    runs, images = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
     results = []
     check = Boot(runs / "check")
     shadow = check_loads(check, results)
+    check_images(check, images, results)
     check_stage_and_setup(check, shadow, results)
     check_answers(check, results)
     check_consumer(check, results)
+    if sys.argv[3:] == ["check"]:
+        return verdict(results, check, [], [], [])
 
     bite = Boot(runs / "bite")
     starts = bite.count("OskelConsumer: start mode=bite")
@@ -572,6 +600,10 @@ def main():
                     and len(stopped) == BMCS else
                     [f"one consumer start (got {starts}), 'done mode=stop', a stop answered on each of the {BMCS} BMCs (got {len(stopped)})"]))
 
+    return verdict(results, check, bite.consumer[:4], stop.consumer, timing)
+
+
+def verdict(results, check, bite_lines, stop_lines, timing):
     print("Non-zero completion codes the BMCs answered (check boot):")
     seen = {}
     for t in check.transactions:
@@ -582,7 +614,7 @@ def main():
         name = NAMES.get((netfn, cmd), "")
         print(f"     BMC {bmc} NetFn {netfn:02X}h command {cmd:02X}h {name}: {cc:02X}h x{times}")
     print("Consumer lines:")
-    for m in check.consumer + bite.consumer[:4] + stop.consumer:
+    for m in check.consumer + bite_lines + stop_lines:
         print("     " + m.group(0).strip())
 
     print(f"Boot times, QEMU start to the consumer's end (good boot: {seconds(check, 'boot-seconds')} s):")

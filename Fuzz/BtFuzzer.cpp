@@ -31,9 +31,18 @@
 
 #include "IpmiTransport/Pei/IpmiTransportPei.h"
 #include "SimulatedPei.h"
+#include "TransportFuzz.h"
+
+void
+OskelFuzz::Finding (const char *What)
+{
+  std::fprintf (stderr, "BT fuzzer finding: %s\n", What);
+  std::abort ();
+}
 
 namespace {
 
+using OskelFuzz::Finding;
 using OskelSim::Bytes;
 
 constexpr uint16_t  mControls[] = { 0x00E4, 0x00E8, 0x00EC };
@@ -44,12 +53,6 @@ struct Access {
   uint8_t  Value;
 };
 
-[[noreturn]] void
-Finding (const char *What)
-{
-  std::fprintf (stderr, "BT fuzzer finding: %s\n", What);
-  std::abort ();
-}
 
 class FuzzedInterfaces : public OskelSim::PortDevice {
 public:
@@ -234,77 +237,25 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Interfaces.Log.clear ();
     Interfaces.StillPolls     = 0;
     Interfaces.MostStillPolls = 0;
-    switch (Operation % 8) {
-      case 0:
-      case 1:
-      case 2:
-      case 3: {
-        std::unique_ptr<uint8_t[]>  Response (Capacity != 0 ? new uint8_t[Capacity] : nullptr);
-        UINT8                       Stored = Capacity;
-        EFI_STATUS                  Status = Transport->SendCommand (
-                                               Pei.Services (), Transport, NetFn, 0, Command,
-                                               Length != 0 ? Request.data () : nullptr, Length, Response.get (), &Stored);
-        if (Stored > Capacity) {
-          Finding ("stored count above the capacity");
-        }
-
-        const bool  Answered = (Status == EFI_SUCCESS) || ((Status >= 1) && (Status <= 0xFF));
-        if (!Answered && (Status != EFI_DEVICE_ERROR) && (Status != EFI_NOT_READY) && (Status != EFI_INVALID_PARAMETER) &&
-            (Status != EFI_BAD_BUFFER_SIZE))
-        {
-          Finding ("status outside the transport's set");
-        }
-
+    OskelFuzz::CallTransport (
+      Pei.Services (), Transport, Operation, NetFn, Command, Request, Capacity,
+      [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
+        // The answer the transport took: its length byte, then NetFn + 1,
+        // the request's sequence number, its command, the code, the data.
         const Bytes  Message = LastMessage (Interfaces.Log);
-        if (Answered) {
-          // The answer the transport took: its length byte, then NetFn + 1,
-          // the request's sequence number, its command, the code, the data.
-          const Bytes  Taken = LastAnswer (Interfaces.Log);
-          if ((Message.size () < 4) || (Message[1] != static_cast<uint8_t>(NetFn << 2)) || (Message[3] != Command)) {
-            Finding ("answer accepted for a request that was not written");
-          }
-
-          if ((Taken.size () < 5) || (Taken[0] != Taken.size () - 1) || (Taken[1] != static_cast<uint8_t>((NetFn + 1) << 2)) ||
-              (Taken[2] != Message[2]) || (Taken[3] != Command) || (Taken[4] != static_cast<uint8_t>(Status)))
-          {
-            Finding ("answer accepted with a wrong length, header or sequence number");
-          }
-
-          const size_t  Expected = std::min<size_t>(Taken.size () - 5, Capacity);
-          if (Stored != Expected) {
-            Finding ("stored count differs from the bytes delivered");
-          }
-
-          for (size_t At = 0; At < Stored; At++) {
-            if (Response[At] != Taken[5 + At]) {
-              Finding ("stored byte differs from the byte delivered");
-            }
-          }
+        const Bytes  Taken   = LastAnswer (Interfaces.Log);
+        if ((Message.size () < 4) || (Message[1] != static_cast<uint8_t>(NetFn << 2)) || (Message[3] != Command)) {
+          Finding ("answer accepted for a request that was not written");
         }
 
-        break;
-      }
-      case 4:
-        (void)Transport->PrepareSecondaryBmc (Pei.Services (), Transport);
-        break;
-      case 5:
-        (void)Transport->SelectBmc (Pei.Services (), Transport, Command % 4);
-        break;
-      case 6: {
-        UINT8  State = 0xFF;
-        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 0, FALSE);
-        if ((State != 0) && (State != IPMI_BMC_STATE_UNUSABLE)) {
-          Finding ("phase 0 state neither usable nor unusable");
+        if ((Taken.size () < 5) || (Taken[0] != Taken.size () - 1) || (Taken[1] != static_cast<uint8_t>((NetFn + 1) << 2)) ||
+            (Taken[2] != Message[2]) || (Taken[3] != Command) || (Taken[4] != static_cast<uint8_t>(Status)))
+        {
+          Finding ("answer accepted with a wrong length, header or sequence number");
         }
 
-        break;
-      }
-      default: {
-        UINT8  State = 0xFF;
-        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 1, static_cast<BOOLEAN>(Command & 1));
-        break;
-      }
-    }
+        OskelFuzz::StoredAsDelivered (Taken, 5, Response, Stored, Capacity);
+      });
 
     (void)LastMessage (Interfaces.Log);
 

@@ -26,9 +26,18 @@
 
 #include "IpmiTransport/Pei/IpmiTransportPei.h"
 #include "SimulatedPei.h"
+#include "TransportFuzz.h"
+
+void
+OskelFuzz::Finding (const char *What)
+{
+  std::fprintf (stderr, "KCS fuzzer finding: %s\n", What);
+  std::abort ();
+}
 
 namespace {
 
+using OskelFuzz::Finding;
 using OskelSim::Bytes;
 
 struct Access {
@@ -111,12 +120,6 @@ private:
   uint16_t       mLastCount = 0;
 };
 
-[[noreturn]] void
-Finding (const char *What)
-{
-  std::fprintf (stderr, "KCS fuzzer finding: %s\n", What);
-  std::abort ();
-}
 
 // Response bytes as the host took them: after the last request byte (the
 // data write that follows Write End), each data register read that the
@@ -207,69 +210,18 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Interface.Log.clear ();
     Interface.StillPolls     = 0;
     Interface.MostStillPolls = 0;
-    switch (Operation % 8) {
-      case 0:
-      case 1:
-      case 2:
-      case 3: {
-        // Exactly Capacity bytes: one byte more is an ASan report.
-        std::unique_ptr<uint8_t[]>  Response (Capacity != 0 ? new uint8_t[Capacity] : nullptr);
-        UINT8                       Stored = Capacity;
-        EFI_STATUS                  Status = Transport->SendCommand (
-                                               Pei.Services (), Transport, NetFn, 0, Command,
-                                               Length != 0 ? Request.data () : nullptr, Length, Response.get (), &Stored);
-        if (Stored > Capacity) {
-          Finding ("stored count above the capacity");
+    OskelFuzz::CallTransport (
+      Pei.Services (), Transport, Operation, NetFn, Command, Request, Capacity,
+      [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
+        const Bytes  Taken = Acknowledged (Interface.Log);
+        if ((Taken.size () < 3) || (Taken[0] != static_cast<uint8_t>(((NetFn + 1) << 2) & 0xFF)) || (Taken[1] != Command) ||
+            (Taken[2] != static_cast<uint8_t>(Status)))
+        {
+          Finding ("answer accepted with a wrong header");
         }
 
-        const bool  Answered = (Status == EFI_SUCCESS) || ((Status >= 1) && (Status <= 0xFF));
-        if (!Answered && (Status != EFI_DEVICE_ERROR) && (Status != EFI_NOT_READY) && (Status != EFI_INVALID_PARAMETER)) {
-          Finding ("status outside the transport's set");
-        }
-
-        if (Answered) {
-          const Bytes  Taken = Acknowledged (Interface.Log);
-          if ((Taken.size () < 3) || (Taken[0] != static_cast<uint8_t>(((NetFn + 1) << 2) & 0xFF)) || (Taken[1] != Command) ||
-              (Taken[2] != static_cast<uint8_t>(Status)))
-          {
-            Finding ("answer accepted with a wrong header");
-          }
-
-          const size_t  Expected = std::min<size_t>(Taken.size () - 3, Capacity);
-          if (Stored != Expected) {
-            Finding ("stored count differs from the bytes delivered");
-          }
-
-          for (size_t At = 0; At < Stored; At++) {
-            if (Response[At] != Taken[3 + At]) {
-              Finding ("stored byte differs from the byte delivered");
-            }
-          }
-        }
-
-        break;
-      }
-      case 4:
-        (void)Transport->PrepareSecondaryBmc (Pei.Services (), Transport);
-        break;
-      case 5:
-        (void)Transport->SelectBmc (Pei.Services (), Transport, Command % 4);
-        break;
-      case 6: {
-        UINT8  State = 0xFF;
-        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 0, FALSE);
-        if ((State != 0) && (State != IPMI_BMC_STATE_UNUSABLE)) {
-          Finding ("phase 0 state neither usable nor unusable");
-        }
-
-        break;
-      }
-      default: {
-        UINT8  State = 0xFF;
-        (void)Transport->TrackBmcStatus (Pei.Services (), Transport, &State, 1, static_cast<BOOLEAN>(Command & 1));
-        break;
-      }
-    }
+        OskelFuzz::StoredAsDelivered (Taken, 3, Response, Stored, Capacity);
+      });
 
     // A clock that does not move ends a wait after the transport's still
     // polls. Between two accesses other than status reads a transaction

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -25,7 +26,8 @@
 
 #include "GuardMonitor.h"
 #include "SimulatedBoard.h"
-#include "OskelCommands/Pei/Dispatch/SlotList.h"
+#include "SlotContract.h"
+#include "OskelCommands/Pei/Dispatch/Dispatch.h"
 
 #if defined (__has_feature)
   #if __has_feature (address_sanitizer)
@@ -188,12 +190,13 @@ struct Call {
   size_t Chunks (size_t Bytes) const { return (Bytes + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE; }
 };
 
-// One row per slot: calls it with fuzzed arguments, says which bytes it may
-// write, and returns the most SendCommand calls it may make on one BMC.
+// What a driver returns: the status, and the most SendCommand calls the
+// slot may make on one BMC. How many BMCs a call reaches follows from the
+// slot's row (its dispatch kind).
 struct SlotOutcome {
   EFI_STATUS  Status;
   size_t      SendsPerBmc;
-  bool        Broadcast;  // ALL_BMCS reaches every BMC (slot 8: whatever the instance)
+  bool        Broadcast;  // unused: the row's kind decides
 };
 
 using SlotDriver = std::function<SlotOutcome (Call &)>;
@@ -204,29 +207,22 @@ TransferLength (Call &C)
   return C.Input.ConsumeIntegralInRange<size_t>(0, MAX_TRANSFER);
 }
 
-// The drivers, one per slot in slot order, each named for its slot: the
-// harness does not build with a driver too few or too many, and refuses to
-// start when a driver is not at its slot's place.
+// Every slot is driven from its wire contract (GenericDriver below): the
+// arguments of the slot's type, fuzzed, with the contract's value now and
+// then; each pointer a buffer of the size the contract gives it (a fixed
+// size, or the value of the argument that sizes it), read-only for an in
+// argument, writable for out and inout, and an out buffer checked for bytes
+// copied from beyond the answer. The refinements below replace the generic
+// driver of a slot with one that knows more of it (value ranges, the exact
+// number of sends, outputs that must not change on a failure); a slot
+// without one needs nothing here. Each names its slot; the harness refuses
+// to start on a name the slot list lacks.
 struct NamedDriver {
   const char  *Slot;
   SlotDriver  Drive;
 };
 
-const NamedDriver  mSlots[] = {
-  { "OemC1Query", [] (Call &C) {
-    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
-    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
-    *Length.Data () = static_cast<uint8_t>(Response.Size ());
-    Response.MayWriteAll ();
-    Length.MayWriteAll ();
-    EFI_STATUS  Status = C.Service->OemC1Query (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force);
-    return SlotOutcome{ Status, 1, false };
-  } },
-  { "OemC2Exchange", [] (Call &C) {
-    Fenced  &Buffer = C.Buffer ("Buffer", 2);
-    Buffer.MayWriteAll ();
-    return SlotOutcome{ C.Service->OemC2Exchange (C.PeiServices, C.This, C.Pointer<UINT8>(0, Buffer), C.BmcInstance, C.Force), 1, true };
-  } },
+const NamedDriver  mRefinements[] = {
   { "Oem20Exchange", [] (Call &C) {
     uint8_t  Wanted = C.Input.ConsumeBool () ? 2 : C.Input.ConsumeIntegral<uint8_t>();
     Fenced   &Buffer = C.Buffer ("Buffer", std::max<size_t>(Wanted, 2));
@@ -288,26 +284,6 @@ const NamedDriver  mSlots[] = {
 
     return SlotOutcome{ Status, 1, false };
   } },
-  { "GetDeviceId", [] (Call &C) {
-    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
-    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
-    *Length.Data () = static_cast<uint8_t>(Response.Size ());
-    Response.MayWriteAll ();
-    Length.MayWriteAll ();
-    return SlotOutcome{ C.Service->GetDeviceId (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
-  } },
-  { "GetSelfTestResults", [] (Call &C) {
-    Fenced  &Response = C.Buffer ("Response", C.Input.ConsumeIntegral<uint8_t>());
-    Fenced  &Length   = C.Buffer ("ResponseLength", 1);
-    *Length.Data () = static_cast<uint8_t>(Response.Size ());
-    Response.MayWriteAll ();
-    Length.MayWriteAll ();
-    return SlotOutcome{ C.Service->GetSelfTestResults (C.PeiServices, C.This, C.Pointer<UINT8>(0, Response), C.Pointer<UINT8>(1, Length), C.BmcInstance, C.Force), 1, false };
-  } },
-  { "ReportBootStage", [] (Call &C) {
-    UINT8  Stage = C.Input.ConsumeIntegral<UINT8>();
-    return SlotOutcome{ C.Service->ReportBootStage (C.PeiServices, C.This, Stage, C.BmcInstance, C.Force), 1, true };
-  } },
   { "GetOem10Value", [] (Call &C) {
     Fenced  &Value = C.Buffer ("Value", 1);
     Value.MayWriteAll ();
@@ -326,10 +302,6 @@ const NamedDriver  mSlots[] = {
     }
 
     return SlotOutcome{ C.Service->SetOem10Value (C.PeiServices, C.This, C.Pointer<UINT8>(0, Value), C.BmcInstance, C.Force), 1, true };
-  } },
-  { "SetOem62Flag", [] (Call &C) {
-    BOOLEAN  Enable = C.Input.ConsumeIntegral<UINT8>();
-    return SlotOutcome{ C.Service->SetOem62Flag (C.PeiServices, C.This, Enable, C.BmcInstance, C.Force), 1, true };
   } },
   { "FileOpen", [] (Call &C) {
     uint8_t  NameLength = C.Input.ConsumeBool () ? C.Input.ConsumeIntegralInRange<uint8_t>(0, MAX_FILE_NAME_LENGTH) : C.Input.ConsumeIntegral<uint8_t>();
@@ -448,30 +420,11 @@ const NamedDriver  mSlots[] = {
     size_t  Pieces = (Length <= 32) ? 1 : 1 + (Length - 32 + BMC_CHUNK_SIZE - 1) / BMC_CHUNK_SIZE;
     return SlotOutcome{ C.Service->UploadBlocksOp1 (C.PeiServices, C.This, Tag, Value, C.Pointer<UINT8>(0, Data), C.Pointer<UINT32>(1, LengthIn), C.BmcInstance, C.Force), Pieces, true };
   } },
-  { "StartPostWatchdog", [] (Call &C) {
-    UINT16  Countdown = C.Input.ConsumeIntegral<UINT16>();
-    return SlotOutcome{ C.Service->StartPostWatchdog (C.PeiServices, C.This, Countdown, C.BmcInstance, C.Force), 2, true };
-  } },
-  { "Oem1CSetWord", [] (Call &C) {
-    UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
-    return SlotOutcome{ C.Service->Oem1CSetWord (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
-  } },
-  { "Oem1CClear", [] (Call &C) {
-    return SlotOutcome{ C.Service->Oem1CClear (C.PeiServices, C.This, C.BmcInstance, C.Force), 15, false };
-  } },
   // Channel scan 3 x 7, mux read 3, mux write 3, two channel access
   // writes 3 x 2 each, mux hand-over 5, comm settings 3.
   { "ConfigureSerialConsole", [] (Call &C) {
     Fenced  &Config = C.Buffer ("Config", sizeof (SERIAL_CONSOLE_CONFIG));
     return SlotOutcome{ C.Service->ConfigureSerialConsole (C.PeiServices, C.This, C.Pointer<SERIAL_CONSOLE_CONFIG>(0, Config), C.BmcInstance, C.Force), 21 + 3 + 3 + 12 + 5 + 3, true };
-  } },
-  { "SetSerialMux", [] (Call &C) {
-    UINT8   Channel = C.Input.ConsumeIntegral<UINT8>() & (C.Input.ConsumeBool () ? 0x0F : 0xFF);
-    UINT8   Setting = C.Input.ConsumeIntegral<UINT8>();
-    Fenced  &Status = C.Buffer ("MuxStatus", 1);
-    Status.MayWriteAll ();
-    Status.Copied ();
-    return SlotOutcome{ C.Service->SetSerialMux (C.PeiServices, C.This, Channel, Setting, C.Pointer<UINT8>(0, Status), C.BmcInstance, C.Force), 1, true };
   } },
   // The read through GetOem1CState, then the retried set.
   { "SetOem1CState", [] (Call &C) {
@@ -528,16 +481,123 @@ const NamedDriver  mSlots[] = {
     Fenced  &Value = C.Buffer ("Value", std::max<size_t>(Size, 1));
     return SlotOutcome{ C.Service->WriteBmcSetting (C.PeiServices, C.This, Selector, WriteFlag, C.Pointer<VOID>(0, Value), C.Pointer<BMC_SETTING_DESCRIPTOR>(1, Descriptor), C.BmcInstance, C.Force), 1, true };
   } },
-  { "Oem1CSetWordEx", [] (Call &C) {
-    UINT16  Value = C.Input.ConsumeIntegral<UINT16>();
-    return SlotOutcome{ C.Service->Oem1CSetWordEx (C.PeiServices, C.This, Value, C.BmcInstance, C.Force), 15, false };
-  } },
-  { "ReportBootStageSecondary", [] (Call &C) {
-    return SlotOutcome{ C.Service->ReportBootStageSecondary (C.PeiServices, C.This), 1, false };
-  } },
 };
 
-static_assert (std::size (mSlots) == BMC_OPERATION_COUNT, "one driver per slot of the slot list, in its order");
+// The generic driver of Slot, from its contract.
+SlotOutcome
+GenericDriver (Call &C, const OskelContract::Slot &Slot, const OskelContract::Contract &K)
+{
+  using OskelContract::Role;
+  const size_t           Count = Slot.Types.size ();
+  std::vector<UINTN>     Words (Count, 0);
+  std::vector<uint64_t>  Values (Count, 0);
+  std::vector<bool>      Sizes (Count, false);
+  size_t                 Largest = 0;
+  unsigned               Pointers = 0;
+
+  for (size_t Index = 0; Index < Count; Index++) {
+    const OskelContract::Parameter  &P = K.Parameters[Index];
+    if (!P.SizeFrom.empty ()) {
+      for (size_t By = 0; By < Count; By++) {
+        Sizes[By] = Sizes[By] || (K.Parameters[By].Name == P.SizeFrom);
+      }
+    }
+  }
+
+  // Values first, and the one-value pointees: an argument that sizes a
+  // buffer stays within MAX_TRANSFER.
+  for (size_t Index = 0; Index < Count; Index++) {
+    const OskelContract::Parameter      &P    = K.Parameters[Index];
+    const OskelContract::ParameterType  &Type = Slot.Types[Index];
+    size_t                              Width = Type.Pointer ? Type.Pointee : Type.Width;
+    uint64_t                            Max   = (Width >= 8) ? UINT64_MAX : (uint64_t (1) << (8 * Width)) - 1;
+    if ((P.Kind != Role::Value) && !P.IsScalar) {
+      continue;
+    }
+
+    if (Sizes[Index]) {
+      Values[Index] = C.Input.ConsumeIntegralInRange<uint64_t>(0, std::min<uint64_t>(Max, MAX_TRANSFER));
+      Largest       = std::max<size_t>(Largest, Values[Index]);
+    } else {
+      Values[Index] = C.Input.ConsumeBool () ? P.Scalar : (C.Input.ConsumeIntegral<uint64_t>() & Max);
+    }
+
+    if (P.Kind == Role::Value) {
+      Words[Index] = static_cast<UINTN>(Values[Index]);
+    }
+  }
+
+  for (size_t Index = 0; Index < Count; Index++) {
+    const OskelContract::Parameter      &P    = K.Parameters[Index];
+    const OskelContract::ParameterType  &Type = Slot.Types[Index];
+    if (!Type.Pointer) {
+      continue;
+    }
+
+    size_t  Size = std::max<size_t>(Type.Pointee, 1);
+    if (!P.SizeFrom.empty ()) {
+      for (size_t By = 0; By < Count; By++) {
+        Size = (K.Parameters[By].Name == P.SizeFrom) ? static_cast<size_t>(Values[By]) : Size;
+      }
+    } else if (P.Size != 0) {
+      Size = P.Size;
+    } else if (!P.Content.empty ()) {
+      Size = P.Content.size ();
+    }
+
+    Fenced  &Buffer = C.Buffer (P.Name.c_str (), Size);
+    if (P.IsScalar) {
+      for (size_t Byte = 0; (Byte < Type.Pointee) && (Byte < Size); Byte++) {
+        Buffer.Data ()[Byte] = static_cast<uint8_t>(Values[Index] >> (8 * Byte));
+      }
+    }
+
+    if ((P.Kind == Role::Out) || (P.Kind == Role::InOut)) {
+      Buffer.MayWriteAll ();
+      if ((P.Kind == Role::Out) || ((Type.Pointee <= 1) && !P.IsScalar)) {
+        Buffer.Copied ();
+      }
+    }
+
+    Words[Index] = reinterpret_cast<UINTN>(C.Pointer<uint8_t>(Pointers++, Buffer));
+  }
+
+  size_t  Sends = 0;
+  for (const OskelContract::Send &S : K.Sends) {
+    Sends += (S.Bmc == 0) ? 1 : 0;
+  }
+
+  EFI_STATUS  Status = Slot.Call (C.Service, C.PeiServices, C.This, Words, C.BmcInstance, C.Force);
+  return SlotOutcome{ Status, std::max<size_t>(Sends, 1) * 16 * std::max<size_t>(C.Chunks (Largest), 1), false };
+}
+
+// The driver of every slot, in slot order: its refinement, or the generic
+// driver over its contract. A contract that does not read is a finding of
+// its own at start.
+std::vector<SlotDriver>
+Drivers ()
+{
+  std::vector<SlotDriver>  Out;
+
+  for (const OskelContract::Slot &Slot : OskelContract::Slots ()) {
+    const NamedDriver  *Refined = nullptr;
+    for (const NamedDriver &Each : mRefinements) {
+      Refined = (std::strcmp (Each.Slot, Slot.Name) == 0) ? &Each : Refined;
+    }
+
+    if (Refined != nullptr) {
+      Out.push_back (Refined->Drive);
+      continue;
+    }
+
+    auto  Contract = std::make_shared<OskelContract::Contract>(OskelContract::Parse (Slot.Contract));
+    Out.push_back ([&Slot, Contract] (Call &C) { return GenericDriver (C, Slot, *Contract); });
+  }
+
+  return Out;
+}
+
+std::vector<SlotDriver>  mSlots;
 
 // A board with the service installed, as the entry leaves it. The entry's
 // own paths are not what this harness explores, so a board may serve input
@@ -567,7 +627,7 @@ struct InstalledBoard {
     std::memcpy (Service->Self, &Record, sizeof (Record));
     // Field by field: a fresh ScriptedBmc would cost its deque's
     // allocations on every input.
-    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == 192, "a new BMC field must be reset here");
+    static_assert (sizeof (OskelSim::SimulatedTransport::Bmc) == ((sizeof (void *) == 8) ? 192 : 96), "a new BMC field must be reset here");
     for (size_t Index = 0; Index < Transport.Size (); Index++) {
       OskelSim::SimulatedTransport::Bmc  &Bmc = Transport.At (Index);
       Bmc.Scripted.Queue.clear ();
@@ -624,17 +684,18 @@ Reused (size_t BmcCount)
 
 }  // namespace
 
-// Every slot of the list has its driver, at its place.
+// Every refinement names a slot of the list; every slot has its driver.
 extern "C" int
 LLVMFuzzerInitialize (int *, char ***)
 {
-  for (size_t Slot = 0; Slot < BMC_OPERATION_COUNT; Slot++) {
-    if (std::strcmp (mSlots[Slot].Slot, mSlotNames[Slot]) != 0) {
-      std::fprintf (stderr, "slot %zu is %s, but its driver is for %s: keep the drivers in the order of the slot list\n", Slot, mSlotNames[Slot], mSlots[Slot].Slot);
+  for (const NamedDriver &Each : mRefinements) {
+    if (std::find_if (std::begin (mSlotNames), std::end (mSlotNames), [&] (const char *Name) { return std::strcmp (Name, Each.Slot) == 0; }) == std::end (mSlotNames)) {
+      std::fprintf (stderr, "the refinement for %s names no slot of the slot list\n", Each.Slot);
       std::abort ();
     }
   }
 
+  mSlots = Drivers ();
   return 0;
 }
 
@@ -715,7 +776,7 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   }
 
   UINT8          InstanceBefore = Instance;
-  SlotOutcome    Outcome        = mSlots[Slot].Drive (C);
+  SlotOutcome    Outcome        = mSlots.at (Slot) (C);
 
   for (auto &Buffer : C.Buffers) {
     Buffer->Check ();
@@ -732,8 +793,9 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Finding ("a record field other than ScratchBuffer changed");
   }
 
-  size_t  Addressed = 1;
-  if (Outcome.Broadcast && ((Instance == ALL_BMCS) || (Slot == 8))) {
+  const Oskel::DispatchKind  Kind      = Oskel::mOperations[Slot].Kind;
+  size_t                    Addressed = 1;
+  if (((Kind == Oskel::DispatchKind::Broadcast) && (Instance == ALL_BMCS)) || (Kind == Oskel::DispatchKind::EveryBmc)) {
     Addressed = std::max<size_t>(Board.Transport.ReportedCount.value_or (static_cast<uint8_t>(BmcCount)), 1);
   }
 

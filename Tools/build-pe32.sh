@@ -3,27 +3,21 @@
 # volume, for PEI in 32-bit mode (PE32, mingw i686) and in 64-bit mode
 # (PE32+, mingw x86_64, in DIR/X64): NAME.efi (stripped), NAME.debug.efi
 # (same image with its symbol table) and NAME.depex, the binary dependency
-# expression, the same for both.
-#   OskelCommandsPei (default): the module, "after IpmiTransportPpi";
-#   IpmiTransportPei: the IPMI transport, "after the CPU I/O PPI is
-#   installed" (before that the services table's CpuIo does no port I/O),
-#   carrying the interfaces OSKEL_TRANSPORT_FLAGS chooses (-D flags; both
-#   KCS and BT when it is empty).
+# expression, the same for both (the PEIMs and their dependencies:
+# Tools/pe32-peim.sh). The transport carries the interfaces
+# OSKEL_TRANSPORT_FLAGS chooses (-D flags; all it has when it is empty).
 #
 # The image runs in place from flash first, so it is linked at base 0 with
 # base relocations for GenFv to rebase it and for the PEI core to relocate
 # the shadow, with section alignment equal to file alignment as GenFv
 # requires for execute-in-place images.
-#   Tools/build-pe32.sh [DIR [NAME]]
+#   Tools/build-pe32.sh [DIR [NAME]]   (NAME: OskelCommandsPei, the default, or IpmiTransportPei)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/pe32}
 name=${2:-OskelCommandsPei}
-case "$name" in
-  OskelCommandsPei) sources=OskelCommands/Pei; depex_guid=E50B6E5D-359B-4BE0-A0C0-0715A401C608 ;;
-  IpmiTransportPei) sources=IpmiTransport/Pei; depex_guid=E6AF1F7B-FC3F-46DA-A828-A3B457A44282 ;;
-  *) echo "unknown PEIM $name" >&2; exit 2 ;;
-esac
+. "$root/Tools/pe32-peim.sh"
+peim "$name"
 
 common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -fno-tree-loop-distribute-patterns -fno-asynchronous-unwind-tables
@@ -32,19 +26,14 @@ common="-std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-stat
   -I$root/Include -I$root/Include/Pi ${OSKEL_TRANSPORT_FLAGS:-}"
 
 # image DIR TOOL-PREFIX ENTRY-SYMBOL EXTRA-FLAGS ARCH
-# Sources as the source INF lists them for ARCH: the C++ files but those
-# under another architecture's folder (Ia32/, X64/); NASM files from the
-# ARCH folder, through the C preprocessor first as EDK II's build rule does.
+# NASM files go through the C preprocessor first, as EDK II's build rule
+# does.
 image() {
   dir=$1 prefix=$2 entry=$3 extra=$4 arch=$5
   mkdir -p "$dir/obj"
   objects=""
-  for src in $(cd "$root" && find $sources -name '*.cpp' -o -name '*.nasm' | LC_ALL=C sort); do
+  for src in $(peim_sources "$arch"); do
     obj="$dir/obj/$(echo "$src" | tr '/' '_' | sed 's/\.[a-z]*$/.o/')"
-    case "$src" in
-      */Ia32/*) [ "$arch" = Ia32 ] || continue ;;
-      */X64/*) [ "$arch" = X64 ] || continue ;;
-    esac
     case "$src" in
       # i686 PE symbols carry a leading underscore, as ASM_PFX gives them
       # in an EDK II build for IA32.
@@ -71,10 +60,6 @@ image "$out" "${PE32_PREFIX:-i686-w64-mingw32}" "_${name}EntryPoint" "-mpreferre
 # PEIM must not depend on the platform's FPU state.
 image "$out/X64" "${PE32PLUS_PREFIX:-x86_64-w64-mingw32}" "${name}EntryPoint" "-mno-mmx -mno-sse" X64
 
-# Dependency expression: PUSH the GUID, END.
-python3 -c 'import sys, uuid
-sys.stdout.buffer.write(b"\x02" + uuid.UUID(sys.argv[1]).bytes_le + b"\x08")' \
-  "$depex_guid" > "$out/$name.depex"
-cp "$out/$name.depex" "$out/X64/$name.depex"
+peim_depex "$out" "$name"
 echo "$out/$name.efi"
 echo "$out/X64/$name.efi"

@@ -36,10 +36,20 @@ text=$(size -A "$obj" | awk '$1 ~ /^\.text/ {s += $2} END {print s + 0}')
 rodata=$(size -A "$obj" | awk '$1 ~ /^\.rodata/ {s += $2} END {print s + 0}')
 echo "firmware object: .text $text bytes, .rodata $rodata bytes"
 # The module runs in place from flash; a change that grows it past the
-# ceiling fails here. The KCS transport's object has its own.
+# ceiling fails here. The target, below it, is what review holds the tree
+# to: reported, so a change that passes it says so. The KCS transport's
+# object has a ceiling of its own. Both come from the CMake cache.
 ceiling=${FLASH_CEILING:-0}
+target=${FLASH_TARGET:-0}
 if [ "$ceiling" -gt 0 ] && [ $((text + rodata)) -gt "$ceiling" ]; then
   echo "FAIL .text + .rodata $((text + rodata)) bytes, ceiling $ceiling"; fail=1
+fi
+if [ "$target" -gt 0 ]; then
+  if [ $((text + rodata)) -gt "$target" ]; then
+    echo "over target: .text + .rodata $((text + rodata)) bytes, $((text + rodata - target)) above the $target-byte target (ceiling $ceiling)"
+  else
+    echo "within target: .text + .rodata $((text + rodata)) bytes, $((target - text - rodata)) below the $target-byte target (ceiling $ceiling)"
+  fi
 fi
 [ "$fail" -eq 0 ] && echo "PASS firmware object check"
 exit "$fail"

@@ -43,8 +43,19 @@ directory() {
   echo "$headers" | awk -v entry="$1" '$1 == "Entry" && $2 == entry {print $4; exit}'
 }
 expect "import directory size" "$(directory 1)" 00000000
+# Relocatable: an image whose file header says its relocations were
+# stripped (what mingw writes without --dynamicbase) is skipped by the PEI
+# core silently. An image with no absolute address in it needs no base
+# relocation, and lld-link then writes none: it is relocated as it is
+# (EDK II's PE/COFF loader: no base relocations, RELOCS_STRIPPED clear).
+# clang-cl's X64 code of the KCS transport is such an image.
+relocations=yes
 if [ "$(directory 5)" = 00000000 ] || [ -z "$(directory 5)" ]; then
-  echo "FAIL no base relocations"; fail=1
+  relocations=no
+  case $(echo "$headers" | awk '$1 == "Characteristics" {print $2; exit}') in
+    *[13579bdf]) echo "FAIL no base relocations, and the file header says they were stripped"; fail=1 ;;
+    *) echo "no base relocations: nothing in the image to fix up" ;;
+  esac
 fi
 
 # Every section loads at its file offset, and none is writable.
@@ -58,8 +69,10 @@ writable=$(echo "$sections" | awk '$1 ~ /^[0-9]+$/ {name = $2; next} name != "" 
 if [ -n "$writable" ]; then
   echo "FAIL writable sections: $writable"; fail=1
 fi
-for required in .text .reloc; do
-  echo "$sections" | awk '{print $2}' | grep -qx "$required" || { echo "FAIL no $required section"; fail=1; }
+required=.text
+[ "$relocations" = yes ] && required="$required .reloc"
+for section in $required; do
+  echo "$sections" | awk '{print $2}' | grep -qx "$section" || { echo "FAIL no $section section"; fail=1; }
 done
 
 entry=$(field AddressOfEntryPoint)

@@ -30,18 +30,23 @@ build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
 script_started=$(date +%s)
 
 #
-# What an EDK II image of a PEIM may hold on IA32: the flash ceilings of the
-# CMake firmware objects plus 256 bytes for what an EDK II build adds and
+# What an EDK II image of a PEIM may hold on IA32: the flash ceiling of its
+# CMake firmware object plus an allowance for what an EDK II build adds and
 # the object does not have: _ModuleEntryPoint and its library glue, the
 # platform's stack-check library (about 130 bytes with MdePkg's
 # StackCheckLib) and the code generation of the other tool chains (clang's
-# IA32 code of the module is about 330 bytes larger than GCC's).
+# IA32 code of the module is about 330 bytes larger than GCC's). The
+# budgets are CMake's (budgets.env of a configured build, default the
+# native preset's).
 #
-module_image_ceiling=${OSKEL_MODULE_IMAGE_CEILING:-7424}
+budgets=${OSKEL_BUDGETS:-$root/build/native/budgets.env}
+[ -f "$budgets" ] || { echo "edk2-package-check: no $budgets: configure the native preset first" >&2; exit 1; }
+. "$budgets"
+module_image_ceiling=$((OSKEL_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 # The transport: KCS and BT (the package DSC's build), KCS alone, BT alone.
-transport_image_ceiling=${OSKEL_TRANSPORT_IMAGE_CEILING:-3656}
-transport_kcs_image_ceiling=${OSKEL_TRANSPORT_KCS_IMAGE_CEILING:-2656}
-transport_bt_image_ceiling=${OSKEL_TRANSPORT_BT_IMAGE_CEILING:-2956}
+transport_image_ceiling=$((OSKEL_TRANSPORT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_kcs_image_ceiling=$((OSKEL_KCS_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_bt_image_ceiling=$((OSKEL_BT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 
 say() {
   echo "edk2-package-check: $*"

@@ -1,8 +1,9 @@
 # Sourced after Tools/edk2-tree.sh by the scripts that build the package
 # with EDK II (needs root, cache, edk2 and log). Stages the package as an
 # EDK II build sees it under $cache/packages/OskelCommandsPkg: the .dec and
-# .dsc, the public headers and the compiler header without the standalone
-# PI layer (MdePkg's own PiPei.h must be the one found), both PEIMs'
+# .dsc, the public headers (Ppi, Guid, IndustryStandard) and the compiler
+# header without the standalone PI layer (MdePkg's own PiPei.h must be the
+# one found), both PEIMs'
 # sources with their INFs, and the INFs and sources under Edk2/. Writes
 # $cache/conf-cxx, the Conf directory of the CLANG tool chains: edk2
 # 2022.11's templates with the C++ build rule of Edk2/CxxBuildRule.txt
@@ -15,7 +16,7 @@ package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include" "$package/OskelCommands" "$package/IpmiTransport"
 cp "$root/OskelCommandsPkg.dec" "$root/OskelCommandsPkg.dsc" "$package/"
-cp -R "$root/Include/Ppi" "$root/Include/Guid" "$package/Include/"
+cp -R "$root/Include/Ppi" "$root/Include/Guid" "$root/Include/IndustryStandard" "$package/Include/"
 cp "$root/Include/OskelCompiler.h" "$package/Include/"
 cp -R "$root/OskelCommands/Pei" "$package/OskelCommands/"
 cp -R "$root/IpmiTransport/Pei" "$package/IpmiTransport/"

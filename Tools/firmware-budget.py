@@ -1,15 +1,28 @@
 #!/usr/bin/env python3
 """Flash and stack budgets of the IA32 firmware objects.
 
-  firmware-budget.py sizes OBJDIR           .text/.rodata in total and per folder
-  firmware-budget.py stack OBJDIR           worst-case stack of every slot and of the entry
-      [--check BYTES]                       fail when a slot (Setup path aside) needs more
-  firmware-budget.py measured OBJDIR PROBE  the bound beside the depth the probe measures
-      [--check]                             fail when a measured depth passes its bound
-  firmware-budget.py instructions PROBE     the module's own instructions per operation
-  firmware-budget.py transport OBJDIR       the IPMI transport: .text/.rodata and worst-case
-      [--check BYTES]                       stack per operation; fail above BYTES
-      [--ceiling BYTES]                     fail when .text and .rodata pass BYTES
+  firmware-budget.py sizes OBJDIR                   .text/.rodata in total and per folder
+  firmware-budget.py stack OBJDIR [--check BYTES]   worst-case stack of every slot and of the
+                                                    entry; fails when a slot (Setup path aside)
+                                                    needs more than BYTES
+  firmware-budget.py measured OBJDIR PROBE [--check]
+                                                    the bound beside the depth the probe
+                                                    measures; fails when one passes its bound
+  firmware-budget.py instructions PROBE             the module's own instructions per operation
+  firmware-budget.py transport OBJDIR [--check BYTES] [--ceiling BYTES]
+                                                    the IPMI transport: .text/.rodata and
+                                                    worst-case stack per operation
+  firmware-budget.py doc DOC --objects OBJDIR --transport-objects OBJDIR [--probe PROBE]
+      --flash-ceiling B --flash-target B --slot-stack B --transport-ceiling B
+      --kcs-ceiling B --bt-ceiling B --transport-stack B --edk2-image-allowance B
+      (--compare | --write)
+                                                    the generated tables of DOC
+                                                    (docs/budgets.md): compared, or
+                                                    written again
+
+The budgets themselves (BYTES) come from the CMake cache (OSKEL_SLOT_STACK,
+OSKEL_TRANSPORT_STACK, OSKEL_TRANSPORT_FLASH_CEILING, ...); nothing here
+restates them.
 
 OBJDIR holds one object per source, each with the .ci call graph that
 -fcallgraph-info=su writes beside it. The figures are those of the objects
@@ -37,10 +50,15 @@ objects and the sources:
 Recursion, or a frame GCC could not bound, fails the check.
 """
 
+import argparse
+import contextlib
+import difflib
+import io
 import os
 import re
 import subprocess
 import sys
+import tempfile
 from collections import defaultdict
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -68,10 +86,10 @@ SETUP_MARK = "ApplySetupConfiguration"
 # which call an OperationSpec's Check and Exchange, and the chunk loop,
 # which calls the chunk step of the transfer that runs it.
 STEP_CALLERS = {"Dispatch", "RunGuarded", "TransferInChunks"}
-# The operation table, one OperationSpec (12 bytes on IA32) per slot, and
-# the entry that every IA32 slot jumps to with its row number.
+# The operation table, one OperationSpec per slot, and the entry that every
+# IA32 slot jumps to with its row number. The size of a row is read from the
+# object that defines the table (operation_row): its size over the slots.
 OPERATION_TABLE = "11mOperationsE"
-OPERATION_ROW = 12
 OPERATION_ENTRY = "DispatchSlotEntry"
 # Every slot's operation runs under this function.
 DISPATCH = "Dispatch"
@@ -79,6 +97,17 @@ SLOT_CALL = re.compile(r"(?:->|\.)\s*(" + "|".join(SLOTS) + r")\s*\(")
 
 
 def objects(objdir):
+    """The objects of the build: the list the build writes beside them
+    (objects.txt: the folder they were built in, then one object a line),
+    so that an object left behind by a renamed source is not linked, found
+    in OBJDIR wherever that folder was copied to (one taken away from the
+    copy is left out); every .o below OBJDIR where there is no list."""
+    listed = os.path.join(objdir, "objects.txt")
+    if os.path.exists(listed):
+        with open(listed) as f:
+            built, *names = [line.strip() for line in f if line.strip()]
+        found = (os.path.normpath(os.path.join(objdir, os.path.relpath(name, built))) for name in names)
+        return sorted(path for path in found if os.path.exists(path))
     found = []
     for root, _, files in os.walk(objdir):
         for name in files:
@@ -88,15 +117,32 @@ def objects(objdir):
 
 
 def link_map(objdir, entry=ENTRY):
-    objs = objects(objdir)
-    out = "/tmp/oskel-budget-%d" % os.getpid()
-    subprocess.run(["ld", "-m", "elf_i386", "-r", "--gc-sections", "-u", entry,
-                    "-Map", out + ".map", "-o", out + ".o"] + objs, check=True)
-    with open(out + ".map") as f:
-        text = f.read()
-    os.remove(out + ".map")
-    os.remove(out + ".o")
-    return text
+    """The map of the objects linked as the firmware object is; the link's
+    files live in a directory of their own, removed whatever ld does."""
+    with tempfile.TemporaryDirectory(prefix="oskel-budget-") as work:
+        out = os.path.join(work, "linked")
+        subprocess.run(["ld", "-m", "elf_i386", "-r", "--gc-sections", "-u", entry,
+                        "-Map", out + ".map", "-o", out + ".o"] + objects(objdir), check=True)
+        with open(out + ".map") as f:
+            return f.read()
+
+
+def operation_row(objdir):
+    """Bytes of one row of the operation table, from the object that defines
+    it: the table's size over the number of slots of the record; 0 when no
+    object defines it (the IPMI transport's). A table that is not a whole
+    number of rows fails: the bound would read the wrong row for a slot."""
+    for obj in objects(objdir):
+        out = subprocess.run(["nm", "-S", obj], capture_output=True, text=True, check=True).stdout
+        for line in out.splitlines():
+            parts = line.split()
+            if len(parts) == 4 and parts[3].endswith(OPERATION_TABLE) and parts[2] in "RrDd":
+                size = int(parts[1], 16)
+                if size == 0 or size % len(SLOTS) != 0:
+                    sys.exit("%s: the operation table is %d bytes, not one row for each of the %d slots of the record" %
+                             (obj, size, len(SLOTS)))
+                return size // len(SLOTS)
+    return 0
 
 
 def kept_input_sections(map_text):
@@ -249,6 +295,7 @@ def read_assembly(g, obj):
 
 
 def read_graph(objdir):
+    row_size = operation_row(objdir)
     g = Graph()
     local_by_section = {}
     per_object = []
@@ -316,7 +363,7 @@ def read_graph(objdir):
             return []
         found = []
         for kind2, target2, offset in relocs_of[where[0]].get(where[1], []):
-            if rows is not None and offset // OPERATION_ROW not in rows:
+            if rows is not None and offset // row_size not in rows:
                 continue
             fn = function_key(where[0], target2) if kind2 == "R_386_32" else None
             if fn:
@@ -369,9 +416,9 @@ def read_graph(objdir):
                     # Row 0 is no step's: an addend of 0 is the table's
                     # base indexed at run time, whose row the bound cannot
                     # know.
-                    if addend == 0 or addend % OPERATION_ROW != 0:
+                    if addend == 0 or addend % row_size != 0:
                         sys.exit("%s indexes the operation table at run time: name its rows" % section)
-                    rows = {addend // OPERATION_ROW}
+                    rows = {addend // row_size}
                 constants = constant_functions(obj, target, rows)
                 if constants:
                     g.refs[owner].update(constants)
@@ -485,7 +532,7 @@ class Depth:
         return title
 
 
-def stack(objdir, limit, nested_limit=0):
+def stack(objdir, limit):
     g = read_graph(objdir)
     depth = Depth(g)
     aside = Depth(g, skip={SETUP_MARK})
@@ -503,12 +550,8 @@ def stack(objdir, limit, nested_limit=0):
             d, path = aside.of(slot)
             rows.append((index, slot, d, path))
             worst_slot = max(worst_slot, d)
-            # A slot that calls another slot through the record runs a second
-            # dispatch level on top of its own; it is held to its own limit.
-            nested = sum(1 for k in path if depth.name(k) in SLOTS) > 1
-            budget = nested_limit if (nested and nested_limit) else limit
-            if budget and d > budget:
-                failures.append("%s needs %d bytes, budget %d" % (slot, d, budget))
+            if limit and d > limit:
+                failures.append("%s needs %d bytes, budget %d" % (slot, d, limit))
         entry, entry_path = aside.of(ENTRY)
         setup, setup_path = depth.of(ENTRY)
     except RuntimeError as error:
@@ -525,10 +568,7 @@ def stack(objdir, limit, nested_limit=0):
     for failure in failures:
         print("FAIL " + failure)
     if limit and not failures:
-        if nested_limit:
-            print("PASS every slot within %d bytes, slots nesting another slot within %d (Setup path aside)" % (limit, nested_limit))
-        else:
-            print("PASS every slot within %d bytes (Setup path aside)" % limit)
+        print("PASS every slot within %d bytes (Setup path aside)" % limit)
     return 1 if failures else 0
 
 
@@ -612,7 +652,6 @@ def module_instructions(dump):
 
 
 def instructions(probe):
-    import tempfile
     with tempfile.TemporaryDirectory() as out:
         rows = run_probe(probe, "instructions",
                          ["valgrind", "--tool=callgrind", "--quiet", "--compress-strings=no", "--compress-pos=no",
@@ -680,24 +719,128 @@ def transport(objdir, limit, ceiling):
     return 1 if failures else 0
 
 
+# A generated table of the budgets document lies between these two lines.
+DOC_BEGIN = "<!-- generated by Tools/firmware-budget.py doc: %s -->"
+DOC_END = "<!-- end of generated %s -->"
+
+
+def printed(function, *args):
+    """What function prints, and its status."""
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        status = function(*args)
+    return out.getvalue().rstrip("\n"), status
+
+
+def flash_summary(objdir, ceiling, target):
+    """The module's flash per folder, and its total against the ceiling
+    and the target."""
+    total = sizes(objdir)
+    print()
+    print("%d bytes of `.text` + `.rodata`: %d below the %d-byte ceiling, %s the %d-byte target." %
+          (total, ceiling - total, ceiling,
+           "%d below" % (target - total) if total <= target else "%d above" % (total - target), target))
+    return 1 if total > ceiling else 0
+
+
+def doc(args):
+    """The document's generated tables, from the firmware objects of this
+    build: every figure is read from an object or measured by a program of
+    this build, so the same tree gives the same text. Sections this build
+    cannot make (the measured stack outside 32-bit builds) are left as they
+    are. --compare fails on any difference; --write puts the new text in."""
+    sections = {
+        "budgets": ("| Budget | CMake cache variable | Bytes |\n|---|---|---:|\n"
+                    "| module flash ceiling, `.text` + `.rodata` (fails above) | `OSKEL_FLASH_CEILING` | %d |\n"
+                    "| module flash target (reported) | `OSKEL_FLASH_TARGET` | %d |\n"
+                    "| stack of every slot | `OSKEL_SLOT_STACK` | %d |\n"
+                    "| IPMI transport flash ceiling, KCS and BT (fails above) | `OSKEL_TRANSPORT_FLASH_CEILING` | %d |\n"
+                    "| IPMI transport flash ceiling, KCS only (fails above) | `OSKEL_KCS_FLASH_CEILING` | %d |\n"
+                    "| IPMI transport flash ceiling, BT only (fails above) | `OSKEL_BT_FLASH_CEILING` | %d |\n"
+                    "| stack of every IPMI transport operation, every build | `OSKEL_TRANSPORT_STACK` | %d |\n"
+                    "| what an EDK II IA32 image of either PEIM may hold above its object's ceiling | `OSKEL_EDK2_IMAGE_ALLOWANCE` | %d |"
+                    % (args.flash_ceiling, args.flash_target, args.slot_stack, args.transport_ceiling, args.kcs_ceiling,
+                       args.bt_ceiling, args.transport_stack, args.edk2_image_allowance), 0),
+        "flash": printed(flash_summary, args.objects, args.flash_ceiling, args.flash_target),
+        "transport": printed(transport, args.transport_objects, args.transport_stack, args.transport_ceiling),
+        "stack": printed(stack, args.objects, args.slot_stack),
+    }
+    if args.probe:
+        sections["measured"] = printed(measured, args.objects, args.probe, True)
+    failed = [name for name, (_, status) in sections.items() if status]
+    with open(args.doc) as f:
+        old = f.read()
+    new = old
+    stale = []
+    for name, (text, _) in sections.items():
+        begin, end = DOC_BEGIN % name, DOC_END % name
+        if begin not in new or end not in new:
+            print("FAIL %s has no generated section %s: it needs the lines\n%s\n%s" % (args.doc, name, begin, end))
+            return 1
+        head, rest = new.split(begin, 1)
+        written, tail = rest.split(end, 1)
+        if written != "\n\n" + text + "\n\n":
+            stale.append(name)
+        new = head + begin + "\n\n" + text + "\n\n" + end + tail
+    if failed:
+        print("FAIL a budget check failed while the tables were made: " + ", ".join(failed))
+    if args.write:
+        if new != old:
+            with open(args.doc, "w") as f:
+                f.write(new)
+        print("%s: %s written" % (args.doc, ", ".join(sections)))
+        return 1 if failed else 0
+    if new != old:
+        sys.stdout.writelines(difflib.unified_diff(old.splitlines(True), new.splitlines(True), args.doc, "this build"))
+        print("FAIL %s is stale (%s): write it again with\n  python3 %s --write" %
+              (args.doc, ", ".join(stale), " ".join([sys.argv[0]] + [a for a in sys.argv[1:] if a != "--compare"])))
+        return 1
+    print("PASS %s: %s as this build makes them" % (args.doc, ", ".join(sections)))
+    return 1 if failed else 0
+
+
 def main(argv):
-    if len(argv) >= 2 and argv[0] == "sizes":
-        sizes(argv[1])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    commands = parser.add_subparsers(dest="command", required=True)
+    p = commands.add_parser("sizes", help=".text/.rodata of the module's objects, in total and per folder")
+    p.add_argument("objdir")
+    p = commands.add_parser("stack", help="worst-case stack of every slot and of the entry")
+    p.add_argument("objdir")
+    p.add_argument("--check", type=int, default=0, metavar="BYTES", help="fail when a slot needs more")
+    p = commands.add_parser("measured", help="the call-graph bound beside the depth the probe measures")
+    p.add_argument("objdir")
+    p.add_argument("probe")
+    p.add_argument("--check", action="store_true", help="fail when a measured depth passes its bound")
+    p = commands.add_parser("instructions", help="the module's own instructions per operation (callgrind)")
+    p.add_argument("probe")
+    p = commands.add_parser("transport", help="the IPMI transport's flash and stack")
+    p.add_argument("objdir")
+    p.add_argument("--check", type=int, default=0, metavar="BYTES", help="fail when an operation needs more stack")
+    p.add_argument("--ceiling", type=int, default=0, metavar="BYTES", help="fail when .text and .rodata pass this")
+    p = commands.add_parser("doc", help="the generated tables of the budgets document")
+    p.add_argument("doc")
+    p.add_argument("--objects", required=True, metavar="OBJDIR", help="the module's firmware objects")
+    p.add_argument("--transport-objects", required=True, metavar="OBJDIR", help="the IPMI transport's firmware objects (KCS and BT)")
+    p.add_argument("--probe", metavar="PROBE", help="the budget probe, for the measured stack (32-bit builds)")
+    for name in ("flash-ceiling", "flash-target", "slot-stack", "transport-ceiling", "kcs-ceiling", "bt-ceiling",
+                 "transport-stack", "edk2-image-allowance"):
+        p.add_argument("--" + name, type=int, required=True, metavar="BYTES")
+    mode = p.add_mutually_exclusive_group(required=True)
+    mode.add_argument("--compare", action="store_true", help="fail when a table differs from this build's")
+    mode.add_argument("--write", action="store_true", help="write this build's tables into the document")
+    args = parser.parse_args(argv)
+    if args.command == "doc":
+        return doc(args)
+    if args.command == "sizes":
+        sizes(args.objdir)
         return 0
-    if len(argv) >= 2 and argv[0] == "stack":
-        limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
-        nested = int(argv[argv.index("--nested") + 1]) if "--nested" in argv else 0
-        return stack(argv[1], limit, nested)
-    if len(argv) >= 3 and argv[0] == "measured":
-        return measured(argv[1], argv[2], "--check" in argv)
-    if len(argv) >= 2 and argv[0] == "transport":
-        limit = int(argv[argv.index("--check") + 1]) if "--check" in argv else 0
-        ceiling = int(argv[argv.index("--ceiling") + 1]) if "--ceiling" in argv else 0
-        return transport(argv[1], limit, ceiling)
-    if len(argv) >= 2 and argv[0] == "instructions":
-        return instructions(argv[1])
-    print(__doc__)
-    return 2
+    if args.command == "stack":
+        return stack(args.objdir, args.check)
+    if args.command == "measured":
+        return measured(args.objdir, args.probe, args.check)
+    if args.command == "transport":
+        return transport(args.objdir, args.check, args.ceiling)
+    return instructions(args.probe)
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 #!/bin/sh
-# Installs the Debian packages the builds and tests need, when missing.
+# Installs the Debian packages the builds and tests need, when missing
+# (clang-tools and lld: clang-cl and lld-link, for the Visual Studio-style
+# images).
 # Extra package names may be given as arguments.
 set -eu
 need=""
-for pkg in cmake ninja-build g++ g++-multilib binutils nasm googletest python3 tshark openipmi libopenipmi-dev ipmitool g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$@"; do
+for pkg in cmake ninja-build g++ g++-multilib binutils nasm googletest python3 graphviz tshark openipmi libopenipmi-dev ipmitool g++-mingw-w64-i686 g++-mingw-w64-x86-64 libclang-rt-14-dev clang-tools lld "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

@@ -23,7 +23,15 @@
 #  - late: its ipmi_sim started LATE_START seconds after power-on, with the
 #    board's ready wait on (fw_cfg opt/oskel/ready-wait, READY_WAIT s).
 # Each boot is timed from QEMU's start to the consumer's "done" line.
-# Then Edk2/CheckQemuBoard.py prints PASS or FAIL per requirement.
+# Then Edk2/CheckQemuBoard.py prints PASS or FAIL per requirement. Before
+# them, the same OVMF build with other builds of the two PEIMs in the mingw
+# images' place makes the check boot and its ipmitool reads, checked alike:
+# OSKEL_BOARD_OTHER_IMAGES names them (default "clangcl stable202605"):
+#  - clangcl: the images clang-cl and lld-link build as Visual Studio would
+#    (Tools/build-pe32-clangcl.sh);
+#  - stable202605: the IA32 images edk2-stable202605's GCC tool chain built
+#    from the package (Tools/edk2-package-check.sh leaves them in
+#    $OSKEL_EDK2_CACHE/images/edk2-202605).
 #
 # Usage: qemu-board-check.sh [PLUGIN]  (default build/native/oskel-ipmi-sim-oem.so)
 # The edk2 tree and builds are shared with Tools/ovmf-check.sh under
@@ -36,56 +44,79 @@ boot_timeout=${OSKEL_OVMF_TIMEOUT:-240}
 late_start=4
 ready_wait=20
 build_timeout=${OSKEL_OVMF_BUILD_TIMEOUT:-1800}
-started=$(date +%s)
+others=${OSKEL_BOARD_OTHER_IMAGES-clangcl stable202605}
 
 say() {
   echo "qemu-board-check: $*"
 }
 
 "$root/Tools/install-deps.sh" build-essential uuid-dev nasm acpica-tools python3 \
-  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 openipmi ipmitool
+  python-is-python3 dpkg-dev qemu-system-x86 g++-mingw-w64-i686 openipmi ipmitool \
+  clang-tools lld
 [ -f "$plugin" ] || { say "no ipmi_sim plug-in at $plugin (build the native preset)"; exit 1; }
 plugin=$(cd "$(dirname "$plugin")" && pwd)/$(basename "$plugin")
 . "$root/Tools/edk2-tree.sh"
 
 #
-# The PE32 images of the module and of the transport, and the package as
-# an EDK II build sees it (MdePkg's PiPei.h, not the standalone PI layer).
+# The PE32 images of the module and of the transport (mingw's, and the
+# other builds asked for), and the package as an EDK II build sees it
+# (MdePkg's PiPei.h, not the standalone PI layer).
 #
-"$root/Tools/build-pe32.sh" "$cache/pe32" >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/OskelCommandsPei.efi" >/dev/null
-"$root/Tools/build-pe32.sh" "$cache/pe32" IpmiTransportPei >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/IpmiTransportPei.efi" >/dev/null
-"$root/Tools/check-pe32.sh" "$cache/pe32/X64/IpmiTransportPei.efi" >/dev/null
+images_of() {
+  for peim in OskelCommandsPei IpmiTransportPei; do
+    "$root/Tools/$1" "$2" "$peim" >/dev/null
+    "$root/Tools/check-pe32.sh" "$2/$peim.efi" >/dev/null
+    "$root/Tools/check-pe32.sh" "$2/X64/$peim.efi" >/dev/null
+  done
+}
+# images_dir OTHER: where the images of another build are.
+images_dir() {
+  case $1 in
+    clangcl) echo "$cache/pe32-clangcl" ;;
+    stable202605) echo "$cache/images/edk2-202605" ;;
+    *) say "unknown image set $1 in OSKEL_BOARD_OTHER_IMAGES"; exit 2 ;;
+  esac
+}
+images_of build-pe32.sh "$cache/pe32"
+for other in $others; do
+  case $other in
+    clangcl) images_of build-pe32-clangcl.sh "$cache/pe32-clangcl" ;;
+    *)
+      dir=$(images_dir "$other")
+      [ -f "$dir/IpmiTransportPei.efi" ] && [ -f "$dir/OskelCommandsPei.efi" ] ||
+        { say "FAIL no $other images in $dir (run Tools/edk2-package-check.sh first)"; exit 1; } ;;
+  esac
+done
 package=$cache/packages/OskelCommandsPkg
 rm -rf "$package"
 mkdir -p "$package/Include"
 cp -p "$root/OskelCommandsPkg.dec" "$package/"
-cp -pR "$root/Include/Ppi" "$root/Include/Guid" "$package/Include/"
+cp -pR "$root/Include/Ppi" "$root/Include/Guid" "$root/Include/IndustryStandard" "$package/Include/"
 cp -pR "$root/Edk2" "$package/"
-cp -p "$cache/pe32/OskelCommandsPei.efi" "$cache/pe32/OskelCommandsPei.depex" "$package/Edk2/OskelCommandsPei/"
-cp -p "$cache/pe32/IpmiTransportPei.efi" "$cache/pe32/IpmiTransportPei.depex" "$package/Edk2/IpmiTransportPei/"
-mkdir -p "$package/Edk2/OskelCommandsPei/X64" "$package/Edk2/IpmiTransportPei/X64"
-cp -p "$cache/pe32/X64/OskelCommandsPei.efi" "$package/Edk2/OskelCommandsPei/X64/"
-cp -p "$cache/pe32/X64/IpmiTransportPei.efi" "$package/Edk2/IpmiTransportPei/X64/"
 python3 "$root/Edk2/PatchOvmfBoard.py" "$edk2" OskelCommandsPkg/Edk2/IpmiTransportPei/IpmiTransportPei.inf
 
-say "building the board's OVMF IA32 (log: $log/board-build.log)"
-(cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
-  'limit=$0; set --; . ./edksetup.sh >/dev/null &&
-   timeout -k 30 "$limit" build -a IA32 -t GCC5 -p OvmfPkg/OskelBoardOvmfIa32.dsc -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
-  "$build_timeout" >"$log/board-build.log" 2>&1) ||
-  { grep -E "error|Error|ERROR" "$log/board-build.log" | tail -n 30; say "FAIL OVMF build"; exit 1; }
-built=$(date +%s)
+# board IMAGES: the images of IMAGES next to the binary INFs, copied with
+# new times (the same build takes one set, then another), and the board's
+# OVMF IA32 built with them.
+board() {
+  for peim in OskelCommandsPei IpmiTransportPei; do
+    mkdir -p "$package/Edk2/$peim/X64"
+    cp "$1/$peim.efi" "$1/$peim.depex" "$package/Edk2/$peim/"
+    cp "$1/X64/$peim.efi" "$package/Edk2/$peim/X64/"
+  done
+  say "building the board's OVMF IA32 with $1 (log: $log/board-build.log)"
+  (cd "$edk2" && WORKSPACE=$edk2 PACKAGES_PATH=$edk2:$cache/packages bash -c \
+    'limit=$0; set --; . ./edksetup.sh >/dev/null &&
+     timeout -k 30 "$limit" build -a IA32 -t GCC5 -p OvmfPkg/OskelBoardOvmfIa32.dsc -b DEBUG -D BUILD_SHELL=FALSE -n 2' \
+    "$build_timeout" >"$log/board-build.log" 2>&1) ||
+    { grep -E "error|Error|ERROR" "$log/board-build.log" | tail -n 30; say "FAIL OVMF build"; exit 1; }
+}
 fv=$edk2/Build/OskelBoardOvmfIa32/DEBUG_GCC5/FV
 
 #
 # Each boot gets its own ipmi_sim for BMC 1 and for BMC 2, on free loopback
 # ports, with fresh state directories; every process is stopped by its PID.
 #
-runs=$cache/run/board
-rm -rf "$runs"
-mkdir -p "$runs"
 sim1_pid=""
 sim2_pid=""
 qemu_pid=""
@@ -237,10 +268,39 @@ bmc_side() {
 
 # The check boot, then the BMC side of it with ipmitool, for BMC 1 (KCS)
 # and BMC 2 (BT).
-boot check "" "OskelConsumer: done" 1 1
-bmc_side 1 >"$runs/check/ipmitool.txt" 2>&1
-bmc_side 2 >"$runs/check/ipmitool-bmc2.txt" 2>&1
-stop_all
+check_boot() {
+  boot check "" "OskelConsumer: done" 1 1
+  bmc_side 1 >"$runs/check/ipmitool.txt" 2>&1
+  bmc_side 2 >"$runs/check/ipmitool-bmc2.txt" 2>&1
+  stop_all
+}
+
+# fresh_runs DIR: the boots' logs go to DIR, emptied first.
+fresh_runs() {
+  runs=$1
+  rm -rf "$runs"
+  mkdir -p "$runs"
+}
+
+# The other builds first, so that the board's build ends with the mingw
+# images, which the steps by hand (docs/qemu-board.md) take.
+status=0
+for other in $others; do
+  dir=$(images_dir "$other")
+  building=$(date +%s)
+  board "$dir"
+  rebuilt=$(date +%s)
+  fresh_runs "$cache/run/board-$other"
+  check_boot
+  say "$other images: build $((rebuilt - building)) s, check boot $(($(date +%s) - rebuilt)) s (logs: $runs)"
+  python3 "$root/Edk2/CheckQemuBoard.py" "$runs" "$dir" check || status=1
+done
+
+building=$(date +%s)
+board "$cache/pe32"
+built=$(date +%s)
+fresh_runs "$cache/run/board"
+check_boot
 
 # The bite: a second start of the consumer means the machine was reset.
 boot bite bite "OskelConsumer: start" 2 1
@@ -268,5 +328,6 @@ boot bt-late bt-late "OskelConsumer: done" 1 0 sim late "$ready_wait"
 stop_all
 finished=$(date +%s)
 
-say "build $((built - started)) s, boots $((finished - built)) s (logs: $runs)"
-python3 "$root/Edk2/CheckQemuBoard.py" "$runs"
+say "mingw images: build $((built - building)) s, boots $((finished - built)) s (logs: $runs)"
+python3 "$root/Edk2/CheckQemuBoard.py" "$runs" "$cache/pe32" || status=1
+exit "$status"

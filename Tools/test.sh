@@ -9,9 +9,10 @@
 # CLANGPDB) and on edk2-stable202605 (GCC, CLANGDWARF, CLANGPDB), IA32 and
 # X64, DEBUG and RELEASE, every image checked, and the OVMF boots under
 # EDK II's PEI core that between them boot the module as each tool chain
-# builds it and the binary images (minutes when the edk2 cache is warm),
-# then the boots on the QEMU board whose BMCs are QEMU's and two ipmi_sims,
-# on KCS and on BT.
+# builds it, the mingw images, the images clang-cl builds as Visual Studio
+# would and the images of edk2-stable202605 (minutes when the edk2 cache
+# is warm), then the boots on the QEMU board whose BMCs are QEMU's and two
+# ipmi_sims, on KCS and on BT.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)

@@ -19,9 +19,18 @@ extern "C" {
 
 //
 // Calling convention of every PI interface: cdecl on IA32, the Microsoft
-// x64 convention on X64, as EDK II's GCC toolchains define it.
+// x64 convention on X64. A compiler in Microsoft mode (Visual Studio,
+// clang-cl) has the latter as its own, and __cdecl is named so that /Gz or
+// /Gr cannot change it; GCC and Clang in GNU mode are told, as EDK II's
+// GCC tool chains do.
 //
-#if defined (__x86_64__)
+#if defined (_MSC_VER)
+#if defined (_M_IX86)
+#define EFIAPI  __cdecl
+#else
+#define EFIAPI
+#endif
+#elif defined (__x86_64__)
 #define EFIAPI  __attribute__ ((ms_abi))
 #elif defined (__i386__)
 #define EFIAPI  __attribute__ ((cdecl))
@@ -47,7 +56,7 @@ typedef char                CHAR8;
 typedef unsigned short      CHAR16;
 typedef UINT8               BOOLEAN;
 
-#if defined (__x86_64__)
+#if defined (_M_X64) || defined (__x86_64__)
 typedef UINT64  UINTN;
 typedef INT64   INTN;
 #else

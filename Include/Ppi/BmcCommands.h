@@ -22,6 +22,7 @@
 
 #include <PiPei.h>
 #include <Ppi/IpmiTransport.h>
+#include <Guid/PlatformBmcInfoHob.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -32,9 +33,6 @@ extern "C" {
 
 #define BMC_SETUP_VARIABLE_GUID \
   { 0xec87d643, 0xeba4, 0x4bb5, { 0xa1, 0xe5, 0x3f, 0x3e, 0x36, 0xb2, 0x0d, 0xa9 } }
-
-#define PLATFORM_BMC_INFO_HOB_GUID \
-  { 0x1e2acc41, 0xe26a, 0x483d, { 0xaf, 0xc7, 0xa0, 0x56, 0xc3, 0x4e, 0x08, 0x7b } }
 
 #define BMC_COMMANDS_PRIVATE_SIGNATURE  0x69636469  // "idci" in memory order
 #define BMC_COMMANDS_PPI_SIGNATURE      0x70706369  // "icpp" in memory order
@@ -273,7 +271,7 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_SEND_RAW_COMMAND)(
   );
 
 /**
-  IPMI Get Device ID (slot 6) or Get Self Test Results (slot 7). Single BMC.
+  IPMI Get Device ID (GetDeviceId) or Get Self Test Results (GetSelfTestResults). Single BMC.
 
   @param[out]     Response        Receives the answer.
   @param[in, out] ResponseLength  In: capacity of Response. Out: bytes received.
@@ -552,7 +550,7 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_GET_FILE_SIZE)(
   @param[in] Value     Carried to the BMC.
   @param[in] Data      The block; NULL together with Length for a bare request.
   @param[in] Length    Bytes in Data; only read.
-  @param[in] UseOp80   Non-zero: operation byte 80h, else 00h (slot 20 only).
+  @param[in] UseOp80   Non-zero: operation byte 80h, else 00h (UploadBlocks only).
 
   @retval EFI_SUCCESS            Every piece was accepted.
   @retval EFI_INVALID_PARAMETER  *Length is 0, exactly one of Data and Length is NULL,
@@ -602,8 +600,8 @@ typedef EFI_STATUS (EFIAPI *BMC_COMMANDS_START_POST_WATCHDOG)(
   );
 
 /**
-  OEM command 1Ch: writes a 16-bit value (slot 23), the same with a
-  trailing 00h (slot 31). Repeated while the transport is not ready. BMC 0 only.
+  OEM command 1Ch: writes a 16-bit value (Oem1CSetWord), the same with a
+  trailing 00h (Oem1CSetWordEx). Repeated while the transport is not ready. BMC 0 only.
 
   @param[in] Value  Sent most significant byte first.
 

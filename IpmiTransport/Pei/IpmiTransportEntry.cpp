@@ -99,21 +99,27 @@ BuildTransportRecord (
   IN CONST EFI_PEI_SERVICES  **PeiServices
   )
 {
-  VOID         *List;
-  CONST UINT8  *Hob;
-  CONST UINT8  *Found[3];
-  CONST UINT8  *Settings;
-  CONST UINT8  *Interfaces;
-  CONST UINT8  *BmcTable;
-  UINT16       Type;
-  UINTN        Length;
-  UINT8        Count;
-  UINT8        Index;
-  UINTN        Offset;
-  UINT32       Given[WAIT_COUNT];
+  VOID            *List;
+  CONST UINT8     *Hob;
+  CONST UINT8     *Found[3];
+  CONST UINT8     *Settings;
+  CONST UINT8     *Interfaces;
+  CONST UINT8     *BmcTable;
+  UINT16          Type;
+  UINTN           Length;
+  UINT8           Count;
+  UINT8           Index;
+  UINTN           Offset;
+  UINT32          Given[WAIT_COUNT];
+  volatile UINT8  *Bytes;
 
+  //
+  // Volatile keeps any compiler, whatever its options, from turning the
+  // loop into a call of the C library's memset, which does not exist here.
+  //
+  Bytes = reinterpret_cast<UINT8 *>(Private);
   for (UINTN Index = 0; Index < sizeof (*Private); Index++) {
-    reinterpret_cast<UINT8 *>(Private)[Index] = 0;
+    Bytes[Index] = 0;
   }
 
   Private->Ppi.Reserved[0]         = TRANSPORT_SIGNATURE;

@@ -13,6 +13,8 @@
 #include <Ppi/BmcCommands.h>
 #include <Ppi/IpmiTransport.h>
 #include <Guid/IpmiTransportConfig.h>
+#include <Guid/PlatformBmcInfoHob.h>
+#include <IndustryStandard/IpmiNumbers.h>
 #include <Ppi/Smbus2.h>
 
 #include <OskelCompiler.h>
@@ -66,7 +68,7 @@ inline constexpr EFI_GUID  mIpmiTransportPpiGuid = IPMI_TRANSPORT_PPI_GUID;
 // the interfaces HOB: its flash stays within what the KCS-only transport
 // had. A build with BT or SSIF reads it to find each BMC's interface.
 //
-inline constexpr BOOLEAN  mReadsInterfaces = mCarriesBt || mCarriesSsif;
+inline constexpr BOOLEAN  mReadsInterfaces = (mCarriesBt != FALSE) || (mCarriesSsif != FALSE);
 
 //
 // The HOBs the transport reads, found in one walk of the HOB list; the
@@ -99,14 +101,13 @@ constexpr UINT8  MAX_BMCS = 8;
 static_assert (MAX_BMCS == IPMI_INTERFACES_MAX, "one interface entry per BMC the record serves");
 
 //
-// Platform BMC information HOB, offsets from the start of the HOB. BMC i's
-// I/O base is a 16-bit little-endian value at 590 + 21 * i; the byte just
-// before BMC 0's base is the number of BMCs the platform has.
+// Platform BMC information HOB (Guid/PlatformBmcInfoHob.h), offsets from the
+// start of the HOB.
 //
 constexpr UINTN  HOB_DATA_OFFSET        = sizeof (EFI_HOB_GENERIC_HEADER) + sizeof (EFI_GUID);
-constexpr UINTN  HOB_BMC_COUNT_OFFSET   = 589;
-constexpr UINTN  HOB_IO_BASE_OFFSET     = 590;
-constexpr UINTN  HOB_ENTRY_STRIDE       = 21;
+constexpr UINTN  HOB_BMC_COUNT_OFFSET   = PLATFORM_BMC_INFO_BMC_COUNT_OFFSET;
+constexpr UINTN  HOB_IO_BASE_OFFSET     = PLATFORM_BMC_INFO_IO_BASE_OFFSET;
+constexpr UINTN  HOB_ENTRY_STRIDE       = PLATFORM_BMC_INFO_ENTRY_SIZE;
 
 //
 // KCS registers relative to a BMC's platform I/O base: data, then
@@ -253,20 +254,6 @@ ResponseNetFnLun (
 //
 constexpr UINT8  WRITTEN_OFF = 3;
 constexpr UINT8  PROBE       = 4;   // written off, one command let through
-
-constexpr UINT8  IPMI_CC_NODE_BUSY          = 0xC0;
-constexpr UINT8  IPMI_CC_TIMEOUT            = 0xC3;
-constexpr UINT8  IPMI_CC_INIT_IN_PROGRESS   = 0xD2;
-
-//
-// Get Device ID: byte 2 of the data is the firmware revision, bit 7 set
-// while the device is updating or still initialising.
-//
-constexpr UINT8  IPMI_DEVICE_ID_FIRMWARE_BYTE = 2;
-constexpr UINT8  IPMI_DEVICE_ID_UNAVAILABLE   = 0x80;
-
-constexpr UINT8  IPMI_NETFN_APP          = 0x06;
-constexpr UINT8  IPMI_CMD_GET_DEVICE_ID  = 0x01;
 
 //
 // Where a transaction puts the response: data after the completion code,

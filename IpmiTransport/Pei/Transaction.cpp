@@ -227,7 +227,7 @@ Transact (
   UINTN       Strikes;
   UINT16      Address;
 
-  if constexpr (mCarriesBt || mCarriesSsif) {
+  if constexpr (mReadsInterfaces) {
     Private->Current = Index;
   }
 

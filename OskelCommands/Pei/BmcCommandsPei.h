@@ -68,16 +68,6 @@ ApplySetupConfiguration (
   IN CONST EFI_PEI_SERVICES  **PeiServices
   );
 
-//
-// One byte to an I/O port through the CPU I/O PPI of the services table.
-//
-EFI_STATUS OSKEL_INTERNAL
-WriteIoPort8 (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN UINT16                  Port,
-  IN UINT8                   Value
-  );
-
 }  // namespace Oskel
 
 extern "C" {

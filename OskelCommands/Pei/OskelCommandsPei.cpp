@@ -11,25 +11,9 @@
 **/
 
 #include "BmcCommandsPei.h"
-#include "PpiLocation.h"
+#include "PeiServices.h"
 
 using namespace Oskel;
-
-namespace Oskel {
-
-EFI_STATUS OSKEL_INTERNAL
-WriteIoPort8 (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN UINT16                  Port,
-  IN UINT8                   Value
-  )
-{
-  EFI_PEI_CPU_IO_PPI  *CpuIo = (*PeiServices)->CpuIo;
-
-  return CpuIo->Io.Write (PeiServices, CpuIo, EfiPeiCpuIoWidthUint8, Port, 1, &Value);
-}
-
-}  // namespace Oskel
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "BmcCommandsPei.h"
 #include "Dispatch/WireFormat.h"
 #include "MemoryRoutines.h"
-#include "PpiLocation.h"
+#include "PeiServices.h"
 
 namespace Oskel {
 

@@ -77,7 +77,7 @@ TEST_F (DispatchTest, AllBmcsByKind) {
     ElementsAre (
       "count",           // single
       "count",           // zero only
-      "count", "count",  // broadcast: its own count, then the check
+      "count",           // broadcast: one count for the check and the loop
       "select 0", "phase0", "send 06/01", "phase1 flag=0",
       "select 1", "phase0", "send 06/01", "phase1 flag=0"
       )

@@ -1,6 +1,8 @@
 /*
   Every public header compiled as C11. On IA32 the layouts that consumers
-  and the PEI core rely on are asserted member by member.
+  and the PEI core rely on are asserted member by member, on X64 the
+  natural ones. Built by the host compiler, and by clang-cl in Microsoft
+  mode for IA32 and X64 (the HeadersC11ClangCl test).
 */
 #include <PiPei.h>
 #include <Ppi/ReadOnlyVariable2.h>
@@ -31,7 +33,7 @@ _Static_assert (ONE_KIND (EFI_BMC_RETRY) && (BMC_STATUS_COMPLETION_CODE (EFI_BMC
 _Static_assert (ONE_KIND (EFI_INVALID_PARAMETER) && BMC_STATUS_NOT_THROUGH (EFI_INVALID_PARAMETER), "refused arguments");
 _Static_assert (ONE_KIND (MAX_BIT - 1) && ONE_KIND (MAX_BIT) && ONE_KIND (~(EFI_STATUS)0), "the extremes of UINTN");
 
-#if defined (__i386__)
+#if defined (OSKEL_ARCH_IA32)
 _Static_assert (sizeof (UINTN) == 4, "UINTN");
 _Static_assert (sizeof (BOOLEAN) == 1, "BOOLEAN");
 _Static_assert (sizeof (CHAR16) == 2, "CHAR16");
@@ -75,7 +77,7 @@ ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, IoRead8, 16);
 ASSERT_OFFSET (EFI_PEI_CPU_IO_PPI, MemWrite64, 76);
 #endif
 
-#if defined (__x86_64__)
+#if defined (OSKEL_ARCH_X64)
 _Static_assert (EFI_INVALID_PARAMETER == 0x8000000000000002ull, "status");
 _Static_assert (EFI_BMC_RETRY == 0x80000000000000C1ull, "status");
 

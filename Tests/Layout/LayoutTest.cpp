@@ -51,7 +51,7 @@ TEST_F (LayoutTest, SlotsAreReachedByPosition) {
   EXPECT_EQ (Last - First, 32 * sizeof (void *));
   EXPECT_EQ (sizeof (BMC_COMMANDS_PPI) - First, BMC_OPERATION_COUNT * sizeof (void *));
 
-  // Slot 6 by offset is GetDeviceId: call it the way a consumer that
+  // The seventh slot by offset is GetDeviceId: call it the way a consumer that
   // indexes the table would.
   BMC_COMMANDS_GET_DEVICE_ID  Slot6;
   std::memcpy (&Slot6, reinterpret_cast<uint8_t *>(Service) + First + 6 * sizeof (void *), sizeof (Slot6));

@@ -99,7 +99,7 @@ TEST_F (BootStageTest, EveryBmcGetsCommandThenItsMailboxInTurn) {
   EXPECT_THAT (
     Timeline (Log ()),
     ElementsAre (
-      "count", "count",
+      "count",
       "select 0", "phase0", "send 3A/C3", "phase1 flag=0",
       "port 0CB5", "port 0CB6", "port 0CB7", "port 0CB8", "port 0CBF", "port 004E", "port 004F",
       "select 1", "phase0", "send 3A/C3", "phase1 flag=0",
@@ -137,7 +137,7 @@ TEST_P (BootStageSkipTest, CommandSkippedMailboxStillWritten) {
   Board.Transport.At (0).HealthState  = GetParam ().State;
 
   EXPECT_EQ (Report (0x07, ALL_BMCS), EFI_SUCCESS);
-  EXPECT_THAT (Calls (), ElementsAre ("count", "count", "select 0", "phase0", "select 1", "phase0", "send 3A/C3", "phase1 flag=0"));
+  EXPECT_THAT (Calls (), ElementsAre ("count", "select 0", "phase0", "select 1", "phase0", "send 3A/C3", "phase1 flag=0"));
   EXPECT_THAT (PortWrites (Log ()), ElementsAreArray (Mailbox (0x0000, 0x0200)));
 }
 
@@ -221,12 +221,12 @@ TEST_F (BootStageTest, RefusalsAndTheEndOfTheLoop) {
   EXPECT_EQ (Report (0x07, 5), EFI_INVALID_PARAMETER);
   EXPECT_EQ (Service->ReportBootStage (nullptr, Service, 0x07, nullptr, 0), EFI_INVALID_PARAMETER);
   EXPECT_EQ (Service->ReportBootStage (nullptr, nullptr, 0x07, &Bmc0, 0), EFI_INVALID_PARAMETER);
-  EXPECT_THAT (Calls (), ElementsAre ("count", "count", "count", "count"));
+  EXPECT_THAT (Calls (), ElementsAre ("count", "count"));
 
   // Force 2 fails the first BMC's report, after its selection.
   Log ().Clear ();
   EXPECT_EQ (Report (0x07, ALL_BMCS, 2), EFI_INVALID_PARAMETER);
-  EXPECT_THAT (Calls (), ElementsAre ("count", "count", "select 0"));
+  EXPECT_THAT (Calls (), ElementsAre ("count", "select 0"));
   EXPECT_TRUE (Log ().PortWrites ().empty ());
 
   Log ().Clear ();

@@ -119,7 +119,7 @@ TEST_F (Oem1CTest, SetStateSkipsTheWriteWhenTheBmcHoldsIt) {
   Answer (Ok ({ 0x01 }));
   EXPECT_EQ (Service->SetOem1CState (nullptr, Service, 1, &Bmc0, 0), EFI_SUCCESS);
   EXPECT_THAT (Requests (), ElementsAre (ElementsAre (0x02)));
-  // The read runs as slot 28 does: its own dispatch, its own guard.
+  // The read runs as GetOem1CState does: its own dispatch, its own guard.
   EXPECT_THAT (Calls (), ElementsAre ("count", "select 0", "count", "select 0", "phase0", "send 3A/1C", "phase1 flag=0"));
 
   Log ().Clear ();

@@ -4,10 +4,11 @@
 # for that reason: a slot of the record missing from the objects, a slot
 # jump whose target no object defines, and slots whose jump never reaches
 # the dispatch.
-# Usage: stack-bound-fails.sh OBJDIR SOURCE_ROOT
+# Usage: stack-bound-fails.sh OBJDIR SOURCE_ROOT SLOT_STACK
 set -eu
 objdir=$1
 root=$2
+budget=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -19,7 +20,7 @@ slots_object=$(cd "$objdir" && find . -name 'SlotEntry.nasm.o' | head -n 1)
 # expect NAME PATTERN: the bound over $work/objs fails with PATTERN.
 expect() {
   status=0
-  python3 "$root/Tools/firmware-budget.py" stack "$work/objs" --check 512 >"$work/out" 2>&1 || status=$?
+  python3 "$root/Tools/firmware-budget.py" stack "$work/objs" --check "$budget" >"$work/out" 2>&1 || status=$?
   if [ "$status" -ne 0 ] && grep -q "$2" "$work/out"; then
     echo "PASS $1"
   else
@@ -45,7 +46,7 @@ slots_from() {
 }
 
 fresh
-python3 "$root/Tools/firmware-budget.py" stack "$work/objs" --check 512 >/dev/null ||
+python3 "$root/Tools/firmware-budget.py" stack "$work/objs" --check "$budget" >/dev/null ||
   { echo "FAIL the pristine objects do not pass"; exit 1; }
 
 fresh

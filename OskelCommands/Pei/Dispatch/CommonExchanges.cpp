@@ -23,8 +23,8 @@ QueryIntoCallerBuffer (
            NetFnCommand (Op.Spec->NetFn, Op.Spec->Command),
            nullptr,
            0,
-           Op.Pointer<UINT8>(CALLER_BUFFER_RESPONSE),
-           Op.Pointer<UINT8>(CALLER_BUFFER_RESPONSE_LENGTH)
+           Op.Get (CALLER_BUFFER_RESPONSE),
+           Op.Get (CALLER_BUFFER_RESPONSE_LENGTH)
            );
 }
 

@@ -13,10 +13,11 @@ namespace Oskel {
 
 //
 // Arguments of an operation whose whole answer lands in the caller's
-// buffer.
+// buffer, named as Get Device ID declares them: every slot of this shape
+// (OemC1Query, GetDeviceId, GetSelfTestResults) takes the same two.
 //
-constexpr UINT8  CALLER_BUFFER_RESPONSE        = 0;
-constexpr UINT8  CALLER_BUFFER_RESPONSE_LENGTH = 1;
+constexpr auto   CALLER_BUFFER_RESPONSE        = ArgumentOf<BMC_COMMANDS_GET_DEVICE_ID, 0>;
+constexpr auto   CALLER_BUFFER_RESPONSE_LENGTH = ArgumentOf<BMC_COMMANDS_GET_DEVICE_ID, 1>;
 constexpr UINT8  CALLER_BUFFER_REQUIRED        = ArgumentBit (CALLER_BUFFER_RESPONSE) | ArgumentBit (CALLER_BUFFER_RESPONSE_LENGTH);
 
 /**

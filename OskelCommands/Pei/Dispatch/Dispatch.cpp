@@ -9,44 +9,7 @@
 
 namespace Oskel {
 
-UINT8 OSKEL_INTERNAL
-GetBmcCount (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This
-  )
-{
-  UINT8  Count = 0;
-
-  (VOID)This->Transport->GetBmcCount (PeiServices, This->Transport, &Count);
-  return Count;
-}
-
 namespace {
-
-//
-// Boot stages that concern BMC 0 alone, whatever the BMC count.
-//
-constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
-
-//
-// GetBmcCount, then the BMC index check: NULL, or neither below the count
-// nor ALL_BMCS, is EFI_INVALID_PARAMETER. Part of Dispatch.
-//
-OSKEL_ALWAYS_INLINE EFI_STATUS
-CheckBmcInstance (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This,
-  IN CONST UINT8             *BmcInstance
-  )
-{
-  UINT8  Count = GetBmcCount (PeiServices, This);
-
-  if ((BmcInstance == nullptr) || ((*BmcInstance >= Count) && (*BmcInstance != ALL_BMCS))) {
-    return EFI_INVALID_PARAMETER;
-  }
-
-  return EFI_SUCCESS;
-}
 
 //
 // The worker on the BMC already selected. Part of Dispatch, so a nested
@@ -65,12 +28,15 @@ RunWorker (
   }
 
   for (UINT8 Index = 0, Required = Spec.Required; Required != 0; Index++, Required >>= 1) {
-    if (((Required & 1) != 0) && (Op.Argument (Index) == 0)) {
+    if (((Required & 1) != 0) && (Op.Word (Index) == 0)) {
       return EFI_INVALID_PARAMETER;
     }
   }
 
-  if (Spec.Check != nullptr) {
+  //
+  // An EveryBmc row's Check has already chosen the BMCs.
+  //
+  if ((Spec.Check != nullptr) && (Spec.Kind != DispatchKind::EveryBmc)) {
     Status = Spec.Check (Op);
     if (Status != EFI_SUCCESS) {
       return Status;
@@ -169,13 +135,14 @@ Dispatch (
   Op.Args        = Args;
   Op.Spec        = &Spec;
 
-  if ((Spec.Kind != DispatchKind::SingleBmc) && (Spec.Kind != DispatchKind::BmcZeroOnly)) {
-    Count = GetBmcCount (Op.PeiServices, This);
-  }
-
-  Status = CheckBmcInstance (Op.PeiServices, This, BmcInstance);
-  if (Status != EFI_SUCCESS) {
-    return Status;
+  //
+  // The transport is asked for the count once per call; the index check and
+  // a broadcast's loop both use that answer. NULL, or an index neither below
+  // the count nor ALL_BMCS, is refused.
+  //
+  (VOID)This->Transport->GetBmcCount (Op.PeiServices, This->Transport, &Count);
+  if ((BmcInstance == nullptr) || ((*BmcInstance >= Count) && (*BmcInstance != ALL_BMCS))) {
+    return EFI_INVALID_PARAMETER;
   }
 
   //
@@ -183,16 +150,14 @@ Dispatch (
   // count is at most FEh, so the end of the loop fits in a byte.
   //
   Index = *BmcInstance;
-  if (Spec.Kind == DispatchKind::BootStage) {
+  if (Spec.Kind == DispatchKind::EveryBmc) {
     //
     // The index was only checked; the worker on BMC i sees one holding i.
     //
     Op.BmcInstance = &Index;
     Index          = 0;
-    for (UINT8 Stage : mBmcZeroOnlyStages) {
-      if (Op.Uint8 (0) == Stage) {
-        Count = 1;
-      }
+    if (Spec.Check (Op) != EFI_SUCCESS) {
+      Count = 1;
     }
   } else if (Spec.Kind == DispatchKind::BmcZeroOnly) {
     if (Index != 0) {

@@ -17,10 +17,27 @@
 #include <PiPei.h>
 #include <Ppi/BmcCommands.h>
 
+#include <IndustryStandard/IpmiNumbers.h>
 #include <OskelCompiler.h>
-#include "IpmiDefinitions.h"
 #include "SlotList.h"
 #include "WireFormat.h"
+
+//
+// Negative compilation cases, beside the rule each one breaks:
+//
+//   #if OSKEL_NC_TEST (Name)
+//   OSKEL_NC_EXPECT ("what the compiler must say");
+//   ...the mistake...
+//   #endif
+//
+// Tests/Tools/negative-compilation.py finds every case in the sources it is
+// given, compiles the file once per case with OSKEL_NC_TEST_Name defined to
+// 1, and requires the compile to fail with a message that matches the
+// expected one (a regular expression); the file without any case must
+// compile. In every other build the cases are preprocessed away.
+//
+#define OSKEL_NC_TEST(Name)  OSKEL_NC_TEST_##Name
+#define OSKEL_NC_EXPECT(Message)  static_assert (true, Message)
 
 namespace Oskel {
 
@@ -28,13 +45,72 @@ enum class DispatchKind : UINT8 {
   SingleBmc,    // one BMC; ALL_BMCS is refused
   Broadcast,    // one BMC, or every BMC in turn for ALL_BMCS
   BmcZeroOnly,  // BMC 0 alone; any other index is refused
-  BootStage     // every BMC in turn whichever valid index the caller names, or
-                // BMC 0 alone for the stages (argument 0) that concern it alone
+  EveryBmc      // every BMC in turn, whichever valid index the caller names;
+                // the row's Check runs once before the first BMC instead of
+                // on each, and anything but EFI_SUCCESS from it leaves BMC 0
+                // alone (an operation that concerns BMC 0 alone for some
+                // arguments: its subsystem decides which)
 };
 
 struct Operation;
 
 typedef EFI_STATUS (OSKEL_INTERNAL *OPERATION_STEP)(Operation &Op);
+
+//
+// What a slot's type in the record says of its parameters: the count and
+// the type of each argument between This and BmcInstance. Every argument
+// a worker reads is named once, as ArgumentOf<the slot's type, its
+// position>, and read with Op.Get (Name): the type it reads is the one the
+// public header declares, so an argument read as another type does not
+// build.
+//
+template <typename T>
+inline constexpr BOOLEAN  IsPointer = FALSE;
+
+template <typename T>
+inline constexpr BOOLEAN  IsPointer<T *> = TRUE;
+
+template <UINTN Index, typename First, typename... Rest>
+struct NthType {
+  typedef typename NthType<Index - 1, Rest...>::Type  Type;
+};
+
+template <typename First, typename... Rest>
+struct NthType<0, First, Rest...> {
+  typedef First  Type;
+};
+
+template <typename Function>
+struct SlotParameters;
+
+template <typename... Parameters>
+struct SlotParameters<EFI_STATUS (EFIAPI *)(Parameters...)> {
+  //
+  // PeiServices and This before the arguments, BmcInstance and Force after.
+  //
+  static constexpr UINT8  Count = sizeof...(Parameters) - 4;  // NOLINT(bugprone-dynamic-static-initializers): a constant expression
+
+  template <UINT8 Index>
+  struct Checked {
+    static_assert (Index < Count, "an argument past the last one the slot declares between This and BmcInstance");
+    typedef typename NthType<Index + 2, Parameters...>::Type  Type;
+  };
+
+  template <UINT8 Index>
+  using Type = typename Checked<Index>::Type;
+};
+
+//
+// Argument Position of a slot, of the type its declaration gives it.
+//
+template <typename T, UINT8 Position>
+struct Argument {
+  typedef T  Type;
+  static constexpr UINT8  Index = Position;  // NOLINT(bugprone-dynamic-static-initializers): a constant expression
+};
+
+template <typename Function, UINT8 Position>
+constexpr Argument<typename SlotParameters<Function>::template Type<Position>, Position>  ArgumentOf{};
 
 //
 // Bit N of OperationSpec.Required: argument N of the operation (counted
@@ -46,6 +122,16 @@ ArgumentBit (
   )
 {
   return static_cast<UINT8>(1u << Index);
+}
+
+template <typename T, UINT8 Position>
+constexpr UINT8
+ArgumentBit (
+  IN Argument<T, Position>
+  )
+{
+  static_assert (IsPointer<T>, "a Required argument must be a pointer: the slot's declaration says otherwise");
+  return ArgumentBit (Position);
 }
 
 //
@@ -96,49 +182,32 @@ struct ArgumentWords {
   CONST UINTN    *Words;
 
   //
-  // Argument Index of a slot, narrowed to the type the slot declares: a
-  // caller widens a narrow argument to a whole word, and only its low
-  // bytes are defined.
+  // The word of argument Index as the caller passed it, for code that
+  // hands words on unread (a composite's steps) or tests them for NULL.
   //
   [[nodiscard]] UINTN
-  Argument (
+  Word (
     IN UINT8  Index
     ) const
   {
     return Words[Index];
   }
 
-  template <typename T>
-  [[nodiscard]] T *
-  Pointer (
-    IN UINT8  Index
+  //
+  // A named argument, of the type the slot declares: a caller widens a
+  // narrow argument to a whole word, and only its low bytes are defined.
+  //
+  template <typename T, UINT8 Position>
+  [[nodiscard]] T
+  Get (
+    IN Argument<T, Position>
     ) const
   {
-    return reinterpret_cast<T *>(Argument (Index));  // NOLINT(performance-no-int-to-ptr): a slot's arguments arrive as words
-  }
-
-  [[nodiscard]] UINT8
-  Uint8 (
-    IN UINT8  Index
-    ) const
-  {
-    return static_cast<UINT8>(Argument (Index));
-  }
-
-  [[nodiscard]] UINT16
-  Uint16 (
-    IN UINT8  Index
-    ) const
-  {
-    return static_cast<UINT16>(Argument (Index));
-  }
-
-  [[nodiscard]] UINT32
-  Uint32 (
-    IN UINT8  Index
-    ) const
-  {
-    return static_cast<UINT32>(Argument (Index));
+    if constexpr (IsPointer<T>) {
+      return reinterpret_cast<T>(Words[Position]);  // NOLINT(performance-no-int-to-ptr): a slot's arguments arrive as words
+    } else {
+      return static_cast<T>(Words[Position]);
+    }
   }
 };
 
@@ -176,44 +245,20 @@ struct Operation {
   }
 
   [[nodiscard]] UINTN
-  Argument (
+  Word (
     IN UINT8  Index
     ) const
   {
-    return Arguments ().Argument (Index);
+    return Arguments ().Word (Index);
   }
 
-  template <typename T>
-  [[nodiscard]] T *
-  Pointer (
-    IN UINT8  Index
+  template <typename T, UINT8 Position>
+  [[nodiscard]] T
+  Get (
+    IN Argument<T, Position>  Name
     ) const
   {
-    return Arguments ().Pointer<T>(Index);
-  }
-
-  [[nodiscard]] UINT8
-  Uint8 (
-    IN UINT8  Index
-    ) const
-  {
-    return Arguments ().Uint8 (Index);
-  }
-
-  [[nodiscard]] UINT16
-  Uint16 (
-    IN UINT8  Index
-    ) const
-  {
-    return Arguments ().Uint16 (Index);
-  }
-
-  [[nodiscard]] UINT32
-  Uint32 (
-    IN UINT8  Index
-    ) const
-  {
-    return Arguments ().Uint32 (Index);
+    return Arguments ().Get (Name);
   }
 
   [[nodiscard]] UINT8 *
@@ -288,6 +333,20 @@ constexpr UINTN  BMC_COMMANDS_SLOTS = Slot::Count;
 extern CONST OperationSpec  mOperations[BMC_COMMANDS_SLOTS];  // NOLINT(bugprone-dynamic-static-initializers): defined constexpr
 
 #define OPERATION(Name)  (Oskel::mOperations[Oskel::Slot::Name])
+
+//
+// A dispatched slot's row as mOperations holds it: the row as written, with
+// the number of arguments its slot's type declares.
+//
+template <typename Function>
+constexpr OperationSpec
+WithArguments (
+  IN OperationSpec  Row
+  )
+{
+  Row.Arguments = SlotParameters<Function>::Count;
+  return Row;
+}
 
 #if defined (OSKEL_ARCH_IA32)
 /**
@@ -415,15 +474,6 @@ DispatchStep (
 RunGuarded (
   IN OUT Operation     &Op,
   IN OPERATION_STEP    Exchange
-  );
-
-//
-// The transport's BMC count; 0 when it cannot tell.
-//
-[[nodiscard]] UINT8 OSKEL_INTERNAL
-GetBmcCount (
-  IN CONST EFI_PEI_SERVICES  **PeiServices,
-  IN BMC_COMMANDS_PPI        *This
   );
 
 //
@@ -572,5 +622,36 @@ AnyNull (
 {
   return ((Values == nullptr) || ...);
 }
+
+#if OSKEL_NC_TEST (ArgumentReadAsAnotherType)
+OSKEL_NC_EXPECT ("cannot convert|cannot initialize");
+//
+// SetSerialMux's status is a byte: read as a UINT32 it does not build.
+//
+inline UINT32 *
+NcMuxStatusAsWord (
+  IN CONST Operation  &Op
+  )
+{
+  return Op.Get (ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 2>);
+}
+
+#endif
+
+#if OSKEL_NC_TEST (ArgumentPastTheSlot)
+OSKEL_NC_EXPECT ("an argument past the last one the slot declares");
+//
+// SetSerialMux declares three arguments; a fourth would be BmcInstance.
+//
+constexpr auto  NcPastTheLast = ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 3>;
+#endif
+
+#if OSKEL_NC_TEST (RequiredArgumentNotAPointer)
+OSKEL_NC_EXPECT ("a Required argument must be a pointer");
+//
+// SetSerialMux's channel is a byte, which no NULL check can refuse.
+//
+constexpr UINT8  NcRequired = ArgumentBit (ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 0>);
+#endif
 
 }  // namespace Oskel

@@ -37,16 +37,6 @@ constexpr UINT8  UPLOAD_FLAGS_OFFSET     = 11;
 constexpr UINT8  UPLOAD_PIECE_OFFSET     = 12;
 
 //
-// Arguments of both slots, in slot order; UploadBlocksOp1 ends before
-// UseOp80.
-//
-constexpr UINT8  UPLOAD_BLOCK_TAG = 0;
-constexpr UINT8  UPLOAD_VALUE     = 1;
-constexpr UINT8  UPLOAD_DATA      = 2;
-constexpr UINT8  UPLOAD_LENGTH    = 3;
-constexpr UINT8  UPLOAD_USE_OP80  = 4;
-
-//
 // One request of command 92h: the bare request without a piece, or the
 // chained handle, the more-data flag and the piece. When another piece is
 // to follow, response byte 3 becomes its handle; the BMC's handles fit in
@@ -59,7 +49,7 @@ SendUploadPiece (
   )
 {
   CONST ArgumentWords  Upload   = Op.Arguments ();
-  CONST UINT8          *Data    = Upload.Pointer<CONST UINT8>(UPLOAD_DATA);
+  CONST UINT8          *Data    = Upload.Get (UPLOAD_DATA);
   UINT8                *Request = Op.Scratch ();
   UINT8                Length   = UPLOAD_BARE_LENGTH;
   EFI_STATUS           Status;
@@ -69,13 +59,13 @@ SendUploadPiece (
   // other slot has no such argument and sends its own code.
   //
   OemGroupRequest (Request);
-  PutUint32Be (&Request[UPLOAD_TAG_OFFSET], Upload.Uint32 (UPLOAD_BLOCK_TAG));
+  PutUint32Be (&Request[UPLOAD_TAG_OFFSET], Upload.Get (UPLOAD_BLOCK_TAG));
   Request[UPLOAD_OPERATION_OFFSET] = Op.Spec->Variant;
-  if (Op.Spec->Arguments > UPLOAD_USE_OP80) {
-    Request[UPLOAD_OPERATION_OFFSET] = (Upload.Uint8 (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
+  if (Op.Spec->Arguments > UPLOAD_USE_OP80.Index) {
+    Request[UPLOAD_OPERATION_OFFSET] = (Upload.Get (UPLOAD_USE_OP80) != 0) ? OEM_UPLOAD_OPERATION_80 : OEM_UPLOAD_OPERATION_00;
   }
 
-  Request[UPLOAD_VALUE_OFFSET] = Upload.Uint8 (UPLOAD_VALUE);
+  Request[UPLOAD_VALUE_OFFSET] = Upload.Get (UPLOAD_VALUE);
   if (Data != nullptr) {
     PutUint16Le (&Request[UPLOAD_CHAIN_OFFSET], Piece.Handle);
     Request[UPLOAD_FLAGS_OFFSET] = Piece.Last ? 0 : UPLOAD_MORE_DATA;
@@ -103,7 +93,7 @@ CheckUpload (
   //
   // Both for a block, neither for the bare request.
   //
-  return ((Op.Argument (UPLOAD_DATA) == 0) != (Op.Argument (UPLOAD_LENGTH) == 0)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return ((Op.Get (UPLOAD_DATA) == nullptr) != (Op.Get (UPLOAD_LENGTH) == nullptr)) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -115,7 +105,7 @@ UploadExchange (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT32  *Length = Op.Pointer<CONST UINT32>(UPLOAD_LENGTH);
+  CONST UINT32  *Length = Op.Get (UPLOAD_LENGTH);
   UINT32        Total;
 
   if (Length == nullptr) {

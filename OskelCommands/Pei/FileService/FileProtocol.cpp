@@ -116,19 +116,18 @@ TransferFileChunk (
 {
   CONST ArgumentWords  Transfer = Op.Arguments ();
   CONST BOOLEAN        Reading  = (Op.Spec->Variant == OEM_FILE_READ);
-  UINT8                *Data    = Transfer.Pointer<UINT8>(Reading ? READ_BUFFER : WRITE_BUFFER) + Piece.Done;
   UINT8                *Request = FileRequest (Op, Op.Spec->Variant);
   ExchangeShape        Shape;
   UINTN                Taken;
   EFI_STATUS           Status;
 
-  PutUint32Le (&Request[FILE_HANDLE_OFFSET], Transfer.Uint32 (TRANSFER_HANDLE));
-  PutUint32Le (&Request[FILE_POSITION_OFFSET], Transfer.Uint32 (TRANSFER_OFFSET) + Piece.Done);
+  PutUint32Le (&Request[FILE_HANDLE_OFFSET], Transfer.Get (TRANSFER_HANDLE));
+  PutUint32Le (&Request[FILE_POSITION_OFFSET], Transfer.Get (TRANSFER_OFFSET) + Piece.Done);
   if (Reading) {
     PutUint16Le (&Request[FILE_COUNT_OFFSET], Piece.Length);
     Shape = { .RequestLength = FILE_READ_LENGTH, .Capacity = static_cast<UINT8>(FILE_READ_DATA_OFFSET + Piece.Length), .Minimum = FILE_READ_DATA_OFFSET };
   } else {
-    CopyMem (&Request[FILE_WRITE_DATA_OFFSET], Data, Piece.Length);
+    CopyMem (&Request[FILE_WRITE_DATA_OFFSET], static_cast<CONST UINT8 *>(Transfer.Get (WRITE_BUFFER)) + Piece.Done, Piece.Length);
     Shape = { .RequestLength = static_cast<UINT8>(FILE_WRITE_DATA_OFFSET + Piece.Length), .Capacity = FILE_COUNT_CAPACITY, .Minimum = FILE_COUNT_CAPACITY };
   }
 
@@ -143,7 +142,7 @@ TransferFileChunk (
     UINTN  Carried = Op.Received - FILE_READ_DATA_OFFSET;
 
     Taken = (Taken < Carried) ? Taken : Carried;
-    CopyMem (Data, &Request[FILE_READ_DATA_OFFSET], Taken);
+    CopyMem (static_cast<UINT8 *>(Transfer.Get (READ_BUFFER)) + Piece.Done, &Request[FILE_READ_DATA_OFFSET], Taken);
   }
 
   Piece.Moved = static_cast<UINT8>(Taken);
@@ -164,9 +163,9 @@ TransferFile (
   )
 {
   CONST BOOLEAN  Reading = (Op.Spec->Variant == OEM_FILE_READ);
-  UINT32         *Total  = Op.Pointer<UINT32>(Reading ? READ_BYTES_READ : WRITE_COUNT);
+  UINT32         *Total  = Reading ? Op.Get (READ_BYTES_READ) : Op.Get (WRITE_COUNT);
 
-  return TransferInChunks (Op, Reading ? Op.Uint32 (READ_COUNT) : *Total, BMC_CHUNK_SIZE, TransferFileChunk, Total);
+  return TransferInChunks (Op, Reading ? Op.Get (READ_COUNT) : *Total, BMC_CHUNK_SIZE, TransferFileChunk, Total);
 }
 
 //
@@ -178,7 +177,7 @@ CheckOpen (
   IN OUT Operation  &Op
   )
 {
-  if ((Op.Pointer<UINT32>(OPEN_HANDLE) == nullptr) || (Op.Uint8 (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH)) {
+  if ((Op.Get (OPEN_HANDLE) == nullptr) || (Op.Get (OPEN_NAME_LENGTH) > MAX_FILE_NAME_LENGTH)) {
     return EFI_INVALID_PARAMETER;
   }
 
@@ -190,7 +189,7 @@ CheckClose (
   IN OUT Operation  &Op
   )
 {
-  return (Op.Uint32 (TRANSFER_HANDLE) == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (Op.Get (TRANSFER_HANDLE) == 0) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -203,11 +202,9 @@ ClearReport (
   IN OUT Operation  &Op
   )
 {
-  *Op.Pointer<UINT32>(Op.Spec->Arguments - 1) = 0;
+  *((Op.Spec->Variant == OEM_FILE_READ) ? Op.Get (READ_BYTES_READ) : Op.Get (NAMED_SIZE)) = 0;
   return EFI_SUCCESS;
 }
-
-static_assert (READ_BYTES_READ == READ_ARGUMENTS - 1, "the report is the last argument");
 
 //
 // Open, close, delete and size: one request each, by Spec.Variant. Open,
@@ -238,35 +235,35 @@ FileExchange (
     //
     CONST ArgumentWords  Open = Op.Arguments ();
 
-    Value                            = Open.Pointer<UINT32>(OPEN_HANDLE);
+    Value                            = Open.Get (OPEN_HANDLE);
     *Value                           = 0;
-    Request[FILE_OPEN_MODE_OFFSET]   = Open.Uint8 (OPEN_MODE);
-    Request[FILE_OPEN_FLAG_OFFSET]   = Open.Uint8 (OPEN_FLAG);
-    PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Open.Uint32 (OPEN_FILE_SIZE));
-    Request[FILE_OPEN_ACCESS_OFFSET] = Open.Uint8 (OPEN_ACCESS_MODE);
-    Request[FILE_OPEN_CLASS_OFFSET]  = Open.Uint8 (OPEN_FILE_CLASS);
+    Request[FILE_OPEN_MODE_OFFSET]   = Open.Get (OPEN_MODE);
+    Request[FILE_OPEN_FLAG_OFFSET]   = Open.Get (OPEN_FLAG);
+    PutUint32Le (&Request[FILE_OPEN_SIZE_OFFSET], Open.Get (OPEN_FILE_SIZE));
+    Request[FILE_OPEN_ACCESS_OFFSET] = Open.Get (OPEN_ACCESS_MODE);
+    Request[FILE_OPEN_CLASS_OFFSET]  = Open.Get (OPEN_FILE_CLASS);
     Length                           = FILE_OPEN_NAME_OFFSET;
-    Name                             = Open.Pointer<CONST CHAR8>(OPEN_NAME);
-    NameLength                       = Open.Uint8 (OPEN_NAME_LENGTH);
+    Name                             = Open.Get (OPEN_NAME);
+    NameLength                       = Open.Get (OPEN_NAME_LENGTH);
   } else if (SubCommand == OEM_FILE_CLOSE) {
-    PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Uint32 (TRANSFER_HANDLE));
+    PutUint32Le (&Request[FILE_HANDLE_OFFSET], Op.Get (TRANSFER_HANDLE));
     Length = FILE_CLOSE_LENGTH;
   } else {
     //
     // The name is resolved only once the guard has let the operation go
     // on; a refused name sends nothing and skips phase 1.
     //
-    CONST UINT8  *NameBytes = Op.Pointer<CONST UINT8>(NAMED_NAME_LENGTH);
+    CONST UINT8  *NameBytes = Op.Get (NAMED_NAME_LENGTH);
 
-    Name = Op.Pointer<CONST CHAR8>(NAMED_NAME);
-    if (Op.Uint8 (NAMED_ID) == KNOWN_FILE_CALLER_NAMED) {
+    Name = Op.Get (NAMED_NAME);
+    if (Op.Get (NAMED_ID) == KNOWN_FILE_CALLER_NAMED) {
       if (AnyNull (Name, NameBytes) || (*NameBytes > MAX_FILE_NAME_LENGTH)) {
         return Refuse (Op, EFI_INVALID_PARAMETER);
       }
 
       NameLength = *NameBytes;
     } else {
-      File = FindKnownFile (Op.Uint8 (NAMED_ID), &Name);
+      File = FindKnownFile (Op.Get (NAMED_ID), &Name);
       if (File == nullptr) {
         return Refuse (Op, EFI_INVALID_PARAMETER);
       }
@@ -275,7 +272,7 @@ FileExchange (
     }
 
     if (SubCommand == OEM_FILE_SIZE) {
-      Value = Op.Pointer<UINT32>(NAMED_SIZE);
+      Value = Op.Get (NAMED_SIZE);
     }
   }
 

@@ -1,6 +1,8 @@
 /** @file
-  Pieces shared by the file service, the well-known files and the block
-  upload on network function 2Eh.
+  The file service, the well-known files and the block upload on network
+  function 2Eh: their numbers, the arguments their exchanges read, the
+  exchanges, and every operation's row and wire contract (the form is
+  OemCommands.h's).
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -13,43 +15,85 @@
 namespace Oskel {
 
 //
+// The group's network function and its commands.
+//
+constexpr UINT8  OEM_NETFN_GROUP       = 0x2E;
+constexpr UINT8  OEM_CMD_FILE_SERVICE  = 0x90;
+constexpr UINT8  OEM_CMD_BLOCK_UPLOAD  = 0x92;
+
+//
+// Sub-commands of the file service, in request byte 3 after the
+// manufacturer id; this module has no use for 04h.
+//
+constexpr UINT8  OEM_FILE_OPEN   = 0x01;
+constexpr UINT8  OEM_FILE_READ   = 0x02;
+constexpr UINT8  OEM_FILE_WRITE  = 0x03;
+constexpr UINT8  OEM_FILE_CLOSE  = 0x05;
+constexpr UINT8  OEM_FILE_SIZE   = 0x06;
+constexpr UINT8  OEM_FILE_DELETE = 0x07;
+
+//
+// Operation byte of a block upload.
+//
+constexpr UINT8  OEM_UPLOAD_OPERATION_00 = 0x00;
+constexpr UINT8  OEM_UPLOAD_OPERATION_01 = 0x01;
+constexpr UINT8  OEM_UPLOAD_OPERATION_80 = 0x80;
+
+//
 // AccessMode byte of an open.
 //
 constexpr UINT8  FILE_ACCESS_READ  = 0;
 constexpr UINT8  FILE_ACCESS_WRITE = 1;
 
 //
-// Arguments of FileOpen, FileRead, FileWrite and FileClose, in slot order.
+// Arguments of FileOpen, FileRead, FileWrite and FileClose. The handle and
+// offset of a transfer (and a close's handle) are read through FileRead's
+// names: FileWrite and FileClose declare them alike.
 //
-constexpr UINT8  OPEN_NAME        = 0;
-constexpr UINT8  OPEN_NAME_LENGTH = 1;
-constexpr UINT8  OPEN_FLAG        = 2;
-constexpr UINT8  OPEN_MODE        = 3;
-constexpr UINT8  OPEN_FILE_SIZE   = 4;
-constexpr UINT8  OPEN_ACCESS_MODE = 5;
-constexpr UINT8  OPEN_FILE_CLASS  = 6;
-constexpr UINT8  OPEN_HANDLE      = 7;
-constexpr UINT8  OPEN_ARGUMENTS   = 8;
+constexpr auto  OPEN_NAME        = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 0>;
+constexpr auto  OPEN_NAME_LENGTH = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 1>;
+constexpr auto  OPEN_FLAG        = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 2>;
+constexpr auto  OPEN_MODE        = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 3>;
+constexpr auto  OPEN_FILE_SIZE   = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 4>;
+constexpr auto  OPEN_ACCESS_MODE = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 5>;
+constexpr auto  OPEN_FILE_CLASS  = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 6>;
+constexpr auto  OPEN_HANDLE      = ArgumentOf<BMC_COMMANDS_FILE_OPEN, 7>;
 
-constexpr UINT8  TRANSFER_HANDLE    = 0;
-constexpr UINT8  TRANSFER_OFFSET    = 1;
-constexpr UINT8  READ_COUNT         = 2;  // FileRead: the bytes wanted
-constexpr UINT8  READ_BUFFER        = 3;
-constexpr UINT8  READ_BYTES_READ    = 4;
-constexpr UINT8  READ_ARGUMENTS     = 5;
-constexpr UINT8  WRITE_BUFFER       = 2;
-constexpr UINT8  WRITE_COUNT        = 3;  // FileWrite: in, the bytes to write; out, the bytes written
-constexpr UINT8  WRITE_ARGUMENTS    = 4;
+constexpr auto  TRANSFER_HANDLE = ArgumentOf<BMC_COMMANDS_FILE_READ, 0>;
+constexpr auto  TRANSFER_OFFSET = ArgumentOf<BMC_COMMANDS_FILE_READ, 1>;
+constexpr auto  READ_COUNT      = ArgumentOf<BMC_COMMANDS_FILE_READ, 2>;   // the bytes wanted
+constexpr auto  READ_BUFFER     = ArgumentOf<BMC_COMMANDS_FILE_READ, 3>;
+constexpr auto  READ_BYTES_READ = ArgumentOf<BMC_COMMANDS_FILE_READ, 4>;
+constexpr auto  WRITE_BUFFER    = ArgumentOf<BMC_COMMANDS_FILE_WRITE, 2>;
+constexpr auto  WRITE_COUNT     = ArgumentOf<BMC_COMMANDS_FILE_WRITE, 3>;  // in, the bytes to write; out, the bytes written
 
 //
 // FileDelete and GetFileSize name a file by a well-known id, or by
 // KNOWN_FILE_CALLER_NAMED with the caller's own name; GetFileSize has one
-// argument more, the size.
+// argument more, the size. Both are read through GetFileSize's names.
 //
-constexpr UINT8  NAMED_ID          = 0;
-constexpr UINT8  NAMED_NAME        = 1;
-constexpr UINT8  NAMED_NAME_LENGTH = 2;
-constexpr UINT8  NAMED_SIZE        = 3;
+constexpr auto  NAMED_ID          = ArgumentOf<BMC_COMMANDS_GET_FILE_SIZE, 0>;
+constexpr auto  NAMED_NAME        = ArgumentOf<BMC_COMMANDS_GET_FILE_SIZE, 1>;
+constexpr auto  NAMED_NAME_LENGTH = ArgumentOf<BMC_COMMANDS_GET_FILE_SIZE, 2>;
+constexpr auto  NAMED_SIZE        = ArgumentOf<BMC_COMMANDS_GET_FILE_SIZE, 3>;
+
+//
+// ReadKnownFile and WriteKnownFile: the id, then from the offset on the
+// arguments of FileRead and FileWrite, then the size announced at open.
+//
+constexpr auto  KNOWN_FILE_ID         = ArgumentOf<BMC_COMMANDS_READ_KNOWN_FILE, 0>;
+constexpr auto  READ_KNOWN_FILE_SIZE  = ArgumentOf<BMC_COMMANDS_READ_KNOWN_FILE, 5>;
+constexpr auto  WRITE_KNOWN_FILE_SIZE = ArgumentOf<BMC_COMMANDS_WRITE_KNOWN_FILE, 4>;
+
+//
+// Arguments of UploadBlocks; UploadBlocksOp1 declares the same without
+// UseOp80.
+//
+constexpr auto  UPLOAD_BLOCK_TAG = ArgumentOf<BMC_COMMANDS_UPLOAD_BLOCKS, 0>;
+constexpr auto  UPLOAD_VALUE     = ArgumentOf<BMC_COMMANDS_UPLOAD_BLOCKS, 1>;
+constexpr auto  UPLOAD_DATA      = ArgumentOf<BMC_COMMANDS_UPLOAD_BLOCKS, 2>;
+constexpr auto  UPLOAD_LENGTH    = ArgumentOf<BMC_COMMANDS_UPLOAD_BLOCKS, 3>;
+constexpr auto  UPLOAD_USE_OP80  = ArgumentOf<BMC_COMMANDS_UPLOAD_BLOCKS, 4>;
 
 //
 // The checks and exchanges of the file operations' rows. Each takes the
@@ -195,5 +239,201 @@ OemGroupRequest (
   Request[1] = OEM_MANUFACTURER_ID_BYTE1;
   Request[2] = OEM_MANUFACTURER_ID_BYTE2;
 }
+
+//
+// The operations on network function 2Eh: each slot's row, then its wire
+// contract. Every request opens with the manufacturer id 4Dh 4Fh 00h and
+// every answer echoes it. The transfers move 230 bytes: a whole chunk,
+// then six bytes 224 bytes further on.
+//
+constexpr OperationSpec  FileOpenRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_OPEN,
+  .Required = ArgumentBit (OPEN_NAME),
+  .Check    = CheckOpen,
+  .Exchange = FileExchange
+};
+
+constexpr CHAR8  FileOpenContract[] =
+  "Name        in[NameLength] 'config'\n"
+  "NameLength  06\n"
+  "OpenFlag    01\n"
+  "OpenMode    03\n"
+  "FileSize    4000\n"
+  "AccessMode  00\n"
+  "FileClass   0B\n"
+  "Handle      out\n"
+  "send 2E/90 [4D 4F 00 01 03 01 00 40 00 00 00 0B 'config'] cap 07 -> [4D 4F 00 44 33 22 11]\n"
+  "then Handle 11223344\n";
+
+//
+// Read and write: every chunk under one guard.
+//
+constexpr OperationSpec  FileReadRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_READ,
+  .Required = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Check    = ClearReport,
+  .Exchange = TransferFile
+};
+
+constexpr CHAR8  FileReadContract[] =
+  "Handle     11223344\n"
+  "Offset     0100\n"
+  "Count      E6\n"
+  "Buffer     out[Count]\n"
+  "BytesRead  out\n"
+  "send 2E/90 [4D 4F 00 02 44 33 22 11 00 01 00 00 E0 00] cap E5 -> [4D 4F 00 E0 00 00+E0]\n"
+  "send 2E/90 [4D 4F 00 02 44 33 22 11 E0 01 00 00 06 00] cap 0B -> [4D 4F 00 06 00 E0+06]\n"
+  "then Buffer [00+E6]\n"
+  "then BytesRead E6\n";
+
+constexpr OperationSpec  FileWriteRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_WRITE,
+  .Required = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Exchange = TransferFile
+};
+
+constexpr CHAR8  FileWriteContract[] =
+  "Handle  11223344\n"
+  "Offset  0100\n"
+  "Buffer  in[Count] [00+E6]\n"
+  "Count   inout E6\n"
+  "send 2E/90 [4D 4F 00 03 44 33 22 11 00 01 00 00 00+E0] cap 05 -> [4D 4F 00 E0 00]\n"
+  "send 2E/90 [4D 4F 00 03 44 33 22 11 E0 01 00 00 E0+06] cap 05 -> [4D 4F 00 06 00]\n"
+  "then Count E6\n";
+
+constexpr OperationSpec  FileCloseRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_CLOSE,
+  .Check    = CheckClose,
+  .Exchange = FileExchange
+};
+
+constexpr CHAR8  FileCloseContract[] =
+  "Handle  11223344\n"
+  "send 2E/90 [4D 4F 00 05 44 33 22 11] cap 03 -> [4D 4F 00]\n";
+
+//
+// Open, transfer and close of a well-known file ("config": open flag 1,
+// open mode 3 either way, file class 0Bh, 4000h bytes by default), each a
+// step with a guard of its own.
+//
+constexpr OperationSpec  ReadKnownFileRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .Variant  = FILE_ACCESS_READ,
+  .Required = ArgumentBit (READ_BUFFER) | ArgumentBit (READ_BYTES_READ),
+  .Exchange = KnownFileExchange
+};
+
+constexpr CHAR8  ReadKnownFileContract[] =
+  "KnownFileId  07\n"
+  "Offset       0100\n"
+  "Count        10\n"
+  "Buffer       out[Count]\n"
+  "BytesRead    out\n"
+  "Size         null\n"
+  "send 2E/90 [4D 4F 00 01 03 01 00 40 00 00 00 0B 'config'] cap 07 -> [4D 4F 00 44 33 22 11]\n"
+  "send 2E/90 [4D 4F 00 02 44 33 22 11 00 01 00 00 10 00] cap 15 -> [4D 4F 00 10 00 A0+10]\n"
+  "send 2E/90 [4D 4F 00 05 44 33 22 11] cap 03 -> [4D 4F 00]\n"
+  "then Buffer [A0+10]\n"
+  "then BytesRead 10\n";
+
+constexpr OperationSpec  WriteKnownFileRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .Variant  = FILE_ACCESS_WRITE,
+  .Required = ArgumentBit (WRITE_BUFFER) | ArgumentBit (WRITE_COUNT),
+  .Exchange = KnownFileExchange
+};
+
+constexpr CHAR8  WriteKnownFileContract[] =
+  "KnownFileId  07\n"
+  "Offset       0100\n"
+  "Buffer       in[Count] [A0+10]\n"
+  "Count        inout 10\n"
+  "Size         in 2000\n"
+  "send 2E/90 [4D 4F 00 01 03 01 00 20 00 00 01 0B 'config'] cap 07 -> [4D 4F 00 44 33 22 11]\n"
+  "send 2E/90 [4D 4F 00 03 44 33 22 11 00 01 00 00 A0+10] cap 05 -> [4D 4F 00 10 00]\n"
+  "send 2E/90 [4D 4F 00 05 44 33 22 11] cap 03 -> [4D 4F 00]\n"
+  "then Count 10\n";
+
+constexpr OperationSpec  FileDeleteRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_DELETE,
+  .Exchange = FileExchange
+};
+
+constexpr CHAR8  FileDeleteContract[] =
+  "KnownFileId  FF\n"
+  "Name         in[NameLength] 'old.log'\n"
+  "NameLength   in 07\n"
+  "send 2E/90 [4D 4F 00 07 'old.log'] cap 03 -> [4D 4F 00]\n";
+
+constexpr OperationSpec  GetFileSizeRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_FILE_SERVICE,
+  .Variant  = OEM_FILE_SIZE,
+  .Required = ArgumentBit (NAMED_SIZE),
+  .Check    = ClearReport,
+  .Exchange = FileExchange
+};
+
+constexpr CHAR8  GetFileSizeContract[] =
+  "KnownFileId  FF\n"
+  "Name         in[NameLength] 'config'\n"
+  "NameLength   in 06\n"
+  "Size         out\n"
+  "send 2E/90 [4D 4F 00 06 'config'] cap 07 -> [4D 4F 00 78 56 34 12]\n"
+  "then Size 12345678\n";
+
+//
+// 40 bytes: the 32-byte first piece, then the rest on the handle (42h)
+// its answer hands back.
+//
+constexpr OperationSpec  UploadBlocksRow = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_BLOCK_UPLOAD,
+  .Check    = CheckUpload,
+  .Exchange = UploadExchange
+};
+
+constexpr CHAR8  UploadBlocksContract[] =
+  "BlockTag  11223344\n"
+  "Value     05\n"
+  "Data      in[Length] [00+28]\n"
+  "Length    in 28\n"
+  "UseOp80   01\n"
+  "send 2E/92 [4D 4F 00 11 22 33 44 80 05 00 00 01 00+20] cap 05 -> [4D 4F 00 42 00]\n"
+  "send 2E/92 [4D 4F 00 11 22 33 44 80 05 42 00 00 20+08] cap 05 -> [4D 4F 00]\n";
+
+constexpr OperationSpec  UploadBlocksOp1Row = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = OEM_NETFN_GROUP,
+  .Command  = OEM_CMD_BLOCK_UPLOAD,
+  .Variant  = OEM_UPLOAD_OPERATION_01,
+  .Check    = CheckUpload,
+  .Exchange = UploadExchange
+};
+
+constexpr CHAR8  UploadBlocksOp1Contract[] =
+  "BlockTag  11223344\n"
+  "Value     05\n"
+  "Data      in[Length] [00+28]\n"
+  "Length    in 28\n"
+  "send 2E/92 [4D 4F 00 11 22 33 44 01 05 00 00 01 00+20] cap 05 -> [4D 4F 00 42 00]\n"
+  "send 2E/92 [4D 4F 00 11 22 33 44 01 05 42 00 00 20+08] cap 05 -> [4D 4F 00]\n";
 
 }  // namespace Oskel

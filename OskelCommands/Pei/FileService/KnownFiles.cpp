@@ -129,15 +129,6 @@ static_assert (KnownFileSourceFits (), "names fit one request, and every file is
 
 constexpr KnownFileBlock  mKnownFiles = PackKnownFiles ();
 
-//
-// Arguments of ReadKnownFile and WriteKnownFile, in slot order; from the
-// offset on they follow those of FileRead and FileWrite, then the size.
-//
-constexpr UINT8  KNOWN_FILE_ID     = 0;
-constexpr UINT8  KNOWN_FILE_OFFSET = 1;
-
-static_assert (KNOWN_FILE_OFFSET == TRANSFER_OFFSET, "the caller's arguments from the offset on are the transfer's own");
-
 }  // namespace
 
 namespace Oskel {
@@ -154,27 +145,27 @@ KnownFileExchange (
 {
   CONST UINT8          AccessMode = Op.Spec->Variant;
   CONST UINT8          Last       = Op.Spec->Arguments - 1;
-  CONST UINT32         *Size      = Op.Pointer<CONST UINT32>(Last);
+  CONST UINT32         *Size      = (AccessMode == FILE_ACCESS_WRITE) ? Op.Get (WRITE_KNOWN_FILE_SIZE) : Op.Get (READ_KNOWN_FILE_SIZE);
   CONST CHAR8          *Name;
-  CONST KnownFile      *File      = FindKnownFile (Op.Uint8 (KNOWN_FILE_ID), &Name);
+  CONST KnownFile      *File      = FindKnownFile (Op.Get (KNOWN_FILE_ID), &Name);
   CONST OperationSpec  &Transfer  = (AccessMode == FILE_ACCESS_WRITE) ? OPERATION (FileWrite) : OPERATION (FileRead);
   UINT32               Handle;
   EFI_STATUS           Status;
-  UINTN                Step[OPEN_ARGUMENTS];
+  UINTN                Step[SlotParameters<BMC_COMMANDS_FILE_OPEN>::Count];
 
   if (File == nullptr) {
     return Refuse (Op, EFI_INVALID_PARAMETER);
   }
 
-  Step[OPEN_NAME]        = reinterpret_cast<UINTN>(Name);
-  Step[OPEN_NAME_LENGTH] = File->NameLength;
-  Step[OPEN_FLAG]        = File->OpenFlag;
-  Step[OPEN_MODE]        = (AccessMode == FILE_ACCESS_WRITE) ? File->WriteOpenMode : KNOWN_FILE_READ_OPEN_MODE;
-  Step[OPEN_FILE_SIZE]   = (Size != nullptr) ? *Size : GetUint32Le (File->DefaultSize);
-  Step[OPEN_ACCESS_MODE] = AccessMode;
-  Step[OPEN_FILE_CLASS]  = File->FileClass;
-  Step[OPEN_HANDLE]      = reinterpret_cast<UINTN>(&Handle);
-  Status                 = DispatchStep (Op, OPERATION (FileOpen), Step);
+  Step[OPEN_NAME.Index]        = reinterpret_cast<UINTN>(Name);
+  Step[OPEN_NAME_LENGTH.Index] = File->NameLength;
+  Step[OPEN_FLAG.Index]        = File->OpenFlag;
+  Step[OPEN_MODE.Index]        = (AccessMode == FILE_ACCESS_WRITE) ? File->WriteOpenMode : KNOWN_FILE_READ_OPEN_MODE;
+  Step[OPEN_FILE_SIZE.Index]   = (Size != nullptr) ? *Size : GetUint32Le (File->DefaultSize);
+  Step[OPEN_ACCESS_MODE.Index] = AccessMode;
+  Step[OPEN_FILE_CLASS.Index]  = File->FileClass;
+  Step[OPEN_HANDLE.Index]      = reinterpret_cast<UINTN>(&Handle);
+  Status                       = DispatchStep (Op, OPERATION (FileOpen), Step);
   if (Status != EFI_SUCCESS) {
     //
     // Nothing is open, so there is nothing to close, and the open has
@@ -187,9 +178,9 @@ KnownFileExchange (
   // The transfer's arguments are the caller's own from the offset on, up
   // to the size that the transfer does not take.
   //
-  Step[TRANSFER_HANDLE] = Handle;
-  for (UINT8 Index = TRANSFER_OFFSET; Index < Last; Index++) {
-    Step[Index] = Op.Argument (Index);
+  Step[TRANSFER_HANDLE.Index] = Handle;
+  for (UINT8 Index = TRANSFER_OFFSET.Index; Index < Last; Index++) {
+    Step[Index] = Op.Word (Index);
   }
 
   Status = DispatchStep (Op, Transfer, Step);

@@ -30,7 +30,7 @@ CheckRawCommand (
   IN OUT Operation  &Op
   )
 {
-  return (*Op.Pointer<UINT8>(RAW_DATA_LENGTH) > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+  return (*Op.Get (RAW_DATA_LENGTH) > mRawCommandMaxData) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -38,8 +38,8 @@ ExchangeRawCommand (
   IN OUT Operation  &Op
   )
 {
-  UINT8       *Data       = Op.Pointer<UINT8>(RAW_DATA);
-  UINT8       *DataLength = Op.Pointer<UINT8>(RAW_DATA_LENGTH);
+  UINT8       *Data       = Op.Get (RAW_DATA);
+  UINT8       *DataLength = Op.Get (RAW_DATA_LENGTH);
   EFI_STATUS  Status;
   UINT8       Received = mRawCommandMaxData;
 
@@ -47,7 +47,7 @@ ExchangeRawCommand (
   // The answer lands in ScratchBuffer so the request stays intact in Data
   // while the transport works on it.
   //
-  Status = Send (Op, NetFnCommand (Op.Uint8 (RAW_NETFN), Op.Uint8 (RAW_COMMAND)), Data, *DataLength, Op.Scratch (), &Received);
+  Status = Send (Op, NetFnCommand (Op.Get (RAW_NETFN), Op.Get (RAW_COMMAND)), Data, *DataLength, Op.Scratch (), &Received);
   if (Status == EFI_SUCCESS) {
     //
     // A transport that reports more than the capacity still gets no more
@@ -76,7 +76,7 @@ ArmAndStartWatchdog (
   Request[1] = IPMI_WATCHDOG_ACTION_HARD_RESET;
   Request[2] = IPMI_WATCHDOG_PRE_TIMEOUT_NONE;
   Request[3] = IPMI_WATCHDOG_EXPIRATION_FLAGS_KEEP;
-  PutUint16Le (&Request[4], Op.Uint16 (0));
+  PutUint16Le (&Request[4], Op.Get (WATCHDOG_COUNTDOWN));
 
   Status = SpecExchange (Op, { .RequestLength = 6 });
   if (Status != EFI_SUCCESS) {

@@ -1,6 +1,7 @@
 /** @file
-  The exchanges of the standard IPMI operations, and the argument
-  positions that their rows in the operation table name.
+  The standard IPMI operations: the arguments their exchanges read, the
+  exchanges, and every operation's row and wire contract (the form is
+  OemCommands.h's; the numbers are IndustryStandard/IpmiNumbers.h's).
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
@@ -8,21 +9,27 @@
 
 #pragma once
 
+#include "../Dispatch/CommonExchanges.h"
 #include "../Dispatch/Dispatch.h"
 
 namespace Oskel {
 
 //
-// Arguments of SendRawCommand and SetSerialMux, in slot order.
+// Arguments of SendRawCommand, StartPostWatchdog, ConfigureSerialConsole
+// and SetSerialMux.
 //
-constexpr UINT8  RAW_NETFN       = 0;
-constexpr UINT8  RAW_COMMAND     = 1;
-constexpr UINT8  RAW_DATA        = 2;
-constexpr UINT8  RAW_DATA_LENGTH = 3;
+constexpr auto  RAW_NETFN       = ArgumentOf<BMC_COMMANDS_SEND_RAW_COMMAND, 0>;
+constexpr auto  RAW_COMMAND     = ArgumentOf<BMC_COMMANDS_SEND_RAW_COMMAND, 1>;
+constexpr auto  RAW_DATA        = ArgumentOf<BMC_COMMANDS_SEND_RAW_COMMAND, 2>;
+constexpr auto  RAW_DATA_LENGTH = ArgumentOf<BMC_COMMANDS_SEND_RAW_COMMAND, 3>;
 
-constexpr UINT8  MUX_CHANNEL = 0;
-constexpr UINT8  MUX_SETTING = 1;
-constexpr UINT8  MUX_STATUS  = 2;
+constexpr auto  WATCHDOG_COUNTDOWN = ArgumentOf<BMC_COMMANDS_START_POST_WATCHDOG, 0>;
+
+constexpr auto  CONSOLE_CONFIG = ArgumentOf<BMC_COMMANDS_CONFIGURE_SERIAL_CONSOLE, 0>;
+
+constexpr auto  MUX_CHANNEL = ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 0>;
+constexpr auto  MUX_SETTING = ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 1>;
+constexpr auto  MUX_STATUS  = ArgumentOf<BMC_COMMANDS_SET_SERIAL_MUX, 2>;
 
 //
 // The checks and exchanges of the standard operations' rows. Each takes
@@ -99,5 +106,111 @@ constexpr UINT8  MUX_STATUS  = 2;
   @retval Other                  The deciding step's status.
 **/
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL ConfigureSerialConsoleSteps (IN OUT Operation &Op);
+
+//
+// The standard operations: each slot's row, then its wire contract.
+//
+constexpr OperationSpec  SendRawCommandRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .Required = ArgumentBit (RAW_DATA) | ArgumentBit (RAW_DATA_LENGTH),
+  .Check    = CheckRawCommand,
+  .Exchange = ExchangeRawCommand
+};
+
+constexpr CHAR8  SendRawCommandContract[] =
+  "NetFn       06\n"
+  "Command     01\n"
+  "Data        inout[F3] [AA BB]\n"
+  "DataLength  inout 02\n"
+  "send 06/01 [AA BB] cap F3 -> [20 81 05]\n"
+  "then Data [20 81 05]\n"
+  "then DataLength 03\n";
+
+constexpr OperationSpec  GetDeviceIdRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = IPMI_NETFN_APP,
+  .Command  = IPMI_CMD_GET_DEVICE_ID,
+  .Required = CALLER_BUFFER_REQUIRED,
+  .Exchange = QueryIntoCallerBuffer
+};
+
+constexpr CHAR8  GetDeviceIdContract[] =
+  "Response        out[ResponseLength]\n"
+  "ResponseLength  inout 10\n"
+  "send 06/01 [] cap 10 -> [20 81 05 02]\n"
+  "then Response [20 81 05 02]\n"
+  "then ResponseLength 04\n";
+
+constexpr OperationSpec  GetSelfTestResultsRow = {
+  .Kind     = DispatchKind::SingleBmc,
+  .NetFn    = IPMI_NETFN_APP,
+  .Command  = IPMI_CMD_GET_SELF_TEST_RESULTS,
+  .Required = CALLER_BUFFER_REQUIRED,
+  .Exchange = QueryIntoCallerBuffer
+};
+
+constexpr CHAR8  GetSelfTestResultsContract[] =
+  "Response        out[ResponseLength]\n"
+  "ResponseLength  inout 10\n"
+  "send 06/04 [] cap 10 -> [55 00]\n"
+  "then Response [55 00]\n"
+  "then ResponseLength 02\n";
+
+//
+// Set Watchdog Timer with the countdown (6000 ticks: ten minutes), then
+// Reset Watchdog Timer.
+//
+constexpr OperationSpec  StartPostWatchdogRow = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = IPMI_NETFN_APP,
+  .Command  = IPMI_CMD_SET_WATCHDOG_TIMER,
+  .Exchange = ArmAndStartWatchdog
+};
+
+constexpr CHAR8  StartPostWatchdogContract[] =
+  "Countdown  1770\n"
+  "send 06/24 [02 01 00 00 70 17] cap 00 -> []\n"
+  "send 06/22 [] cap 00 -> []\n";
+
+//
+// Steps that keep their own guards, so each judges the BMC afresh. The
+// contract's configuration: console on, mux switch option on, shared
+// access (mode 3), bit rate index 4, XON/XOFF. Channel 1 is the serial one;
+// its access settings read 2Ah 04h.
+//
+constexpr OperationSpec  ConfigureSerialConsoleRow = {
+  .Kind     = DispatchKind::Broadcast,
+  .Guarded  = FALSE,
+  .Required = ArgumentBit (CONSOLE_CONFIG),
+  .Exchange = ConfigureSerialConsoleSteps
+};
+
+constexpr CHAR8  ConfigureSerialConsoleContract[] =
+  "Config  in [01 01 03 04 00 00 01]\n"
+  "send 06/42 [01] cap 09 -> [01 05]\n"
+  "send 0C/11 [01 08 00 00] cap E0 -> [11 00 00]\n"
+  "send 0C/10 [01 08 00 08] cap 00 -> []\n"
+  "send 06/41 [01 80] cap 02 -> [2A 04]\n"
+  "send 06/40 [01 AB 04] cap 00 -> []\n"
+  "send 06/41 [01 40] cap 02 -> [2A 04]\n"
+  "send 06/40 [01 6B 04] cap 00 -> []\n"
+  "send 0C/12 [01 01] cap 01 -> [00]\n"
+  "send 0C/10 [01 07 40 0A] cap 00 -> []\n";
+
+constexpr OperationSpec  SetSerialMuxRow = {
+  .Kind     = DispatchKind::Broadcast,
+  .NetFn    = IPMI_NETFN_TRANSPORT,
+  .Command  = IPMI_CMD_SET_SERIAL_MODEM_MUX,
+  .Required = ArgumentBit (MUX_STATUS),
+  .Check    = CheckSetSerialMux,
+  .Exchange = ExchangeSerialMux
+};
+
+constexpr CHAR8  SetSerialMuxContract[] =
+  "Channel     02\n"
+  "MuxSetting  03\n"
+  "MuxStatus   out\n"
+  "send 0C/12 [02 03] cap 01 -> [A0]\n"
+  "then MuxStatus A0\n";
 
 }  // namespace Oskel

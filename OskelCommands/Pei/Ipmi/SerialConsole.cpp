@@ -229,7 +229,7 @@ CheckSetSerialMux (
   IN OUT Operation  &Op
   )
 {
-  return (Op.Uint8 (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (Op.Get (MUX_CHANNEL) > IPMI_CHANNEL_NUMBER_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -242,9 +242,9 @@ ExchangeSerialMux (
 {
   UINT8  *Request = Op.Scratch ();
 
-  Request[0] = Op.Uint8 (MUX_CHANNEL);
-  Request[1] = Op.Uint8 (MUX_SETTING);
-  return QueryScratchByte (Op, 2, Op.Pointer<UINT8>(MUX_STATUS));
+  Request[0] = Op.Get (MUX_CHANNEL);
+  Request[1] = Op.Get (MUX_SETTING);
+  return QueryScratchByte (Op, 2, Op.Get (MUX_STATUS));
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -252,7 +252,7 @@ ConfigureSerialConsoleSteps (
   IN OUT Operation  &Op
   )
 {
-  CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Pointer<CONST SERIAL_CONSOLE_CONFIG>(0);
+  CONST SERIAL_CONSOLE_CONFIG  &Config = *Op.Get (CONSOLE_CONFIG);
   EFI_STATUS                   Status;
   UINT8                        Data[IPMI_SERIAL_PARAMETER_DATA_LENGTH] = { IPMI_CHANNEL_NONE, 0 };
   StepArgs                     Args = { 0, 0, 0, 0, Data };

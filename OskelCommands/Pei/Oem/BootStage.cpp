@@ -14,7 +14,7 @@
 #include "../BmcCommandsPei.h"
 #include "../Dispatch/Dispatch.h"
 #include "../MemoryRoutines.h"
-#include "../PpiLocation.h"
+#include "../PeiServices.h"
 #include "OemCommands.h"
 
 using namespace Oskel;
@@ -24,12 +24,9 @@ namespace {
 constexpr UINT8  SECONDARY_BMC_INDEX = 1;
 
 //
-// The platform HOB holds one 21-byte entry per BMC; the entry's I/O base is
-// a little-endian 16-bit field, not aligned, at this offset from the start
-// of the HOB (generic header and name included).
+// Boot stages that concern BMC 0 alone, whatever the BMC count.
 //
-constexpr UINTN  BMC_INFO_IO_BASE_OFFSET = 590;
-constexpr UINTN  BMC_INFO_ENTRY_SIZE     = 21;
+constexpr UINT8  mBmcZeroOnlyStages[] = { 0x12, 0x19 };
 
 //
 // Fields of EFI_HOB_GENERIC_HEADER, read byte by byte: a HobLength that is
@@ -81,7 +78,7 @@ SendStage (
   UINT8  *Request = Op.Scratch ();
 
   Request[0] = OEM_BOOT_STAGE_REPORT;
-  Request[1] = Op.Uint8 (0);
+  Request[1] = Op.Get (BOOT_STAGE);
   return SpecExchange (Op, { .RequestLength = 2 });
 }
 
@@ -105,7 +102,7 @@ GetBmcIoBase (
   UINT16       Type;
   UINT16       Length;
   UINT16       Base;
-  UINTN        Offset = BMC_INFO_IO_BASE_OFFSET + BMC_INFO_ENTRY_SIZE * BmcIndex;
+  UINTN        Offset = PLATFORM_BMC_INFO_IO_BASE_OFFSET + PLATFORM_BMC_INFO_ENTRY_SIZE * BmcIndex;
 
   if (EFI_ERROR ((*PeiServices)->GetHobList (PeiServices, &HobList)) || (HobList == nullptr)) {
     return EFI_NOT_FOUND;
@@ -143,6 +140,20 @@ GetBmcIoBase (
 
 namespace Oskel {
 
+[[nodiscard]] EFI_STATUS OSKEL_INTERNAL
+ConcernsEveryBmc (
+  IN OUT Operation  &Op
+  )
+{
+  for (UINT8 Stage : mBmcZeroOnlyStages) {
+    if (Op.Get (BOOT_STAGE) == Stage) {
+      return EFI_UNSUPPORTED;
+    }
+  }
+
+  return EFI_SUCCESS;
+}
+
 //
 // Reports the stage, argument 0, to the BMC already selected, whose index
 // *BmcInstance holds. The command's outcome reaches only the transport's
@@ -153,7 +164,7 @@ ReportStage (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8  Stage = Op.Uint8 (0);
+  CONST UINT8  Stage = Op.Get (BOOT_STAGE);
   EFI_STATUS   Status;
   UINT16       IoBase;
 

@@ -61,11 +61,11 @@ WriteOem1C (
 
   if (Length == OEM_1C_STATE_WRITE) {
     Request[0] = OEM_1C_SET_STATE;
-    Request[1] = Op.Uint8 (0);
+    Request[1] = static_cast<UINT8>(Op.Get (OEM_1C_STATE));
     Request[4] = OEM_1C_STATE_TRAILER;
     Length     = OEM_1C_MAX_REQUEST_LENGTH;
   } else if (Op.Spec->Arguments != 0) {
-    PutUint16Be (&Request[2], Op.Uint16 (0));
+    PutUint16Be (&Request[2], Op.Get (OEM_1C_VALUE));
   }
 
   for (UINT8 Attempts = 0; (Status == EFI_BMC_RETRY) && (Attempts < Limit); Attempts++) {
@@ -85,7 +85,7 @@ CheckState (
   IN OUT Operation  &Op
   )
 {
-  return (Op.Uint32 (0) > OEM_1C_STATE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (Op.Get (OEM_1C_STATE) > OEM_1C_STATE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -99,7 +99,7 @@ ReadState (
   Op.Scratch ()[0] = OEM_1C_GET_STATE;
   Status           = QueryScratchByte (Op, 1, &State);
   if (Status == EFI_SUCCESS) {
-    *Op.Pointer<UINT32>(0) = State;
+    *Op.Get (OEM_1C_STATE_OUT) = State;
   }
 
   return Status;
@@ -119,7 +119,7 @@ SetStateUnlessHeld (
   CONST UINTN  Read[] = { reinterpret_cast<UINTN>(&Held) };
 
   Status = DispatchStep (Op, OPERATION (GetOem1CState), Read);
-  if ((Status == EFI_SUCCESS) && (Held == Op.Uint32 (0))) {
+  if ((Status == EFI_SUCCESS) && (Held == Op.Get (OEM_1C_STATE))) {
     return EFI_SUCCESS;
   }
 

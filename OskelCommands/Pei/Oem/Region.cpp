@@ -42,12 +42,12 @@ TransferRegionChunk (
   )
 {
   CONST ArgumentWords  Region   = Op.Arguments ();
-  UINT8                *Buffer  = Region.Pointer<UINT8>(REGION_BUFFER) + Piece.Done;
+  UINT8                *Buffer  = Region.Get (REGION_BUFFER) + Piece.Done;
   UINT8                *Request = Op.Scratch ();
   EFI_STATUS           Status;
 
-  PutUint16Le (&Request[REGION_ADDRESS_OFFSET], static_cast<UINT16>(Region.Uint16 (REGION_OFFSET) + Piece.Done));
-  Request[REGION_SELECTOR_OFFSET] = Region.Uint8 (REGION_SELECTOR);
+  PutUint16Le (&Request[REGION_ADDRESS_OFFSET], static_cast<UINT16>(Region.Get (REGION_OFFSET) + Piece.Done));
+  Request[REGION_SELECTOR_OFFSET] = Region.Get (REGION_SELECTOR);
   if (Op.Spec->Command == OEM_CMD_REGION_READ) {
     Request[REGION_COUNT_OFFSET] = Piece.Length;
     Status                       = SpecExchange (Op, { .RequestLength = REGION_READ_LENGTH, .Capacity = Piece.Length });
@@ -81,7 +81,7 @@ CheckRegionLength (
   // Refused before the guard: an empty transfer never consults the BMC's
   // health.
   //
-  return (*Op.Pointer<UINT16>(REGION_LENGTH) == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
+  return (*Op.Get (REGION_LENGTH) == 0) ? EFI_BAD_BUFFER_SIZE : EFI_SUCCESS;
 }
 
 //
@@ -92,7 +92,7 @@ TransferRegion (
   IN OUT Operation  &Op
   )
 {
-  UINT16      *Length = Op.Pointer<UINT16>(REGION_LENGTH);
+  UINT16      *Length = Op.Get (REGION_LENGTH);
   UINT32      Total;
   EFI_STATUS  Status;
 

@@ -71,7 +71,7 @@ constexpr UINT8  mSettingStatusMap[] = {
   StatusCode (EFI_SUCCESS)
 };
 
-static_assert ((WRITE_SETTING_VALUE == READ_SETTING_VALUE + 1) && (WRITE_SETTING_DESCRIPTOR == READ_SETTING_DESCRIPTOR + 1), "a write's arguments lie one further on");
+static_assert ((WRITE_SETTING_VALUE.Index == READ_SETTING_VALUE.Index + 1) && (WRITE_SETTING_DESCRIPTOR.Index == READ_SETTING_DESCRIPTOR.Index + 1), "a write's arguments lie one further on");
 
 //
 // The setting a call addresses. The selector and descriptor checks come
@@ -127,18 +127,19 @@ ExchangeSetting (
   IN OUT Operation  &Op
   )
 {
-  CONST UINT8    Operation = Op.Spec->Variant;
-  CONST BOOLEAN  IsWrite   = (Operation == SETTINGS_OP_WRITE);
-  UINT8          *Value    = Op.Pointer<UINT8>(READ_SETTING_VALUE + IsWrite);
-  UINT8          *Scratch  = Op.Scratch ();  // the request, then the answer
-  SettingView    Setting;
-  EFI_STATUS     Status;
-  UINT8          Length;
-  UINT8          Returned;     // value bytes the answer carries: a read's alone
+  CONST UINT8          Operation = Op.Spec->Variant;
+  CONST BOOLEAN        IsWrite   = (Operation == SETTINGS_OP_WRITE);
+  CONST ArgumentWords  Shifted   = { Op.Arguments ().Words + IsWrite };  // a write's value and descriptor lie one word further
+  VOID                 *Value    = Shifted.Get (READ_SETTING_VALUE);
+  UINT8                *Scratch  = Op.Scratch ();  // the request, then the answer
+  SettingView          Setting;
+  EFI_STATUS           Status;
+  UINT8                Length;
+  UINT8                Returned;     // value bytes the answer carries: a read's alone
 
   Status = ChooseSetting (
-             Op.Uint8 (SETTING_SELECTOR),
-             Op.Pointer<CONST BMC_SETTING_DESCRIPTOR>(READ_SETTING_DESCRIPTOR + IsWrite),
+             Op.Get (SETTING_SELECTOR),
+             Shifted.Get (READ_SETTING_DESCRIPTOR),
              IsWrite,
              Setting
              );
@@ -161,7 +162,7 @@ ExchangeSetting (
     }
 
     Returned = 0;
-    *At++    = (Op.Uint8 (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
+    *At++    = (Op.Get (WRITE_SETTING_FLAG) != 0) ? 1 : 0;
   }
 
   Scratch[0] = Operation;

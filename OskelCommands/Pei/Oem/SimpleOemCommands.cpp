@@ -33,7 +33,7 @@ Check20Length (
   IN OUT Operation  &Op
   )
 {
-  return (*Op.Pointer<UINT8>(IN_PLACE_LENGTH) != OEM_EXCHANGE_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (*Op.Get (IN_PLACE_LENGTH) != OEM_EXCHANGE_LENGTH) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 //
@@ -46,13 +46,13 @@ ExchangeInPlace (
   IN OUT Operation  &Op
   )
 {
-  UINT8       *Buffer  = Op.Pointer<UINT8>(IN_PLACE_BUFFER);
+  UINT8       *Buffer  = Op.Get (IN_PLACE_BUFFER);
   UINT8       Received = OEM_EXCHANGE_LENGTH;
   EFI_STATUS  Status;
 
   Status = Send (Op, NetFnCommand (Op.Spec->NetFn, Op.Spec->Command), Buffer, OEM_EXCHANGE_LENGTH, Buffer, &Received);
-  if (Op.Spec->Arguments > IN_PLACE_LENGTH) {
-    *Op.Pointer<UINT8>(IN_PLACE_LENGTH) = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
+  if (Op.Spec->Arguments > IN_PLACE_LENGTH.Index) {
+    *Op.Get (IN_PLACE_LENGTH) = (Received < OEM_EXCHANGE_LENGTH) ? Received : OEM_EXCHANGE_LENGTH;
   }
 
   return Status;
@@ -63,7 +63,7 @@ CheckNewValue (
   IN OUT Operation  &Op
   )
 {
-  return (*Op.Pointer<UINT8>(0) > OEM_10_VALUE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
+  return (*Op.Get (SET_10_VALUE) > OEM_10_VALUE_MAX) ? EFI_INVALID_PARAMETER : EFI_SUCCESS;
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -71,7 +71,7 @@ GetValue (
   IN OUT Operation  &Op
   )
 {
-  return QueryScratchByte (Op, 0, Op.Pointer<UINT8>(0));
+  return QueryScratchByte (Op, 0, Op.Get (GET_10_VALUE));
 }
 
 [[nodiscard]] EFI_STATUS OSKEL_INTERNAL
@@ -81,7 +81,7 @@ SetValue (
 {
   EFI_STATUS  Status;
 
-  Op.Scratch ()[0] = *Op.Pointer<UINT8>(0);
+  Op.Scratch ()[0] = *Op.Get (SET_10_VALUE);
   Status           = SpecExchange (Op, { .RequestLength = 1 });
 
   //
@@ -96,7 +96,7 @@ SetFlag (
   IN OUT Operation  &Op
   )
 {
-  Op.Scratch ()[0] = (Op.Uint8 (0) != 0) ? 1 : 0;
+  Op.Scratch ()[0] = (Op.Get (FLAG_62) != 0) ? 1 : 0;
   return SpecExchange (Op, { .RequestLength = 1 });
 }
 

@@ -1,11 +1,12 @@
 /** @file
-  Locating the first instance of a PPI.
+  The PEI services the module calls through helpers: locating a PPI and
+  writing an I/O port.
 
   Copyright (c) 2026, Oskel firmware team. All rights reserved.
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#include "PpiLocation.h"
+#include "PeiServices.h"
 
 namespace Oskel {
 
@@ -18,6 +19,18 @@ LocateFirstPpi (
 {
   *Ppi = nullptr;
   return (*PeiServices)->LocatePpi (PeiServices, Guid, 0, nullptr, Ppi);
+}
+
+EFI_STATUS OSKEL_INTERNAL
+WriteIoPort8 (
+  IN CONST EFI_PEI_SERVICES  **PeiServices,
+  IN UINT16                  Port,
+  IN UINT8                   Value
+  )
+{
+  EFI_PEI_CPU_IO_PPI  *CpuIo = (*PeiServices)->CpuIo;
+
+  return CpuIo->Io.Write (PeiServices, CpuIo, EfiPeiCpuIoWidthUint8, Port, 1, &Value);
 }
 
 }  // namespace Oskel
