@@ -281,7 +281,10 @@ SsifBmcModel::Read (uint8_t Command, UINTN *Length, uint8_t *Buffer)
   // The driver copies what the device sent, up to the room it was given.
   //
   const size_t  Copied = (Block.size () < *Length) ? Block.size () : static_cast<size_t>(*Length);
-  std::memcpy (Buffer, Block.data (), Copied);
+  if (Copied != 0) {
+    std::memcpy (Buffer, Block.data (), Copied);
+  }
+
   *Length = Block.size ();
   return EFI_SUCCESS;
 }

@@ -9,10 +9,11 @@
 # but relocated constants and the platform's stack protector guard, the PE
 # rules of execute-in-place, base relocations of the architecture's one
 # type, and on IA32 the image ceiling below. The package DSC builds the
-# IPMI transport with both interfaces; on edk2 2022.11 with GCC5 its IA32
-# RELEASE transport is built twice more, with KCS alone and with BT alone,
-# and checked the same way against the ceilings of those builds (not on
-# the release, whose GCC images the OVMF boots take as they are).
+# IPMI transport with KCS and BT; on edk2 2022.11 with GCC5 its IA32
+# RELEASE transport is built four times more, with KCS alone, BT alone,
+# SSIF alone and all three, and checked the same way against the ceilings
+# of those builds (not on the release, whose GCC images the OVMF boots
+# take as they are).
 #
 # The edk2-stable202605 images that the OVMF boots and the QEMU board take
 # as binary drop-ins (GCC IA32 and CLANGPDB X64, RELEASE) are laid out in
@@ -43,10 +44,13 @@ budgets=${OSKEL_BUDGETS:-$root/build/native/budgets.env}
 [ -f "$budgets" ] || { echo "edk2-package-check: no $budgets: configure the native preset first" >&2; exit 1; }
 . "$budgets"
 module_image_ceiling=$((OSKEL_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
-# The transport: KCS and BT (the package DSC's build), KCS alone, BT alone.
+# The transport: KCS and BT (the package DSC's build), KCS alone, BT alone,
+# SSIF alone, all three.
 transport_image_ceiling=$((OSKEL_TRANSPORT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 transport_kcs_image_ceiling=$((OSKEL_KCS_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 transport_bt_image_ceiling=$((OSKEL_BT_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_ssif_image_ceiling=$((OSKEL_SSIF_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
+transport_all_image_ceiling=$((OSKEL_ALL_FLASH_CEILING + OSKEL_EDK2_IMAGE_ALLOWANCE))
 
 say() {
   echo "edk2-package-check: $*"
@@ -84,25 +88,29 @@ check_images() {
 }
 
 # transport_builds TREE GENERATION TOOLCHAIN BUILDER: the transport alone,
-# IA32 RELEASE, with KCS alone and with BT alone, each image checked
-# against its ceiling. Last for this tool chain: the images it leaves are
+# IA32 RELEASE, with KCS alone, BT alone, SSIF alone and all three, each
+# image checked against its ceiling (a choice's defines, comma-separated). Last for this tool chain: the images it leaves are
 # those builds', and the next run copies the package afresh.
 transport_builds() {
   tree=$1 generation=$2 toolchain=$3 builder=$4
   module=IpmiTransport/Pei/IpmiTransportPei
-  for choice in "KCS TRANSPORT_BT=0 $transport_kcs_image_ceiling" "BT TRANSPORT_KCS=0 $transport_bt_image_ceiling"; do
+  for choice in "KCS-only TRANSPORT_BT=0 $transport_kcs_image_ceiling" "BT-only TRANSPORT_KCS=0 $transport_bt_image_ceiling" \
+                "SSIF-only TRANSPORT_KCS=0,TRANSPORT_BT=0,TRANSPORT_SSIF=1 $transport_ssif_image_ceiling" \
+                "all-three TRANSPORT_SSIF=1 $transport_all_image_ceiling"; do
     set -- $choice
     build_log=$log/package-$generation-$toolchain-RELEASE-transport-$1.log
+    defines=$(echo "$2" | sed 's/^/-D /; s/,/ -D /g')
+    # shellcheck disable=SC2086
     if "$builder" "$toolchain" "$build_log" "$build_timeout" -p OskelCommandsPkg/OskelCommandsPkg.dsc \
-      -m "OskelCommandsPkg/$module.inf" -a IA32 -b RELEASE -D "$2"; then
+      -m "OskelCommandsPkg/$module.inf" -a IA32 -b RELEASE $defines; then
       dir=$tree/Build/OskelCommandsPkg/RELEASE_$toolchain/IA32/OskelCommandsPkg/$module
-      python3 "$root/Edk2/ModuleSections.py" "edk2 $generation $toolchain RELEASE IA32 IpmiTransportPei, $1 only" \
+      python3 "$root/Edk2/ModuleSections.py" "edk2 $generation $toolchain RELEASE IA32 IpmiTransportPei, $1" \
         "$dir/DEBUG/IpmiTransportPei.map" --image "$dir/OUTPUT/IpmiTransportPei.efi" --arch IA32 --ceiling "$3" ||
         failed="$failed $generation-$toolchain-RELEASE-IA32-IpmiTransportPei-$1"
       checked=$((checked + 1))
     else
       grep -E ": error|error:" "$build_log" | tail -n 30
-      say "FAIL edk2 $generation $toolchain RELEASE transport with $1 alone (log: $build_log)"
+      say "FAIL edk2 $generation $toolchain RELEASE transport $1 (log: $build_log)"
       failed="$failed $generation-$toolchain-RELEASE-transport-$1"
     fi
   done

@@ -14,7 +14,8 @@
   data is ignored:
 
     0..3   flag wait, microseconds per wait on an interface flag (KCS: IBF,
-           OBF; BT: B_BUSY, B2H_ATN) (0: default)
+           OBF; BT: B_BUSY, B2H_ATN; SSIF: the BMC taking the request,
+           then its answer, each retried while the BMC NACKs) (0: default)
     4..7   ready wait at entry, microseconds in all, one wait shared by
            all BMCs (0: off)
     8..9   I/O port of the ACPI PM timer (0: none, the 8254 is used)

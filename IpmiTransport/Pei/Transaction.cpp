@@ -103,8 +103,11 @@ SampleClock (
 
   @retval TRUE   A clock runs.
   @retval FALSE  The 8254 stands still too: no clock is left.
+
+  Inlined into each wait: a build without SSIF has the one, as it had
+  before the step was a function.
 **/
-BOOLEAN TRANSPORT_INTERNAL
+OSKEL_ALWAYS_INLINE BOOLEAN
 Advance (
   IN OUT TRANSPORT_PRIVATE  *Private,
   IN OUT UINT32             *Still
