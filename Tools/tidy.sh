@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs clang-tidy (the checks of .clang-tidy) over the sources of both
-# PEIMs, as the host library builds them for x86_64 and for -m32, so the
+# PEIMs, as the host libraries build them (the transport also with all
+# three interfaces) for x86_64 and for -m32, so the
 # IA32 branches are analysed too. Any finding fails. The compile database
 # comes from a configure-only CMake tree; options only GCC knows are
 # dropped, since clang-tidy parses with clang.
@@ -21,7 +22,9 @@ gcc_only = ("-fno-tree-loop-distribute-patterns", "-fcallgraph-info=su", "-fstac
 entries = json.load(open(os.path.join(tree, "compile_commands.json")))
 out = []
 for e in entries:
-    if e["file"].endswith(".cpp") and any(t in e["command"] for t in ("/OskelCommandsPei.dir/", "/IpmiTransportPei.dir/")):
+    # The transport as its default build and as the build with all three
+    # interfaces (SSIF's code is compiled only there).
+    if e["file"].endswith(".cpp") and any(t in e["command"] for t in ("/OskelCommandsPei.dir/", "/IpmiTransportPei.dir/", "/IpmiTransportPeiAll.dir/")):
         args = [a for a in shlex.split(e["command"]) if a not in gcc_only]
         out.append({"directory": e["directory"], "file": e["file"], "arguments": args})
 os.makedirs(os.path.join(tree, "pei"), exist_ok=True)

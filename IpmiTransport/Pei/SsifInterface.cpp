@@ -364,7 +364,7 @@ SsifExchange (
   // again.
   //
   if ((Limits[SSIF_FLAGS] & SSIF_KNOWN) == 0) {
-    for (UINT8 Index = 0; Index < sizeof (Capabilities); Index++) {
+    for (UINTN Index = 0; Index < sizeof (Capabilities); Index++) {
       Capabilities[Index] = 0;
     }
 
