@@ -207,38 +207,22 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 
   Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_INTERFACES_HOB_GUID, Entries);
   if (PmTimer) {
-    Bytes  Settings (IPMI_CONFIG_DATA_SIZE, 0);
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET]     = 0x08;
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
-    Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_CONFIG_HOB_GUID, Settings);
+    OskelFuzz::AddStillPmTimer (Pei);
   }
 
-  Pei.RegisterForShadowResult = EFI_SUCCESS;
-  if (IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
-    Finding ("entry failed");
-  }
-
-  auto  *Transport = static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (IPMI_TRANSPORT_PPI_GUID));
-  if (Transport == nullptr) {
-    Finding ("transport not installed");
-  }
+  IPMI_TRANSPORT_PPI  *Transport = OskelFuzz::StartTransport (Pei);
 
   for (unsigned Call = 0; (Call < 16) && !Interfaces.Exhausted (); Call++) {
-    const uint8_t  Operation = Interfaces.Next ();
-    const uint8_t  NetFn     = Interfaces.Next () & 0x3F;
-    const uint8_t  Command   = Interfaces.Next ();
-    const uint8_t  Length    = Interfaces.Next ();
-    const uint8_t  Capacity  = Interfaces.Next ();
-    Bytes          Request (Length);
-    for (uint8_t &B : Request) {
-      B = Interfaces.Next ();
-    }
+    const OskelFuzz::FuzzedCall  C        = OskelFuzz::ReadCall (Interfaces);
+    const uint8_t                NetFn    = C.NetFn;
+    const uint8_t                Command  = C.Command;
+    const uint8_t                Capacity = C.Capacity;
 
     Interfaces.Log.clear ();
     Interfaces.StillPolls     = 0;
     Interfaces.MostStillPolls = 0;
     OskelFuzz::CallTransport (
-      Pei.Services (), Transport, Operation, NetFn, Command, Request, Capacity,
+      Pei.Services (), Transport, C.Operation, NetFn, Command, C.Request, Capacity,
       [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
         // The answer the transport took: its length byte, then NetFn + 1,
         // the request's sequence number, its command, the code, the data.

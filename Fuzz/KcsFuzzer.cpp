@@ -178,40 +178,22 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   }
 
   if (PmTimer) {
-    // Default waits, the PM timer at 608h: no device claims it, so every
-    // 32-bit read of it fails.
-    Bytes  Settings (IPMI_CONFIG_DATA_SIZE, 0);
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET]     = 0x08;
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
-    Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_CONFIG_HOB_GUID, Settings);
+    OskelFuzz::AddStillPmTimer (Pei);
   }
 
-  Pei.RegisterForShadowResult = EFI_SUCCESS;
-  if (IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
-    Finding ("entry failed");
-  }
-
-  auto  *Transport = static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (IPMI_TRANSPORT_PPI_GUID));
-  if (Transport == nullptr) {
-    Finding ("transport not installed");
-  }
+  IPMI_TRANSPORT_PPI  *Transport = OskelFuzz::StartTransport (Pei);
 
   for (unsigned Call = 0; (Call < 16) && !Interface.Exhausted (); Call++) {
-    const uint8_t  Operation = Interface.Next ();
-    const uint8_t  NetFn     = Interface.Next () & 0x3F;
-    const uint8_t  Command   = Interface.Next ();
-    const uint8_t  Length    = Interface.Next () % 40;
-    const uint8_t  Capacity  = Interface.Next ();
-    Bytes          Request (Length);
-    for (uint8_t &B : Request) {
-      B = Interface.Next ();
-    }
+    const OskelFuzz::FuzzedCall  C        = OskelFuzz::ReadCall (Interface, 40);
+    const uint8_t                NetFn    = C.NetFn;
+    const uint8_t                Command  = C.Command;
+    const uint8_t                Capacity = C.Capacity;
 
     Interface.Log.clear ();
     Interface.StillPolls     = 0;
     Interface.MostStillPolls = 0;
     OskelFuzz::CallTransport (
-      Pei.Services (), Transport, Operation, NetFn, Command, Request, Capacity,
+      Pei.Services (), Transport, C.Operation, NetFn, Command, C.Request, Capacity,
       [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
         const Bytes  Taken = Acknowledged (Interface.Log);
         if ((Taken.size () < 3) || (Taken[0] != static_cast<uint8_t>(((NetFn + 1) << 2) & 0xFF)) || (Taken[1] != Command) ||

@@ -239,42 +239,26 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 
   Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_INTERFACES_HOB_GUID, Entries);
   if (PmTimer) {
-    Bytes  Settings (IPMI_CONFIG_DATA_SIZE, 0);
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET]     = 0x08;
-    Settings[IPMI_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
-    Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_CONFIG_HOB_GUID, Settings);
+    OskelFuzz::AddStillPmTimer (Pei);
   }
 
   if (!NoDriver) {
     Pei.Install (EFI_PEI_SMBUS2_PPI_GUID, Board.Ppi ());
   }
 
-  Pei.RegisterForShadowResult = EFI_SUCCESS;
-  if (IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
-    Finding ("entry failed");
-  }
-
-  auto  *Transport = static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (IPMI_TRANSPORT_PPI_GUID));
-  if (Transport == nullptr) {
-    Finding ("transport not installed");
-  }
+  IPMI_TRANSPORT_PPI  *Transport = OskelFuzz::StartTransport (Pei);
 
   for (unsigned Call = 0; (Call < 16) && !Board.Exhausted (); Call++) {
-    const uint8_t  Operation = Board.Next ();
-    const uint8_t  NetFn     = Board.Next () & 0x3F;
-    const uint8_t  Command   = Board.Next ();
-    const uint8_t  Length    = Board.Next ();
-    const uint8_t  Capacity  = Board.Next ();
-    Bytes          Request (Length);
-    for (uint8_t &B : Request) {
-      B = Board.Next ();
-    }
+    const OskelFuzz::FuzzedCall  C        = OskelFuzz::ReadCall (Board);
+    const uint8_t                NetFn    = C.NetFn;
+    const uint8_t                Command  = C.Command;
+    const uint8_t                Capacity = C.Capacity;
 
     Board.Log.clear ();
     Board.StillAttempts     = 0;
     Board.MostStillAttempts = 0;
     OskelFuzz::CallTransport (
-      Pei.Services (), Transport, Operation, NetFn, Command, Request, Capacity,
+      Pei.Services (), Transport, C.Operation, NetFn, Command, C.Request, Capacity,
       [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
         (void)Response;
         // The answer's first block: the first read taken after the last

@@ -17,6 +17,76 @@ namespace OskelFuzz {
 [[noreturn]] void
 Finding (const char *What);
 
+// A settings HOB naming a PM timer at 608h, where no device answers: every
+// 32-bit read of it fails, a timer that never advances, so the first long
+// wait hands over to the 8254.
+inline void
+AddStillPmTimer (
+  OskelSim::SimulatedPei  &Pei
+  )
+{
+  OskelSim::Bytes  Settings (IPMI_CONFIG_DATA_SIZE, 0);
+  Settings[IPMI_CONFIG_PM_TIMER_OFFSET]     = 0x08;
+  Settings[IPMI_CONFIG_PM_TIMER_OFFSET + 1] = 0x06;
+  Pei.Hobs.AddGuidHob (IPMI_TRANSPORT_CONFIG_HOB_GUID, Settings);
+}
+
+// The transport's first run on the platform set up so far, and the PPI it
+// installed.
+inline IPMI_TRANSPORT_PPI *
+StartTransport (
+  OskelSim::SimulatedPei  &Pei
+  )
+{
+  Pei.RegisterForShadowResult = EFI_SUCCESS;
+  if (IpmiTransportPeiEntryPoint (Pei.FileHandle (), Pei.Services ()) != EFI_SUCCESS) {
+    Finding ("entry failed");
+  }
+
+  auto  *Transport = static_cast<IPMI_TRANSPORT_PPI *>(Pei.Locate (IPMI_TRANSPORT_PPI_GUID));
+  if (Transport == nullptr) {
+    Finding ("transport not installed");
+  }
+
+  return Transport;
+}
+
+// A call's 5-byte header from the input (operation, NetFn, command,
+// request length, capacity) and the request bytes after it; the length
+// taken modulo LengthModulo when it is not 0.
+struct FuzzedCall {
+  uint8_t          Operation;
+  uint8_t          NetFn;
+  uint8_t          Command;
+  uint8_t          Capacity;
+  OskelSim::Bytes  Request;
+};
+
+template <typename Input>
+FuzzedCall
+ReadCall (
+  Input     &From,
+  unsigned  LengthModulo = 0
+  )
+{
+  FuzzedCall  C;
+  C.Operation = From.Next ();
+  C.NetFn     = From.Next () & 0x3F;
+  C.Command   = From.Next ();
+  uint8_t  Length = From.Next ();
+  if (LengthModulo != 0) {
+    Length = static_cast<uint8_t>(Length % LengthModulo);
+  }
+
+  C.Capacity = From.Next ();
+  C.Request.resize (Length);
+  for (uint8_t &B : C.Request) {
+    B = From.Next ();
+  }
+
+  return C;
+}
+
 // Operation % 8 chooses the call: SendCommand (0 to 3) of Request with a
 // response buffer of exactly Capacity bytes on the heap (one byte more is
 // an ASan report), PrepareSecondaryBmc, SelectBmc (Command % 4),
