@@ -451,6 +451,11 @@ Arguments::Arguments (const Slot &S, const Contract &C)
       }
     }
 
+    mSizes.push_back (Buffer.size ());
+    if (!Buffer.empty ()) {
+      Buffer.insert (Buffer.end (), GUARD_BYTES, GUARD_FILL);
+    }
+
     mBuffers.push_back (Buffer);
     mPointee.push_back (Type.Pointee);
   }
@@ -486,14 +491,22 @@ Arguments::Check (const Contract &C) const
       O = (Each.Name == P.Name) ? &Each : O;
     }
 
+    const size_t     Size    = mSizes[Index];
+
     if (Now.empty ()) {
       continue;
     }
 
+    for (size_t Byte = Size; Byte < Now.size (); Byte++) {
+      if (Now[Byte] != GUARD_FILL) {
+        Out.push_back (P.Name + " byte " + std::to_string (Byte) + " was written, past the end of its " + std::to_string (Size) + " bytes");
+      }
+    }
+
     if ((O != nullptr) && O->IsScalar) {
       size_t  Width = mPointee[Index];
-      if ((Width == 0) || (Width > Now.size ())) {
-        Out.push_back (P.Name + ": then gives one value, but it points to " + std::to_string (Now.size ()) + " bytes; give them as [..]");
+      if ((Width == 0) || (Width > Size)) {
+        Out.push_back (P.Name + ": then gives one value, but it points to " + std::to_string (Size) + " bytes; give them as [..]");
         continue;
       }
 
@@ -502,7 +515,7 @@ Arguments::Check (const Contract &C) const
         Out.push_back (P.Name + " holds " + HexValue (Held) + " after the call, the contract says " + HexValue (O->Scalar));
       }
 
-      for (size_t Byte = Width; Byte < Now.size (); Byte++) {
+      for (size_t Byte = Width; Byte < Size; Byte++) {
         if (Now[Byte] != Before[Byte]) {
           Out.push_back (P.Name + " byte " + std::to_string (Byte) + " was written past the value");
         }
@@ -511,7 +524,7 @@ Arguments::Check (const Contract &C) const
       continue;
     }
 
-    for (size_t Byte = 0; Byte < Now.size (); Byte++) {
+    for (size_t Byte = 0; Byte < Size; Byte++) {
       bool     Named    = (O != nullptr) && (Byte < O->Content.size ());
       uint8_t  Expected = Named ? O->Content[Byte] : Before[Byte];
       if (Now[Byte] != Expected) {

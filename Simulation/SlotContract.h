@@ -37,6 +37,10 @@ namespace OskelContract {
 using OskelSim::Bytes;
 
 constexpr uint8_t  OUT_FILL = 0xEE;
+// Bytes after every buffer the call gets, holding GUARD_FILL: a slot that
+// writes past the size it was given changes one, and the check names it.
+constexpr size_t   GUARD_BYTES = 8;
+constexpr uint8_t  GUARD_FILL  = 0xA5;
 
 enum class Role { Value, Null, In, Out, InOut };
 
@@ -134,11 +138,12 @@ public:
   std::vector<std::string> Check (const Contract &C) const;
 
   uint8_t *Buffer (size_t Index) { return mBuffers.at (Index).data (); }
-  size_t BufferSize (size_t Index) const { return mBuffers.at (Index).size (); }
+  size_t BufferSize (size_t Index) const { return mSizes.at (Index); }
 
 private:
-  std::vector<Bytes>   mBuffers;   // one per argument; empty for a value or null
+  std::vector<Bytes>   mBuffers;   // one per argument, its guard bytes after it; empty for a value or null
   std::vector<Bytes>   mBefore;
+  std::vector<size_t>  mSizes;     // the size each buffer is given as, without its guard
   std::vector<size_t>  mPointee;
 };
 

@@ -158,6 +158,22 @@ TEST_F (ContractBoard, OutputLandingElsewhereFailsTheOutputCheck) {
     );
 }
 
+TEST_F (ContractBoard, ByteWrittenPastABufferFailsTheOutputCheck) {
+  const Slot                &S = Named ("GetDeviceId");
+  Contract                  C  = OskelContract::Parse (S.Contract);
+  OskelContract::Arguments  Args (S, C);
+  size_t                    Response = 0;
+
+  while ((Response < C.Parameters.size ()) && (C.Parameters[Response].Name != "Response")) {
+    Response++;
+  }
+
+  ASSERT_LT (Response, C.Parameters.size ());
+  const size_t  Size = Args.BufferSize (Response);
+  Args.Buffer (Response)[Size] = 0x00;
+  EXPECT_THAT (Args.Check (C), ::testing::Contains ("Response byte " + std::to_string (Size) + " was written, past the end of its " + std::to_string (Size) + " bytes"));
+}
+
 TEST_F (ContractBoard, ArgumentsHoldingTheSameValueAreRefused) {
   Contract  C = OskelContract::Parse ("Channel  02\nMuxSetting  02\nMuxStatus  out\n");
 
