@@ -135,10 +135,11 @@ ArgumentBit (
 }
 
 //
-// What a slot does, as constant data: written with designated initialisers,
-// e.g. { .Arguments = 2, .Kind = DispatchKind::SingleBmc, .NetFn =
-// IPMI_NETFN_APP, .Command = IPMI_CMD_GET_DEVICE_ID, .Required = ...,
-// .Exchange = ... }, so operations of the same shape share one Exchange.
+// What a slot does, as constant data: written with designated initialisers
+// in the order of the fields, e.g. { .Kind = DispatchKind::SingleBmc,
+// .NetFn = IPMI_NETFN_APP, .Command = IPMI_CMD_GET_DEVICE_ID, .Required =
+// ..., .Exchange = ... }, so operations of the same shape share one
+// Exchange. The argument count is the slot's, filled in from its type.
 // The small fields share four bytes, so a descriptor is those bytes and its
 // two steps.
 //
