@@ -19,13 +19,14 @@
 // Stops on an ASan/UBSan report (the response buffer is an exact heap
 // block), a stored count above the capacity or above the bytes the reads
 // delivered, a status outside the transport's set, an accepted answer
-// whose first block does not carry the request's NetFn + 1, command and
-// the completion code returned, a transaction other than a block write or
-// read with the SSIF command bytes, a block write of more than 32 bytes or
-// none, a read given room for less than a block, a middle or end write
-// without a start before it, a PEC flag on a BMC that never said it takes
-// PEC, a phase-0 state other than 0 or 1, and a call that keeps retrying
-// failed transactions while the clock does not move.
+// with no block read after the request that carries its NetFn + 1 and
+// command, or whose first such block has another completion code than the
+// one returned, a transaction other than a block write or read with the
+// SSIF command bytes, a block write of more than 32 bytes or none, a read
+// given room for less than a block, a middle or end write without a start
+// before it, a PEC flag on a BMC that never said it takes PEC, a phase-0
+// state other than 0 or 1, and a call that keeps retrying failed
+// transactions while the clock does not move.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -266,7 +267,9 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
       [&](EFI_STATUS Status, const uint8_t *Response, UINT8 Stored) {
         (void)Response;
         // The answer's first block: the first read taken after the last
-        // write taken, after its start mark when it has one.
+        // write taken that carries the request's NetFn + 1 and command,
+        // after its start mark when it has one; the transport drops the
+        // blocks before it as not its answer.
         const auto  LastWrite = std::find_if (Board.Log.rbegin (), Board.Log.rend (), [](const Transaction &T) { return T.Write && T.Taken; });
         if (LastWrite == Board.Log.rend ()) {
           Finding ("answer accepted without a request written");
@@ -274,21 +277,31 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
 
         size_t  Delivered = 0;
         Bytes   First;
+        size_t  Mark = 0;
         for (auto At = LastWrite.base (); At != Board.Log.end (); ++At) {
-          if (!At->Write && At->Taken) {
-            if (First.empty ()) {
-              First = At->Data;
+          if (At->Write || !At->Taken) {
+            continue;
+          }
+
+          if (First.empty ()) {
+            const Bytes  &B = At->Data;
+            Mark = ((B.size () == 32) && (B[0] == 0x00) && (B[1] == 0x01)) ? 2 : 0;
+            if ((B.size () < Mark + 3) || (B[Mark] != static_cast<uint8_t>((NetFn + 1) << 2)) || (B[Mark + 1] != Command)) {
+              continue;
             }
 
-            Delivered += At->Data.size ();
+            First = B;
           }
+
+          Delivered += At->Data.size ();
         }
 
-        const size_t  Mark = ((First.size () == 32) && (First[0] == 0x00) && (First[1] == 0x01)) ? 2 : 0;
-        if ((First.size () < Mark + 3) || (First[Mark] != static_cast<uint8_t>((NetFn + 1) << 2)) || (First[Mark + 1] != Command) ||
-            (First[Mark + 2] != static_cast<uint8_t>(Status)))
-        {
-          Finding ("answer accepted with a header that is not the request's");
+        if (First.empty ()) {
+          Finding ("answer accepted without a block carrying the request's header");
+        }
+
+        if (First[Mark + 2] != static_cast<uint8_t>(Status)) {
+          Finding ("answer accepted with a completion code other than the one returned");
         }
 
         if (Stored > Delivered) {

@@ -1,5 +1,6 @@
 #include "SsifBmcModel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,7 +65,8 @@ SsifBmcModel::TakeRequest ()
   Messages.push_back (Message);
   mFaults = Once ? *Once : Always;
   Once.reset ();
-  mNackReads = mFaults.NackReads;
+  mNackReads  = mFaults.NackReads;
+  mStaleReads = mFaults.StaleReads;
 
   const uint8_t  NetFn   = Message[0] >> 2;
   const uint8_t  Lun     = Message[0] & 3;
@@ -141,6 +143,8 @@ SsifBmcModel::Write (uint8_t Command, const Bytes &Data)
 {
   const bool  Continues = (mPhase == Phase::Writing);
 
+  mAnswered = false;
+
   switch (Command) {
     case SSIF_WRITE:
       if ((Data.size () < 2) || (Data.size () > BLOCK)) {
@@ -213,6 +217,14 @@ SsifBmcModel::Read (uint8_t Command, UINTN *Length, uint8_t *Buffer)
 
   switch (Command) {
     case SSIF_READ:
+      //
+      // Asked again once the answer is read (the host dropped it as not
+      // its own): nothing is pending, the address is NACKed.
+      //
+      if ((mPhase == Phase::Idle) && mAnswered) {
+        return EFI_DEVICE_ERROR;
+      }
+
       if ((mPhase != Phase::Pending) && !((mPhase == Phase::Reading) && (mNext == 1) && !mReadMiddle)) {
         Violation ("read without a request");
         return EFI_DEVICE_ERROR;
@@ -224,6 +236,19 @@ SsifBmcModel::Read (uint8_t Command, UINTN *Length, uint8_t *Buffer)
         }
 
         return EFI_DEVICE_ERROR;
+      }
+
+      //
+      // No NACK, the block read last once more; nothing moves on.
+      //
+      if (mStaleReads != 0) {
+        mStaleReads--;
+        if (!mLast.empty ()) {
+          std::memcpy (Buffer, mLast.data (), std::min<size_t>(mLast.size (), *Length));
+        }
+
+        *Length = mLast.size ();
+        return EFI_SUCCESS;
       }
 
       //
@@ -263,6 +288,7 @@ SsifBmcModel::Read (uint8_t Command, UINTN *Length, uint8_t *Buffer)
   mLast      = Block;
   mMultiRead = (mBlocks.size () > 1);
   mPhase     = (mNext < mBlocks.size ()) ? Phase::Reading : Phase::Idle;
+  mAnswered  = (mPhase == Phase::Idle);
 
   //
   // The capabilities answer read whole: from the next transaction on,
@@ -298,6 +324,7 @@ SsifBmcModel::Recover ()
   mArmed      = false;
   mNackWrites = 0;
   mNackReads  = 0;
+  mStaleReads = 0;
   mPhase      = Phase::Idle;
   mInput.clear ();
 }

@@ -18,7 +18,9 @@
 // to 32 bytes; a start and every middle exactly 32 bytes, an end 1 to 32,
 // middles and ends only after a start; multi-part writes only to a BMC
 // that reported them (middles only with start, middle and end support);
-// no request larger than the BMC's input size; no read without a request;
+// no request larger than the BMC's input size; no read without a request
+// (once an answer is read whole, 03h again is NACKed, not judged: a host
+// that dropped the block as not its own asks again);
 // 09h only within a multi-part read, 0Ah only after a 09h; room for a
 // whole block on every read; PEC on every transaction once the BMC has
 // said it takes PEC, never before or otherwise. Each breach is recorded in
@@ -46,6 +48,10 @@ struct SsifFaults {
   // 03h reads NACKed after the request, the BMC still preparing the
   // answer; ~0u: it never has one.
   unsigned NackReads = 0;
+  // 03h reads after the request, before the answer is ready, that are not
+  // NACKed but bring the block read last once more (the answer before):
+  // what QEMU's smbus-ipmi does in place of the NACK.
+  unsigned StaleReads = 0;
   // The middle block of this number carries the number plus 10h.
   std::optional<uint8_t> WrongBlockNumber;
   // The middle block of this number is never sent: the read that should
@@ -117,9 +123,11 @@ private:
   bool              mArmed     = false;   // this request's write faults are set
   bool              mMultiRead = false;
   bool              mReadMiddle = false;  // a 09h has been read in this read
+  bool              mAnswered  = false;   // the last answer read whole, no write since
   SsifFaults        mFaults;
   unsigned          mNackWrites = 0;
   unsigned          mNackReads  = 0;
+  unsigned          mStaleReads = 0;
   Bytes             mInput;
   std::vector<Bytes> mBlocks;             // the answer's blocks, in order
   size_t            mNext = 0;            // the next block to give

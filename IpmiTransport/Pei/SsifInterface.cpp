@@ -89,6 +89,15 @@ constexpr UINT8  mLargestMessage[4] = { SMBUS_BLOCK, 2 * SMBUS_BLOCK, 0xFF, SMBU
 //
 constexpr UINT32  SSIF_RETRY_PAUSE_TICKS = TicksFor (1000);
 
+//
+// A BMC takes milliseconds to answer a request, so it is first asked for
+// the answer after this pause: sooner earns NACKs only, and a BMC that
+// does not NACK while it prepares the answer (QEMU's smbus-ipmi) gives
+// the block read last instead, which can pass for the answer when the
+// request before had the same NetFn and command.
+//
+constexpr UINT32  SSIF_ANSWER_PAUSE_TICKS = TicksFor (5000);
+
 /**
   One SMBus block transaction with the BMC of the transaction in progress,
   carrying a packet error code when the BMC said its transactions do.
@@ -180,12 +189,11 @@ WriteRequest (
   @retval EFI_BAD_BUFFER_SIZE  The request is larger than the BMC takes;
                                nothing was sent.
   @retval EFI_DEVICE_ERROR     The BMC did not take the request, or gave no
-                               answer, within the flag wait (the sink's
-                               Silence says TIMED_OUT); or a garbled answer:
-                               a block out of its place or number, a short
-                               block before the last, an answer past the
-                               size the BMC announced, another request's
-                               answer.
+                               answer of this request's, within the flag
+                               wait (the sink's Silence says TIMED_OUT); or
+                               a garbled answer: a block out of its place
+                               or number, a short block before the last,
+                               an answer past the size the BMC announced.
   @retval other                EFI_SUCCESS or the non-zero completion code.
 **/
 EFI_STATUS TRANSPORT_INTERNAL
@@ -206,6 +214,7 @@ Exchange (
   UINT8          Command;
   UINT8          Next;
   UINT8          CompletionCode;
+  UINT32         Pause;
 
   //
   // Before the BMC has told its limits, a message is one block.
@@ -227,25 +236,27 @@ Exchange (
   }
 
   //
-  // The answer: the BMC NACKs the read until it has one. A block that
-  // fails on the bus is read again, the first with 03h, a later one with
-  // 0Ah: 09h would move on to the next. The first block holds the
-  // answer's NetFn/LUN, command and completion code (a multi-part start
-  // has 30 bytes of it); the data goes to the sink up to its capacity, the
-  // rest is read and dropped.
+  // The answer: the BMC NACKs the read until it has one; it is first
+  // asked after the answer pause. A block that fails on the bus is read again, the
+  // first with 03h, a later one with 0Ah: 09h would move on to the next.
+  // The first block holds the answer's NetFn/LUN, command and completion
+  // code (a multi-part start has 30 bytes of it); the data goes to the
+  // sink up to its capacity, the rest is read and dropped.
   //
   Start          = StartWait (Private);
   Command        = SSIF_READ;
   Next           = 0;
   Total          = 0;
   CompletionCode = 0;
-  for ( ; ;) {
+  for (Pause = SSIF_ANSWER_PAUSE_TICKS; ; ) {
+    if ((Pause != 0) && !PauseWithin (Private, Start, Private->WaitTicks[WAIT_FLAG], Pause)) {
+      return EFI_DEVICE_ERROR;
+    }
+
+    Pause = SSIF_RETRY_PAUSE_TICKS;
+
     Length = sizeof (Block);
     if (EFI_ERROR (Execute (Private, Command, EfiSmbusReadBlock, &Length, Block))) {
-      if (!PauseWithin (Private, Start, Private->WaitTicks[WAIT_FLAG], SSIF_RETRY_PAUSE_TICKS)) {
-        return EFI_DEVICE_ERROR;
-      }
-
       if (Command != SSIF_READ) {
         Command = SSIF_READ_RETRY;
       }
@@ -265,19 +276,24 @@ Exchange (
 
     Index = 0;
     if (Total == 0) {
-      Command = SSIF_READ;
       if ((Length == SMBUS_BLOCK) && (Block[0] == SSIF_START_MARK_0) && (Block[1] == SSIF_START_MARK_1)) {
-        Index   = 2;
-        Command = SSIF_READ_MIDDLE;
+        Index = 2;
       }
 
+      //
+      // A first block that is not this request's answer is an answer to
+      // an earlier request come late, or the block read last once more
+      // from a BMC that does not NACK before its answer is ready: it is
+      // dropped and the answer asked for again, within the flag wait.
+      //
       if ((Length < Index + SSIF_ANSWER_HEADER) ||
           (Block[Index + REQUEST_NETFN_LUN] != ResponseNetFnLun (Header[REQUEST_NETFN_LUN])) ||
           (Block[Index + REQUEST_COMMAND] != Header[REQUEST_COMMAND]))
       {
-        return EFI_DEVICE_ERROR;
+        continue;
       }
 
+      Command        = (Index != 0) ? SSIF_READ_MIDDLE : SSIF_READ;
       CompletionCode = Block[Index + SSIF_ANSWER_HEADER - 1];
       Index         += SSIF_ANSWER_HEADER;
       Total          = SSIF_ANSWER_HEADER;
@@ -285,10 +301,11 @@ Exchange (
       //
       // A read that failed before the BMC saw it leaves the BMC on the
       // block before, and 0Ah brings that one again: it is dropped, and
-      // the next asked for once more.
+      // the next asked for once more, at once.
       //
       if ((Command == SSIF_READ_RETRY) && (Length != 0) && (Next != 0) && (Block[0] == Next - 1)) {
         Command = SSIF_READ_MIDDLE;
+        Pause   = 0;
         continue;
       }
 
@@ -319,6 +336,8 @@ Exchange (
     if (Command == SSIF_READ) {
       return (CompletionCode != 0) ? static_cast<EFI_STATUS>(CompletionCode) : EFI_SUCCESS;
     }
+
+    Pause = 0;
   }
 }
 

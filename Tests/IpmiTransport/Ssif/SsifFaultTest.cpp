@@ -92,9 +92,9 @@ const SsifFaultRow  mSsifFaultRows[] = {
   { "MiddleBlockMissing", Once ([](auto &F) { F.SkipBlock = 0; }), mLong, EFI_SUCCESS, 200, EFI_DEVICE_ERROR, 27, false, mUsable },
   { "LastBlockLongerThanAnnounced", Once ([](auto &F) { F.LastBlockExtra = 3; }), mFull, EFI_SUCCESS, 40, EFI_DEVICE_ERROR, 40, false, mUsable },
   { "ReadEndedEarly", Once ([](auto &F) { F.EndAfterBlocks = 1; }), mLong, EFI_SUCCESS, 200, EFI_DEVICE_ERROR, 58, false, mUsable },
-  { "WrongNetFn", Once ([](auto &F) { F.ResponseNetFnLun = 0x18; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, false, mUsable },
-  { "WrongLun", Once ([](auto &F) { F.ResponseNetFnLun = 0x1D; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, false, mUsable },
-  { "WrongCommand", Once ([](auto &F) { F.ResponseCommand = 0x02; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, false, mUsable },
+  { "WrongNetFn", Once ([](auto &F) { F.ResponseNetFnLun = 0x18; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, true, mWrittenOff },
+  { "WrongLun", Once ([](auto &F) { F.ResponseNetFnLun = 0x1D; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, true, mWrittenOff },
+  { "WrongCommand", Once ([](auto &F) { F.ResponseCommand = 0x02; }), mShort, EFI_SUCCESS, 6, EFI_DEVICE_ERROR, 0, true, mWrittenOff },
   { "LargestAnswer", [](auto &) {}, mFull, EFI_SUCCESS, 255, EFI_SUCCESS, 252, false, mUsable },
 };
 
@@ -180,6 +180,33 @@ TEST_F (SsifTest, FailedWriteOfAPartWritesTheRequestAgainFromItsStart) {
   EXPECT_THAT (Commands, ElementsAreArray ({ "W 10 06 ok", "W 10 07 ok", "W 10 08 failed", "W 10 06 ok", "W 10 07 ok", "W 10 08 ok", "R 10 03 ok" }));
   ASSERT_EQ (Ssif ().Requests.size (), 2u);
   EXPECT_EQ (Ssif ().Requests[1].Data, Bytes (70, 0x5A));
+}
+
+//
+// A BMC that does not NACK before its answer is ready but gives the block
+// read last once more (QEMU's smbus-ipmi does): the first read waits the
+// answer pause, the blocks of the answer before, another command's, are
+// dropped and the answer read when it comes.
+//
+TEST_F (SsifTest, StaleBlockBeforeTheAnswerIsDropped) {
+  std::array<UINT8, 8>  Buffer;
+  UINT8                 Length = Buffer.size ();
+  SsifFaults            Faults;
+
+  ASSERT_EQ (Ping (), EFI_SUCCESS);
+  Faults.StaleReads = 2;
+  Ssif ().Once      = Faults;
+  Bmc (1).Then (Ok (mShort));
+  const size_t    Before = Board.Smbus.Calls.size ();
+  const uint64_t  Start  = Board.Clock.Nanoseconds;
+  ASSERT_EQ (Send (0x2E, 0x11, { 0x01 }, Buffer.data (), &Length), EFI_SUCCESS);
+  // The answer pause, 5 ms, before the first read; 1 ms before each next.
+  EXPECT_GE (Board.Clock.Nanoseconds - Start, 7 * mSecond / 1000);
+  ASSERT_EQ (Board.Smbus.Calls.size (), Before + 4);
+  EXPECT_EQ (Board.Smbus.Calls[Before + 1].Data, Board.Smbus.Calls[Before - 1].Data);
+  EXPECT_EQ (Board.Smbus.Calls[Before + 2].Data, Board.Smbus.Calls[Before - 1].Data);
+  EXPECT_THAT (Bytes (Buffer.begin (), Buffer.begin () + Length), ElementsAreArray (mShort));
+  EXPECT_EQ (StateOf (1), 0);
 }
 
 //
