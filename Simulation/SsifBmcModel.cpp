@@ -75,10 +75,15 @@ SsifBmcModel::TakeRequest ()
   Answer = { static_cast<uint8_t>(Message[0] + 4), Command };
   if ((NetFn == NETFN_APP) && (Command == CMD_GET_SYSTEM_INTERFACE_CAPS)) {
     CapabilityRequests++;
+    const Bytes  Told{ 0x00, static_cast<uint8_t>((Transactions << 6) | (Pec ? 0x08 : 0x00)), InputSize, OutputSize };
     if (CapabilitiesCode) {
       Answer.push_back (*CapabilitiesCode);
+      if (CapabilitiesDataWithCode) {
+        Answer.insert (Answer.end (), Told.begin (), Told.end ());
+      }
     } else {
-      Answer.insert (Answer.end (), { 0x00, 0x00, static_cast<uint8_t>((Transactions << 6) | (Pec ? 0x08 : 0x00)), InputSize, OutputSize });
+      Answer.push_back (0x00);
+      Answer.insert (Answer.end (), Told.begin (), Told.end ());
       mTelling = true;
     }
   } else {

@@ -80,12 +80,14 @@ public:
   // What Get System Interface Capabilities reports: transaction support
   // (0: single blocks, 1: start and end, 2: start, middle and end), PEC,
   // the largest request and answer. CapabilitiesCode: answered with that
-  // completion code and no data instead.
+  // completion code and no data instead, or with the data all the same
+  // when CapabilitiesDataWithCode (the host must not believe them).
   uint8_t                Transactions = 2;
   bool                   Pec          = false;
   uint8_t                InputSize    = 0xFF;
   uint8_t                OutputSize   = 0xFF;
   std::optional<uint8_t> CapabilitiesCode;
+  bool                   CapabilitiesDataWithCode = false;
 
   // Not fitted, or hung: every transaction is NACKed.
   bool Absent = false;

@@ -341,6 +341,21 @@ Exchange (
   }
 }
 
+/**
+  Capabilities as a BMC that has told none: single blocks, no PEC.
+
+  @param[out] Capabilities  The answer's data after its completion code.
+**/
+inline VOID
+Untold (
+  OUT UINT8  (&Capabilities)[SSIF_CAPABILITIES_DATA]
+  )
+{
+  for (UINT8 &Byte : Capabilities) {
+    Byte = 0;
+  }
+}
+
 }  // namespace
 
 EFI_STATUS TRANSPORT_INTERNAL
@@ -383,10 +398,7 @@ SsifExchange (
   // again.
   //
   if ((Limits[SSIF_FLAGS] & SSIF_KNOWN) == 0) {
-    for (UINTN Index = 0; Index < sizeof (Capabilities); Index++) {
-      Capabilities[Index] = 0;
-    }
-
+    Untold (Capabilities);
     Data                        = Private->Sink.Data;
     Capacity                    = Private->Sink.Capacity;
     Private->Sink.Data          = Capabilities;
@@ -404,9 +416,13 @@ SsifExchange (
     //
     // The largest message each way is what the BMC reports, within what
     // its transactions carry; a size of 0 is taken as none given, and so
-    // is every byte a completion code or a short answer left out (zeros:
-    // single blocks, no PEC).
+    // is every byte a short answer left out, and every byte after a
+    // completion code, whatever it holds (zeros: single blocks, no PEC).
     //
+    if (Status != EFI_SUCCESS) {
+      Untold (Capabilities);
+    }
+
     Largest = mLargestMessage[Capabilities[SSIF_CAPABILITIES_SUPPORT] >> SSIF_TRANSACTIONS_SHIFT];
     for (UINT8 Way = SSIF_REQUEST; Way <= SSIF_RESPONSE; Way++) {
       Size        = Capabilities[SSIF_CAPABILITIES_REQUEST + Way - SSIF_REQUEST];

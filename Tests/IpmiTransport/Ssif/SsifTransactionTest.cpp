@@ -250,6 +250,21 @@ TEST_F (SsifTransactionTest, BmcThatDoesNotKnowTheCapabilitiesIsHeldToSingleBloc
   EXPECT_THAT (Calls ()[1], "R 10 03 [1C 57 C1] ok");
 }
 
+// A completion code with data after it: the data are not capabilities.
+TEST_F (SsifTransactionTest, CapabilitiesAfterACompletionCodeAreNotBelieved) {
+  Ssif ().CapabilitiesCode         = 0xD5;
+  Ssif ().CapabilitiesDataWithCode = true;
+  Ssif ().Pec                      = true;
+  UINT8  Length = 0;
+
+  ASSERT_EQ (Ping (), EFI_SUCCESS);
+  EXPECT_THAT (Calls ()[1], "R 10 03 [1C 57 D5 00 88 FF FF] ok");
+  EXPECT_EQ (Send (0x2E, 0x11, Counting (31), nullptr, &Length), EFI_BAD_BUFFER_SIZE);
+  for (const std::string &Line : Calls ()) {
+    EXPECT_EQ (Line.find (" pec "), std::string::npos) << Line;
+  }
+}
+
 TEST_F (SsifTransactionTest, PecOnEveryTransactionOnceTheBmcSaysItTakesIt) {
   Ssif ().Pec = true;
   Bmc (1).Then (Ok (Counting (40)));
