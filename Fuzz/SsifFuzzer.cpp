@@ -189,8 +189,12 @@ private:
 
       T.Data.assign (Bytes_, Bytes_ + Copied);
       *Length = Said;
-      // A capabilities answer that says PEC lets PEC follow.
-      if ((Copied >= 5) && (T.Data[1] == 0x57) && ((T.Data[4] & 0x08) != 0)) {
+      // A capabilities answer (completion code 00h; in one block, or the
+      // start of a multi-part read) that says PEC lets PEC follow.
+      const size_t  Mark = ((Copied == 32) && (T.Data[0] == 0x00) && (T.Data[1] == 0x01)) ? 2 : 0;
+      if ((Copied >= Mark + 5) && (T.Data[Mark] == 0x1C) && (T.Data[Mark + 1] == 0x57) && (T.Data[Mark + 2] == 0x00) &&
+          ((T.Data[Mark + 4] & 0x08) != 0))
+      {
         PecTold = true;
       }
     }
