@@ -3,10 +3,14 @@
 KCS BMCs (QEMU's BMC at CA2h, ipmi_sim at EA2h) and a BT BMC (ipmi_sim at
 E4h): check, bite and stop, the four boots with BMC 1 broken (hung,
 absent, disconnected, late) and the four with BMC 2 broken (bt-hung,
-bt-absent, bt-disconnected, bt-late).
+bt-absent, bt-disconnected, bt-late); and on the same board with a fourth
+BMC, on SSIF (ipmi_sim at SMBus address 10h): ssif-check, and the four
+boots with BMC 3 broken (ssif-hung, ssif-absent, ssif-disconnected,
+ssif-late).
 
 Usage: CheckQemuBoard.py RUNS_DIR IMAGES_DIR [check]
-  RUNS_DIR/<boot>/debug.log, ipmitool.txt, ipmitool-bmc2.txt, boot-seconds;
+  RUNS_DIR/<boot>/debug.log, ipmitool.txt, ipmitool-bmc2.txt,
+  ipmitool-bmc3.txt, boot-seconds;
   IMAGES_DIR holds the IA32 images the firmware was built with
   (OskelCommandsPei.efi, IpmiTransportPei.efi), whose entry points the
   check boot's loads must show. With "check", the check boot alone is
@@ -23,7 +27,12 @@ transaction. BT: CLR_WR_PTR opens a request message, the buffer writes up
 to H2B_ATN are the message (length, NetFn/LUN, sequence number, command,
 data); CLR_RD_PTR opens an answer, the buffer reads up to the host's next
 control write are the answer; an answer belongs to the last request sent.
-So every answer below is what QEMU's BMC, QEMU's BT interface or ipmi_sim
+SSIF: the board's SMBus PEIM logs every block transaction to address 10h;
+a request is a 02h write, or 06h, 07h middles and 08h, all taken (a part
+that fails starts it again); its answer is the first 03h read taken whose
+header is the request's NetFn + 1 and command (other blocks read first are
+dropped, as the transport drops them), with the 09h blocks after it up to
+the one numbered FFh when it starts 00h 01h. So every answer below is what QEMU's BMC, QEMU's BT interface or ipmi_sim
 put in the interface. Prints PASS or FAIL per requirement with what is
 missing, the non-zero completion codes the BMCs answered, then the verdict.
 """
@@ -37,10 +46,12 @@ MODULE_GUID = "44562B5B-B8A0-4E79-BB84-E52DE676876C"
 TRANSPORT_GUID = "01AC58A9-6817-4DA9-8AA2-945B268E04B0"
 BMC_COMMANDS_PPI = "446289B6-DA10-45C2-B272-D051EBF15DE6"
 IPMI_TRANSPORT_PPI = "E50B6E5D-359B-4BE0-A0C0-0715A401C608"
-IO_BASES = (0x0000, 0x0200, 0x0400)
+IO_BASES = (0x0000, 0x0200, 0x0400, 0x0800)
 KCS_BMCS = (0, 1)
 BT_BMC = 2
 BT_CONTROL, BT_BUFFER = 0x00E4, 0x00E5
+SSIF_BMC = 3
+SSIF_ADDRESS = 0x10
 BMCS = 3
 BT_CLR_WR_PTR, BT_CLR_RD_PTR, BT_H2B_ATN = 0x01, 0x02, 0x04
 BOOT_STAGE = 0x07
@@ -52,6 +63,9 @@ WRITE_START, WRITE_END, READ, ABORT = 0x61, 0x62, 0x68, 0x60
 LOAD_AT = re.compile(r"Loading PEIM at 0x([0-9a-f]+) EntryPoint=0x([0-9a-f]+)", re.IGNORECASE)
 IO = re.compile(r"OskelBoard: io (out|in) port=([0-9a-f]+) value=([0-9a-f]+)", re.IGNORECASE)
 CONSUMER = re.compile(r"OskelConsumer: (\w+) bmc=(\d) status=([0-9a-f]+) (.*)", re.IGNORECASE)
+SMBUS = re.compile(r"OskelBoard: smbus (write|read) addr=([0-9a-f]+) cmd=([0-9a-f]+) status=(\S+) data=([0-9a-f]*)",
+                   re.IGNORECASE)
+INSTALLED = re.compile(r"OskelBoard: installed bmcs=(\d)")
 ELAPSED = re.compile(r"\bus=(\d+)")
 
 EFI_DEVICE_ERROR = 0x80000007
@@ -91,6 +105,17 @@ FAULTS = {
                         "it are refused with EFI_DEVICE_ERROR"),
     "bt-late": (BT_BMC, 1.0 + MARGIN, None, "the ready wait asks BMC 2 every 100 ms and gets D2h until ipmi_sim is up; "
                 "then every call succeeds as in the good boot"),
+    "ssif-hung": (SSIF_BMC, FLAG_WAIT + MARGIN, 2, "QEMU's smbus-ipmi answers the capabilities; the boot stage's reads "
+                  "bring the block read last again (dropped) until QEMU's C3h after 4 s, which writes BMC 3 off; "
+                  "every consumer call to it is refused with EFI_DEVICE_ERROR"),
+    "ssif-absent": (SSIF_BMC, FLAG_WAIT + MARGIN, 0, "address 10h NACKs: the capabilities question is written again "
+                    "every millisecond for one flag wait, which writes BMC 3 off; every consumer call is refused "
+                    "with EFI_DEVICE_ERROR"),
+    "ssif-disconnected": (SSIF_BMC, MARGIN, 4, "QEMU's smbus-ipmi answers the capabilities, its external BMC D2h to "
+                          "the rest; the third D2h (boot stage, GetDeviceId, SendRawCommand) writes BMC 3 off; the "
+                          "calls after it are refused with EFI_DEVICE_ERROR"),
+    "ssif-late": (SSIF_BMC, 1.0 + MARGIN, None, "the ready wait asks BMC 3 every 100 ms and gets D2h until ipmi_sim is "
+                  "up; then every call succeeds as in the good boot"),
 }
 
 NAMES = {
@@ -116,6 +141,12 @@ class Boot:
         self.ipmitool = tool.read_text(errors="replace") if tool.exists() else ""
         tool = directory / "ipmitool-bmc2.txt"
         self.ipmitool2 = tool.read_text(errors="replace") if tool.exists() else ""
+        tool = directory / "ipmitool-bmc3.txt"
+        self.ipmitool3 = tool.read_text(errors="replace") if tool.exists() else ""
+        installed = next((m for m in map(INSTALLED.search, self.lines) if m), None)
+        self.bmcs = int(installed.group(1)) if installed else BMCS
+        # The BMCs ipmi_sim plays: 1 and 2, and 3 on the four-BMC board.
+        self.sims = [1, BT_BMC] + ([SSIF_BMC] if self.bmcs > SSIF_BMC else [])
         self.transactions = self.decode()
         self.consumer = [m for m in map(CONSUMER.search, self.lines) if m]
 
@@ -201,6 +232,7 @@ class Boot:
             if current["pending"] is not None:
                 current["pending"] = None
             done.append(current)
+        done += self.decode_ssif()
         done.sort(key=lambda t: t["line"])
         for t in done:
             request, response = t["request"], t["response"]
@@ -216,6 +248,51 @@ class Boot:
                 # answer's counts NetFn, sequence, command, code and data.
                 t["echo"] = t["echo"] and t["message_length"] == t["message_size"] - 1 \
                     and t.get("answer_length") == len(response) + 1
+        return done
+
+    def decode_ssif(self):
+        """SSIF transactions of BMC 3 from the SMBus lines; the blocks read
+        and dropped as not the answer go to self.stale."""
+        done = []
+        self.stale = []
+        parts = sent = answer = None
+        for index, line in enumerate(self.lines):
+            match = SMBUS.search(line)
+            if not match or int(match.group(2), 16) != SSIF_ADDRESS:
+                continue
+            write, cmd = match.group(1) == "write", int(match.group(3), 16)
+            taken, block = match.group(4) == "Success", bytes.fromhex(match.group(5))
+            if write:
+                if not taken or cmd in (0x02, 0x06):
+                    parts = None
+                if taken and cmd in (0x02, 0x06):
+                    parts = [index, bytearray()]
+                if taken and parts is not None:
+                    parts[1] += block
+                    if cmd in (0x02, 0x08):
+                        request = list(parts[1])
+                        sent = {"bmc": SSIF_BMC, "request": request, "response": [], "aborted": False,
+                                "line": parts[0], "ssif": True}
+                        done.append(sent)
+                        parts = answer = None
+                continue
+            if not taken or sent is None or sent["response"]:
+                continue
+            if cmd == 0x03:
+                start = len(block) == 32 and block[:2] == b"\x00\x01"
+                head = block[2:] if start else block
+                request = sent["request"]
+                if len(head) < 3 or len(request) < 2 or head[0] >> 2 != (request[0] >> 2) + 1 or head[1] != request[1]:
+                    self.stale.append((index, block))
+                    continue
+                answer = list(head) if start else None
+                if not start:
+                    sent["response"] = list(head)
+            elif cmd == 0x09 and answer is not None and block:
+                answer += block[1:]
+                if block[0] == 0xFF:
+                    sent["response"] = answer
+                    answer = None
         return done
 
     def count(self, text):
@@ -291,23 +368,29 @@ def check_images(boot, images, results):
     results.append((f"the firmware's module and transport are the images of {images}", missing))
 
 
+def kind(bmc):
+    return "BT" if bmc == BT_BMC else "SSIF" if bmc == SSIF_BMC else "KCS"
+
+
 def check_stage_and_setup(boot, shadow, results):
     missing = []
-    for bmc in range(BMCS):
+    for bmc in range(boot.bmcs):
         stage = boot.sends(bmc, 0x3A, 0xC3, 0, shadow)
         if not any(t["data"] == bytes([0x01, BOOT_STAGE]) and t["echo"] for t in stage):
-            missing.append(f"a {'BT' if bmc == BT_BMC else 'KCS'} Boot Stage request 01 {BOOT_STAGE:02x} to BMC {bmc}"
+            missing.append(f"a {kind(bmc)} Boot Stage request 01 {BOOT_STAGE:02x} to BMC {bmc}"
                            " before the shadow, answered with the echoed NetFn and command")
         mailbox = [0x0CB5, 0x0CB6, 0x0CB7, 0x0CB8, 0x0CBF, 0x004E, 0x004F]
         written = {int(m.group(2), 16) for m in map(IO.search, boot.lines[:shadow]) if m and m.group(1) == "out"}
         if not all(port + IO_BASES[bmc] in written for port in mailbox):
             missing.append(f"the progress mailbox writes of BMC {bmc}")
-    for bmc, text in ((1, boot.ipmitool), (BT_BMC, boot.ipmitool2)):
+    for bmc in boot.sims:
+        text = tool_text(boot, bmc)
         stages = re.search(r"== boot stages\s*\n\s*4d 4f 00 ([0-9a-f]{2})((?: [0-9a-f]{2})*)", text)
         if not stages or f"{BOOT_STAGE:02x}" not in stages.group(2).split():
             missing.append(f"stage 07 in the boot-stage history ipmitool reads from BMC {bmc}'s OEM module")
-    results.append(("boot stage 7 over KCS to BMCs 0 and 1 and over BT to BMC 2, recorded by the OEM modules of 1 and 2",
-                    missing))
+    ssif = " and over SSIF to BMC 3" if boot.bmcs > SSIF_BMC else ""
+    results.append((f"boot stage 7 over KCS to BMCs 0 and 1, over BT to BMC 2{ssif}, recorded by the OEM modules of "
+                    + " and ".join(map(str, boot.sims)), missing))
 
     missing = []
     if boot.first("OskelBoard: GetVariable name=Setup size=2778 status=0") is None:
@@ -340,14 +423,19 @@ def check_answers(boot, results):
         if not t["echo"]:
             missing.append(f"line {t['line'] + 1}: BMC {t['bmc']} answer "
                            f"{bytes(t['response']).hex()} to {bytes(t['request']).hex()} does not echo NetFn + 1 and command")
-    for bmc in range(BMCS):
+    for bmc in range(boot.bmcs):
         if not any(t["bmc"] == bmc for t in boot.transactions):
-            missing.append(f"BMC {bmc}'s traffic in the board's port log")
+            missing.append(f"BMC {bmc}'s traffic in the board's port and SMBus log")
     if boot.dropped:
         missing.append(f"no BT answer dropped in the good boot (got {[(i + 1, a.hex()) for i, a in boot.dropped]})")
     bt = sum(1 for t in boot.transactions if t["bmc"] == BT_BMC)
+    ssif = sum(1 for t in boot.transactions if t["bmc"] == SSIF_BMC)
+    # QEMU's smbus-ipmi does not NACK a read before its answer; a block it
+    # gave instead (the one read last) is dropped by the transport, and
+    # counted here.
+    ssif_text = f", {ssif} over SSIF, {len(boot.stale)} SSIF blocks read before the answer and dropped" if ssif else ""
     results.append((f"every answer echoes its request, BT ones its sequence number and lengths too"
-                    f" ({len(boot.transactions)} transactions, {bt} over BT)", missing))
+                    f" ({len(boot.transactions)} transactions, {bt} over BT{ssif_text})", missing))
 
 
 def identity(text):
@@ -361,13 +449,13 @@ def identity(text):
 
 
 def tool_text(boot, bmc):
-    return boot.ipmitool2 if bmc == BT_BMC else boot.ipmitool
+    return {1: boot.ipmitool, BT_BMC: boot.ipmitool2, SSIF_BMC: boot.ipmitool3}[bmc]
 
 
 def check_consumer(boot, results):
     missing = []
     calls = {(m.group(1), int(m.group(2))): m for m in boot.consumer}
-    for bmc in range(BMCS):
+    for bmc in range(boot.bmcs):
         call = calls.get(("GetDeviceId", bmc))
         if not call or int(call.group(3), 16) != 0:
             missing.append(f"GetDeviceId bmc={bmc} status=0" + (f" (got {call.group(0)})" if call else ""))
@@ -381,7 +469,7 @@ def check_consumer(boot, results):
         want = "done" if status == 0 else f"cc-{status & 0xFF:02x}" if status < 0x80000000 else "failed"
         if f"outcome={want} " not in call.group(0):
             missing.append(f"{call.group(1)} bmc={call.group(2)} status={call.group(3)} logged as outcome={want}")
-    for bmc in (1, BT_BMC):
+    for bmc in boot.sims:
         device = calls.get(("GetDeviceId", bmc))
         fields = identity(tool_text(boot, bmc))
         if device and fields:
@@ -412,9 +500,11 @@ def check_consumer(boot, results):
                                + (f" (got {call.group(0).strip()})" if call else ""))
     if boot.first("OskelConsumer: done mode=check") is None:
         missing.append("'OskelConsumer: done mode=check'")
-    results.append(("consumer calls on all three BMCs, the same to BMC 1 over KCS and BMC 2 over BT", missing))
+    same = "BMC 1 over KCS, BMC 2 over BT and BMC 3 over SSIF" if boot.bmcs > SSIF_BMC else \
+        "BMC 1 over KCS and BMC 2 over BT"
+    results.append((f"consumer calls on all {boot.bmcs} BMCs, the same to {same}", missing))
 
-    for bmc in (1, BT_BMC):
+    for bmc in boot.sims:
         missing = []
         text = tool_text(boot, bmc)
         watchdog = text.split("== mc watchdog get")[-1].split("==")[0]
@@ -467,9 +557,10 @@ def check_others(boot, good, results, name, broken):
     if not device or not good_device or int(device.group(3), 16) != 0 \
             or device.group(4).split("data=")[-1] != good_device.group(4).split("data=")[-1]:
         missing.append("GetDeviceId bmc=0 answered as in the good boot")
-    other = BT_BMC if broken == 1 else 1
+    others = [bmc for bmc in boot.sims if bmc != broken]
     for m in boot.consumer:
-        if int(m.group(2)) != other:
+        other = int(m.group(2))
+        if other not in others:
             continue
         want = good.call(m.group(1), other)
         if not want or int(want.group(3), 16) != int(m.group(3), 16):
@@ -477,7 +568,8 @@ def check_others(boot, good, results, name, broken):
     if boot.first(f"OskelConsumer: done mode={name}") is None:
         missing.append(f"'OskelConsumer: done mode={name}'")
     results.append((f"{name}: the boot reaches the consumer's end; BMC 0 gets its boot stage and watchdog,"
-                    f" BMC {other} answers as in the good boot", missing))
+                    f" BMC {' and '.join(map(str, others))} answer{'s' if len(others) == 1 else ''} as in the good boot",
+                    missing))
 
 
 def touched(boot, call, bmc):
@@ -487,13 +579,18 @@ def touched(boot, call, bmc):
     lines = [i for i, line in enumerate(boot.lines) if "OskelConsumer: " in line]
     own = next(i for i in lines if call.group(0) in boot.lines[i])
     before = max([i for i in lines if i < own], default=0)
+    if bmc == SSIF_BMC:
+        return any(m and int(m.group(2), 16) == SSIF_ADDRESS for m in map(SMBUS.search, boot.lines[before:own]))
     ports = {BT_CONTROL, BT_BUFFER} if bmc == BT_BMC else {IO_BASES[bmc] + 0xCA2, IO_BASES[bmc] + 0xCA3}
     return any(m and int(m.group(2), 16) in ports for m in map(IO.search, boot.lines[before:own]))
 
 
-def check_fault(runs, good, results, timing):
-    good_seconds = seconds(good, "boot-seconds")
+def check_fault(runs, goods, results, timing):
+    """The fault boots, each against the good boot of its board: check for
+    the three-BMC board, ssif-check for the four-BMC one."""
     for name, (bmc, bound, expected, rule) in FAULTS.items():
+        good = goods[bmc == SSIF_BMC]
+        good_seconds = seconds(good, "boot-seconds")
         boot = Boot(runs / name)
         check_others(boot, good, results, name, bmc)
         calls = [m for m in boot.consumer if int(m.group(2)) == bmc]
@@ -578,6 +675,15 @@ def main():
     if sys.argv[3:] == ["check"]:
         return verdict(results, check, [], [], [])
 
+    # The four-BMC board: the same requirements, BMC 3 on SSIF with them.
+    ssif = Boot(runs / "ssif-check")
+    own = []
+    check_images(ssif, images, own)
+    check_stage_and_setup(ssif, check_loads(ssif, own), own)
+    check_answers(ssif, own)
+    check_consumer(ssif, own)
+    results += [(f"ssif-check: {name}", missing) for name, missing in own]
+
     bite = Boot(runs / "bite")
     starts = bite.count("OskelConsumer: start mode=bite")
     armed = [m for m in bite.consumer if m.group(1) == "StartPostWatchdog" and int(m.group(3), 16) == 0]
@@ -590,7 +696,7 @@ def main():
                      f" BMC 0 reporting the BIOS/POST expiry after the reset (got {after[1:2]})"]))
 
     timing = []
-    check_fault(runs, check, results, timing)
+    check_fault(runs, (check, ssif), results, timing)
 
     stop = Boot(runs / "stop")
     starts = stop.count("OskelConsumer: start mode=stop")
@@ -617,7 +723,9 @@ def verdict(results, check, bite_lines, stop_lines, timing):
     for m in check.consumer + bite_lines + stop_lines:
         print("     " + m.group(0).strip())
 
-    print(f"Boot times, QEMU start to the consumer's end (good boot: {seconds(check, 'boot-seconds')} s):")
+    four = check.directory.parent / "ssif-check" / "boot-seconds"
+    print(f"Boot times, QEMU start to the consumer's end (good boots: check {seconds(check, 'boot-seconds')} s,"
+          f" ssif-check {four.read_text().strip() if four.exists() else None} s):")
     for name, bmc, took, delay, allowed, refusals, calls in timing:
         shown = "none" if delay is None else f"{delay:+.2f} s"
         print(f"     {name}: {took} s, {shown} over the good boot (bound {allowed:.1f} s); refusals {refusals} us")

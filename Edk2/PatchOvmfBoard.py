@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes OvmfPkg/OskelBoardOvmfIa32.dsc and .fdf next to OVMF's IA32 platform
-files: the QEMU board with two KCS BMCs and a BT BMC. UefiCpuPkg's CpuIoPei,
-the board PEIM (platform BMC HOB, the transport's settings and interfaces
-HOBs, Setup, the logging CPU I/O front), the IPMI transport and the BMC
-command PEIM (binary images) go before PlatformPei, so that both run in
+files: the QEMU board with two KCS BMCs, a BT BMC and an SSIF BMC.
+UefiCpuPkg's CpuIoPei, the board PEIM (platform BMC HOB, the transport's
+settings and interfaces HOBs, Setup, the logging CPU I/O front), the board's
+ICH9 SMBus PEIM, the IPMI transport and the BMC command PEIM (binary
+images) go before PlatformPei, so that both run in
 place before memory; the consumer runs after CpuMpPei, from memory.
 
 Usage: PatchOvmfBoard.py EDK2_TREE TRANSPORT_INF"""
@@ -19,6 +20,7 @@ def main():
     early = [
         "UefiCpuPkg/CpuIoPei/CpuIoPei.inf",
         "OskelCommandsPkg/Edk2/QemuBoardPei/QemuBoardPei.inf",
+        "OskelCommandsPkg/Edk2/QemuSmbusPei/QemuSmbusPei.inf",
         sys.argv[2],
         "OskelCommandsPkg/Edk2/OskelCommandsPei/OskelCommandsPei.inf",
     ]

@@ -1,14 +1,17 @@
 #!/bin/sh
-# Boots OVMF IA32 in QEMU on a board with three BMCs that other people
-# wrote, on two system interfaces: BMC 0 is QEMU's own BMC (ipmi-bmc-sim)
-# on an isa-ipmi-kcs at CA2h; BMC 1 is OpenIPMI's ipmi_sim with the OEM
-# plug-in, reached through QEMU's external BMC (ipmi-bmc-extern, serial VM
-# codec over loopback) on a second isa-ipmi-kcs at EA2h; BMC 2 is a second
-# ipmi_sim with the plug-in behind a second external BMC on an isa-ipmi-bt
-# at E4h. The module and the IPMI transport run as binary PEIMs, next to
-# UefiCpuPkg's CpuIoPei and the board PEIM of Edk2/QemuBoardPei; the
-# consumer of Edk2/QemuConsumerPei calls the service after memory, the
-# same calls to BMC 1 and BMC 2. Three boots:
+# Boots OVMF IA32 in QEMU on a board with three or four BMCs that other
+# people wrote, on three system interfaces: BMC 0 is QEMU's own BMC
+# (ipmi-bmc-sim) on an isa-ipmi-kcs at CA2h; BMC 1 is OpenIPMI's ipmi_sim
+# with the OEM plug-in, reached through QEMU's external BMC
+# (ipmi-bmc-extern, serial VM codec over loopback) on a second
+# isa-ipmi-kcs at EA2h; BMC 2 is a second ipmi_sim with the plug-in behind
+# a second external BMC on an isa-ipmi-bt at E4h; with the fw_cfg file
+# opt/oskel/ssif, BMC 3 is a third behind a third external BMC on an
+# smbus-ipmi at SMBus address 10h. The module and the IPMI transport (with
+# SSIF) run as binary PEIMs, next to UefiCpuPkg's CpuIoPei, the board PEIM
+# of Edk2/QemuBoardPei and the board's ICH9 SMBus PEIM of
+# Edk2/QemuSmbusPei; the consumer of Edk2/QemuConsumerPei calls the
+# service after memory, the same calls to BMCs 1, 2 and 3. Three boots:
 #  - check: every consumer call, then ipmitool over each ipmi_sim's LAN
 #    interface reads back the watchdog, the file, the setting and the boot
 #    stages;
@@ -22,6 +25,9 @@
 #  - disconnected: its ipmi_sim killed before power-on;
 #  - late: its ipmi_sim started LATE_START seconds after power-on, with the
 #    board's ready wait on (fw_cfg opt/oskel/ready-wait, READY_WAIT s).
+# Then the four-BMC board: ssif-check, the check boot with BMC 3, and the
+# four faults with BMC 3 (SSIF) broken (ssif-hung, ssif-absent: no
+# smbus-ipmi, the address NACKs; ssif-disconnected, ssif-late).
 # Each boot is timed from QEMU's start to the consumer's "done" line.
 # Then Edk2/CheckQemuBoard.py prints PASS or FAIL per requirement. Before
 # them, the same OVMF build with other builds of the two PEIMs in the mingw
@@ -78,6 +84,8 @@ images_dir() {
   esac
 }
 images_of build-pe32.sh "$cache/pe32"
+# The board's own images: the transport with SSIF as well, for BMC 3.
+OSKEL_TRANSPORT_FLAGS=-DOSKEL_TRANSPORT_SSIF=1 images_of build-pe32.sh "$cache/pe32-ssif"
 for other in $others; do
   case $other in
     clangcl) images_of build-pe32-clangcl.sh "$cache/pe32-clangcl" ;;
@@ -119,15 +127,17 @@ fv=$edk2/Build/OskelBoardOvmfIa32/DEBUG_GCC5/FV
 #
 sim1_pid=""
 sim2_pid=""
+sim3_pid=""
 qemu_pid=""
 stop_all() {
-  [ -n "$qemu_pid" ] && kill -KILL "$qemu_pid" 2>/dev/null
-  [ -n "$sim1_pid" ] && kill -KILL "$sim1_pid" 2>/dev/null
-  [ -n "$sim2_pid" ] && kill -KILL "$sim2_pid" 2>/dev/null
+  for pid in "$qemu_pid" "$sim1_pid" "$sim2_pid" "$sim3_pid"; do
+    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
+  done
   wait 2>/dev/null
   qemu_pid=""
   sim1_pid=""
   sim2_pid=""
+  sim3_pid=""
 }
 trap stop_all EXIT
 . "$root/Tools/ipmi-sim-board.sh"
@@ -141,7 +151,8 @@ ipmi() {
 }
 
 # prepare_ipmi_sim BMC DIR: the files and ports of BMC's ipmi_sim; BMC 2
-# reports its system interface as BT.
+# reports its system interface as BT (ipmi_sim has no SSIF type: BMC 3's
+# reports KCS).
 prepare_ipmi_sim() {
   interface=kcs
   [ "$1" = 2 ] && interface=bt
@@ -189,31 +200,39 @@ ready_bmc() {
   esac
 }
 
-# boot NAME FWCFG PATTERN COUNT SETTLE [BMC1 [BMC2 [READY]]]: boots until
-# PATTERN has appeared COUNT times in the debug log (or the time limit),
-# then SETTLE seconds more. BMC1 and BMC2 are how BMCs 1 and 2 are (see
-# ready_bmc; sim by default); READY the board's ready wait in seconds. The
-# seconds from QEMU's start to PATTERN go to NAME/boot-seconds.
+# boot NAME FWCFG PATTERN COUNT SETTLE [BMC1 [BMC2 [READY [BMC3]]]]: boots
+# until PATTERN has appeared COUNT times in the debug log (or the time
+# limit), then SETTLE seconds more. BMC1 and BMC2 are how BMCs 1 and 2 are
+# (see ready_bmc; sim by default); READY the board's ready wait in seconds;
+# BMC3, when given, how the fourth BMC, on SSIF, is (the fw_cfg file
+# opt/oskel/ssif has the board add it). The seconds from QEMU's start to
+# PATTERN go to NAME/boot-seconds.
 boot() {
   name=$1
   bmc1=${6:-sim}
   bmc2=${7:-sim}
+  bmc3=${9:-}
   run=$runs/$name
   mkdir -p "$run"
   ready_bmc 1 "$bmc1" "$run/bmc1"
   ready_bmc 2 "$bmc2" "$run/bmc2"
+  [ -n "$bmc3" ] && ready_bmc 3 "$bmc3" "$run/bmc3"
   devices="-device ipmi-bmc-sim,id=bmc0 -device isa-ipmi-kcs,bmc=bmc0"
   [ "$bmc1" != absent ] && devices="$devices -chardev socket,id=bmc1link,host=127.0.0.1,port=$serial1,reconnect=1
     -device ipmi-bmc-extern,chardev=bmc1link,id=bmc1 -device isa-ipmi-kcs,bmc=bmc1,ioport=0xea2,irq=0"
   [ "$bmc2" != absent ] && devices="$devices -chardev socket,id=bmc2link,host=127.0.0.1,port=$serial2,reconnect=1
     -device ipmi-bmc-extern,chardev=bmc2link,id=bmc2 -device isa-ipmi-bt,bmc=bmc2,ioport=0xe4,irq=0"
+  [ -n "$bmc3" ] && [ "$bmc3" != absent ] && devices="$devices -chardev socket,id=bmc3link,host=127.0.0.1,port=$serial3,reconnect=1
+    -device ipmi-bmc-extern,chardev=bmc3link,id=bmc3 -device smbus-ipmi,bmc=bmc3,address=0x10"
   cp "$fv/OVMF_VARS.fd" "$run/OVMF_VARS.fd"
   : >"$run/debug.log"
   fwcfg=""
   [ -n "$2" ] && fwcfg="-fw_cfg name=opt/oskel/watchdog,string=$2"
   [ -n "${8:-}" ] && fwcfg="$fwcfg -fw_cfg name=opt/oskel/ready-wait,string=$8"
+  [ -n "$bmc3" ] && fwcfg="$fwcfg -fw_cfg name=opt/oskel/ssif,string=10"
   echo "$bmc1" >"$run/bmc1-state"
   echo "$bmc2" >"$run/bmc2-state"
+  [ -n "$bmc3" ] && echo "$bmc3" >"$run/bmc3-state"
   # shellcheck disable=SC2086
   qemu-system-i386 -machine q35 -m 256 \
     -drive if=pflash,format=raw,unit=0,file="$fv/OVMF_CODE.fd",readonly=on \
@@ -223,7 +242,7 @@ boot() {
     $devices >"$run/qemu.log" 2>&1 &
   qemu_pid=$!
   powered=$(now)
-  for bmc in 1 2; do
+  for bmc in 1 2 3; do
     eval "state=\$bmc$bmc"
     if [ "$state" = late ]; then
       sleep "$late_start"
@@ -242,6 +261,7 @@ boot() {
   sleep "$5"
   [ "$bmc1" = hung ] && kill -CONT "$sim1_pid"
   [ "$bmc2" = hung ] && kill -CONT "$sim2_pid"
+  [ "$bmc3" = hung ] && kill -CONT "$sim3_pid"
   true
 }
 
@@ -267,11 +287,19 @@ bmc_side() {
 }
 
 # The check boot, then the BMC side of it with ipmitool, for BMC 1 (KCS)
-# and BMC 2 (BT).
+# and BMC 2 (BT), and BMC 3 (SSIF) when NAME is ssif-check.
 check_boot() {
-  boot check "" "OskelConsumer: done" 1 1
-  bmc_side 1 >"$runs/check/ipmitool.txt" 2>&1
-  bmc_side 2 >"$runs/check/ipmitool-bmc2.txt" 2>&1
+  which=${1:-check}
+  if [ "$which" = ssif-check ]; then
+    boot "$which" "" "OskelConsumer: done" 1 1 sim sim "" sim
+  else
+    boot "$which" "" "OskelConsumer: done" 1 1
+  fi
+  bmc_side 1 >"$runs/$which/ipmitool.txt" 2>&1
+  bmc_side 2 >"$runs/$which/ipmitool-bmc2.txt" 2>&1
+  if [ "$which" = ssif-check ]; then
+    bmc_side 3 >"$runs/$which/ipmitool-bmc3.txt" 2>&1
+  fi
   stop_all
 }
 
@@ -297,10 +325,11 @@ for other in $others; do
 done
 
 building=$(date +%s)
-board "$cache/pe32"
+board "$cache/pe32-ssif"
 built=$(date +%s)
 fresh_runs "$cache/run/board"
 check_boot
+check_boot ssif-check
 
 # The bite: a second start of the consumer means the machine was reset.
 boot bite bite "OskelConsumer: start" 2 1
@@ -326,8 +355,15 @@ for fault in hung absent disconnected; do
 done
 boot bt-late bt-late "OskelConsumer: done" 1 0 sim late "$ready_wait"
 stop_all
+# BMC 3 (SSIF) broken on the four-BMC board, BMCs 1 and 2 answering.
+for fault in hung absent disconnected; do
+  boot "ssif-$fault" "ssif-$fault" "OskelConsumer: done" 1 0 sim sim "" "$fault"
+  stop_all
+done
+boot ssif-late ssif-late "OskelConsumer: done" 1 0 sim sim "$ready_wait" late
+stop_all
 finished=$(date +%s)
 
 say "mingw images: build $((built - building)) s, boots $((finished - built)) s (logs: $runs)"
-python3 "$root/Edk2/CheckQemuBoard.py" "$runs" "$cache/pe32" || status=1
+python3 "$root/Edk2/CheckQemuBoard.py" "$runs" "$cache/pe32-ssif" || status=1
 exit "$status"

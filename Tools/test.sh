@@ -11,8 +11,8 @@
 # EDK II's PEI core that between them boot the module as each tool chain
 # builds it, the mingw images, the images clang-cl builds as Visual Studio
 # would and the images of edk2-stable202605 (minutes when the edk2 cache
-# is warm), then the boots on the QEMU board whose BMCs are QEMU's and two
-# ipmi_sims, on KCS and on BT.
+# is warm), then the boots on the QEMU board whose BMCs are QEMU's and
+# three ipmi_sims, on KCS, BT and SSIF.
 set -eu
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -57,5 +57,5 @@ Tools/qemu-board-check.sh build/native/oskel-ipmi-sim-oem.so
 passed=$((passed + 1))
 # Every ctest test of the three builds, clang-tidy, the coverage floor, the fuzzer runs,
 # the package DSC builds of both generations, the OVMF boots, and the boots on the QEMU board
-# with two KCS BMCs and a BT BMC.
+# with two KCS BMCs, a BT BMC and an SSIF BMC.
 echo "checks: $passed passed, 0 failed ($(($(date +%s) - started)) s)"

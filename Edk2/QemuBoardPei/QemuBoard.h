@@ -18,6 +18,18 @@
 //
 #define QEMU_BOARD_BMC_COUNT  3
 
+//
+// With the fw_cfg file "opt/oskel/ssif", the board has a fourth BMC: a
+// third ipmi_sim behind an external BMC on QEMU's smbus-ipmi, an SSIF BMC
+// at 7-bit SMBus address 10h (its IPMB address, 20h) on the ICH9 SMBus,
+// which the board's SMBus PEIM drives. Its platform base, 800h, only
+// places its progress mailbox.
+//
+#define QEMU_BOARD_BMC_MAX         4
+#define QEMU_BOARD_SSIF_BMC        3
+#define QEMU_BOARD_SSIF_ADDRESS    0x10
+#define QEMU_BOARD_SSIF_FWCFG      "opt/oskel/ssif"
+
 #define KCS_DATA_PORT     0x0CA2
 #define KCS_COMMAND_PORT  0x0CA3
 
@@ -33,7 +45,7 @@
 #define QEMU_BOARD_HOB_COUNT_OFFSET    565
 #define QEMU_BOARD_HOB_IO_BASE_OFFSET  566
 #define QEMU_BOARD_HOB_ENTRY_SIZE      21
-#define QEMU_BOARD_HOB_DATA_SIZE       (QEMU_BOARD_HOB_IO_BASE_OFFSET + QEMU_BOARD_HOB_ENTRY_SIZE * QEMU_BOARD_BMC_COUNT)
+#define QEMU_BOARD_HOB_DATA_SIZE(Count)  (QEMU_BOARD_HOB_IO_BASE_OFFSET + QEMU_BOARD_HOB_ENTRY_SIZE * (Count))
 
 //
 // The ACPI PM timer of q35 (ICH9 PMBASE 600h, timer at + 8): the

@@ -1,14 +1,16 @@
 /** @file
   Platform pieces of the QEMU board with two KCS BMCs (QEMU's own BMC at
-  CA2h, OpenIPMI's ipmi_sim at EA2h) and a BT BMC (a second ipmi_sim, BT
-  control register at E4h): the platform BMC information HOB with the
-  three I/O bases and the BMC count, the IPMI transport's settings HOB
+  CA2h, OpenIPMI's ipmi_sim at EA2h), a BT BMC (a second ipmi_sim, BT
+  control register at E4h) and, when the fw_cfg file "opt/oskel/ssif" is
+  there, an SSIF BMC (a third ipmi_sim at SMBus address 10h, reached
+  through the board's SMBus PEIM): the platform BMC information HOB with
+  the I/O bases and the BMC count, the IPMI transport's settings HOB
   (the ACPI PM timer at 608h, whose base the board enables, the default
   flag wait, and a ready wait when the fw_cfg file "opt/oskel/ready-wait"
   gives one in seconds) and its interfaces HOB (BMCs 0 and 1 on KCS, BMC 2
-  on BT at E4h), a read-only variable service that holds the board's
-  "Setup" (POST watchdog on, serial console sharing on), and a logging
-  front for the CPU I/O PPI of UefiCpuPkg's CpuIoPei.
+  on BT at E4h, BMC 3 on SSIF at 10h), a read-only variable service that
+  holds the board's "Setup" (POST watchdog on, serial console sharing on),
+  and a logging front for the CPU I/O PPI of UefiCpuPkg's CpuIoPei.
 
   The front forwards every access to the CPU I/O PPI that CpuIoPei
   installed, and writes the KCS data and command traffic, the BT buffer
@@ -42,22 +44,43 @@
 
 //
 // Platform I/O base of each BMC, and its interface: BMCs 0 and 1 on KCS
-// at their bases, BMC 2 on BT at E4h.
+// at their bases, BMC 2 on BT at E4h, BMC 3 (when fw_cfg asks for it) on
+// SSIF at SMBus address 10h.
 //
-STATIC CONST UINT16  mBoardIoBase[QEMU_BOARD_BMC_COUNT]    = { 0x0000, 0x0200, 0x0400 };
-STATIC CONST UINT8   mBoardInterface[QEMU_BOARD_BMC_COUNT] = { IPMI_INTERFACE_KCS, IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT };
-STATIC CONST UINT16  mBoardAddress[QEMU_BOARD_BMC_COUNT]   = { 0, 0, QEMU_BOARD_BT_CONTROL };
+STATIC CONST UINT16  mBoardIoBase[QEMU_BOARD_BMC_MAX]    = { 0x0000, 0x0200, 0x0400, 0x0800 };
+STATIC CONST UINT8   mBoardInterface[QEMU_BOARD_BMC_MAX] = { IPMI_INTERFACE_KCS, IPMI_INTERFACE_KCS, IPMI_INTERFACE_BT, IPMI_INTERFACE_SSIF };
+STATIC CONST UINT16  mBoardAddress[QEMU_BOARD_BMC_MAX]   = { 0, 0, QEMU_BOARD_BT_CONTROL, QEMU_BOARD_SSIF_ADDRESS };
+
+//
+// Three BMCs, or four with the fw_cfg file that adds the SSIF BMC.
+//
+STATIC
+UINT8
+BoardBmcCount (
+  VOID
+  )
+{
+  FIRMWARE_CONFIG_ITEM  Item;
+  UINTN                 Length;
+
+  if (QemuFwCfgIsAvailable () && !RETURN_ERROR (QemuFwCfgFindFile (QEMU_BOARD_SSIF_FWCFG, &Item, &Length))) {
+    return QEMU_BOARD_BMC_MAX;
+  }
+
+  return QEMU_BOARD_BMC_COUNT;
+}
 
 STATIC
 VOID
 BoardFillHob (
-  OUT UINT8  *Data
+  OUT UINT8  *Data,
+  IN  UINT8  Count
   )
 {
   UINTN  Index;
 
-  Data[QEMU_BOARD_HOB_COUNT_OFFSET] = QEMU_BOARD_BMC_COUNT;
-  for (Index = 0; Index < QEMU_BOARD_BMC_COUNT; Index++) {
+  Data[QEMU_BOARD_HOB_COUNT_OFFSET] = Count;
+  for (Index = 0; Index < Count; Index++) {
     Data[QEMU_BOARD_HOB_IO_BASE_OFFSET + QEMU_BOARD_HOB_ENTRY_SIZE * Index]     = (UINT8)mBoardIoBase[Index];
     Data[QEMU_BOARD_HOB_IO_BASE_OFFSET + QEMU_BOARD_HOB_ENTRY_SIZE * Index + 1] = (UINT8)(mBoardIoBase[Index] >> 8);
   }
@@ -72,18 +95,18 @@ STATIC CONST EFI_GUID  mInterfacesGuid = IPMI_TRANSPORT_INTERFACES_HOB_GUID;
 STATIC
 VOID
 BoardInterfaces (
-  VOID
+  IN UINT8  Count
   )
 {
   UINT8  *Data;
   UINTN  Index;
   UINTN  Entry;
 
-  Data = BuildGuidHob (&mInterfacesGuid, IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * QEMU_BOARD_BMC_COUNT);
+  Data = BuildGuidHob (&mInterfacesGuid, IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * Count);
   ASSERT (Data != NULL);
-  ZeroMem (Data, IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * QEMU_BOARD_BMC_COUNT);
-  Data[IPMI_INTERFACES_COUNT_OFFSET] = QEMU_BOARD_BMC_COUNT;
-  for (Index = 0; Index < QEMU_BOARD_BMC_COUNT; Index++) {
+  ZeroMem (Data, IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * Count);
+  Data[IPMI_INTERFACES_COUNT_OFFSET] = Count;
+  for (Index = 0; Index < Count; Index++) {
     Entry                                        = IPMI_INTERFACES_FIRST_OFFSET + IPMI_INTERFACE_ENTRY_SIZE * Index;
     Data[Entry + IPMI_INTERFACE_TYPE_OFFSET]        = mBoardInterface[Index];
     Data[Entry + IPMI_INTERFACE_ADDRESS_OFFSET]     = (UINT8)mBoardAddress[Index];
@@ -226,7 +249,7 @@ IsLoggedPort (
     return TRUE;
   }
 
-  for (Index = 0; Index < QEMU_BOARD_BMC_COUNT; Index++) {
+  for (Index = 0; Index < QEMU_BOARD_BMC_MAX; Index++) {
     if ((mBoardInterface[Index] == IPMI_INTERFACE_KCS) && (Port == (UINT64)mBoardIoBase[Index] + KCS_DATA_PORT)) {
       return TRUE;
     }
@@ -509,6 +532,7 @@ QemuBoardPeiEntryPoint (
 {
   UINT8       *Data;
   UINTN       Index;
+  UINT8       Count;
   EFI_STATUS  Status;
 
   if (PeiServicesRegisterForShadow (FileHandle) == EFI_ALREADY_STARTED) {
@@ -516,23 +540,26 @@ QemuBoardPeiEntryPoint (
     return EFI_SUCCESS;
   }
 
-  Data = BuildGuidHob (&gPlatformBmcInfoHobGuid, QEMU_BOARD_HOB_DATA_SIZE);
+  Count = BoardBmcCount ();
+  Data  = BuildGuidHob (&gPlatformBmcInfoHobGuid, QEMU_BOARD_HOB_DATA_SIZE (Count));
   ASSERT (Data != NULL);
-  ZeroMem (Data, QEMU_BOARD_HOB_DATA_SIZE);
-  BoardFillHob (Data);
+  ZeroMem (Data, QEMU_BOARD_HOB_DATA_SIZE (Count));
+  BoardFillHob (Data, Count);
   BoardSettings (PeiServices);
-  BoardInterfaces ();
+  BoardInterfaces (Count);
 
   PlaceFront (PeiServices);
   Status = PeiServicesInstallPpi (&mVariablesDescriptor);
-  for (Index = 0; Index < QEMU_BOARD_BMC_COUNT; Index++) {
+  for (Index = 0; Index < Count; Index++) {
     if (mBoardInterface[Index] == IPMI_INTERFACE_KCS) {
       DEBUG ((DEBUG_INFO, "OskelBoard: bmc=%d kcs=%04x\n", Index, mBoardIoBase[Index] + KCS_DATA_PORT));
-    } else {
+    } else if (mBoardInterface[Index] == IPMI_INTERFACE_BT) {
       DEBUG ((DEBUG_INFO, "OskelBoard: bmc=%d bt=%04x\n", Index, mBoardAddress[Index]));
+    } else {
+      DEBUG ((DEBUG_INFO, "OskelBoard: bmc=%d ssif=%02x\n", Index, mBoardAddress[Index]));
     }
   }
 
-  DEBUG ((DEBUG_INFO, "OskelBoard: installed bmcs=%d setup=%d status=%x\n", QEMU_BOARD_BMC_COUNT, SETUP_SIZE, Status));
+  DEBUG ((DEBUG_INFO, "OskelBoard: installed bmcs=%d setup=%d status=%x\n", Count, SETUP_SIZE, Status));
   return Status;
 }

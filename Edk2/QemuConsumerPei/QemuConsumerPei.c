@@ -30,6 +30,7 @@
 #include <Library/BaseLib.h>
 #include <Library/BaseMemoryLib.h>
 #include <Library/DebugLib.h>
+#include <Library/HobLib.h>
 #include <Library/IoLib.h>
 #include <Library/PeiServicesLib.h>
 #include <Library/QemuFwCfgLib.h>
@@ -219,7 +220,7 @@ Refusal (
   UINT32      Start;
 
   Length = sizeof (Response);
-  Bmc    = QEMU_BOARD_BMC_COUNT + 3;
+  Bmc    = QEMU_BOARD_BMC_MAX + 3;
   Start  = Now ();
   Status = Ppi->GetDeviceId (NULL, Ppi, Response, &Length, &Bmc, FALSE);
   PrintBytes ("Refusal", Bmc, Status, Response, 0, Start);
@@ -453,6 +454,26 @@ ReadMode (
   Mode[Length] = '\0';
 }
 
+//
+// The BMCs the board put in its platform HOB: three, or four with the
+// SSIF BMC.
+//
+STATIC
+UINT8
+BoardBmcCount (
+  VOID
+  )
+{
+  EFI_HOB_GUID_TYPE  *Hob;
+
+  Hob = GetFirstGuidHob (&gPlatformBmcInfoHobGuid);
+  if ((Hob == NULL) || (GET_GUID_HOB_DATA_SIZE (Hob) <= QEMU_BOARD_HOB_COUNT_OFFSET)) {
+    return QEMU_BOARD_BMC_COUNT;
+  }
+
+  return MIN (((UINT8 *)GET_GUID_HOB_DATA (Hob))[QEMU_BOARD_HOB_COUNT_OFFSET], QEMU_BOARD_BMC_MAX);
+}
+
 EFI_STATUS
 EFIAPI
 QemuConsumerPeiEntryPoint (
@@ -462,11 +483,13 @@ QemuConsumerPeiEntryPoint (
 {
   STATIC CONST UINT8  NoData[1] = { 0 };
   BMC_COMMANDS_PPI    *Ppi;
-  CHAR8               Mode[16];
+  CHAR8               Mode[24];
   EFI_STATUS          Status;
   UINT8               Bmc;
+  UINT8               Count;
 
   ReadMode (Mode, sizeof (Mode));
+  Count = BoardBmcCount ();
   Status = PeiServicesLocatePpi (&gBmcCommandsPpiGuid, 0, NULL, (VOID **)&Ppi);
   DEBUG ((DEBUG_INFO, "OskelConsumer: start mode=%a locate=%x\n", (Mode[0] == '\0') ? "check" : Mode, Status));
   if (EFI_ERROR (Status) || (Ppi == NULL)) {
@@ -478,11 +501,11 @@ QemuConsumerPeiEntryPoint (
   //
   RawCommand (Ppi, "GetWatchdogTimer", 0, CMD_GET_WATCHDOG_TIMER, NoData, 0);
   if (AsciiStrCmp (Mode, "bite") == 0) {
-    for (Bmc = 0; Bmc < QEMU_BOARD_BMC_COUNT; Bmc++) {
+    for (Bmc = 0; Bmc < Count; Bmc++) {
       StartWatchdog (Ppi, Bmc, WATCHDOG_SHORT);
     }
   } else if (AsciiStrCmp (Mode, "stop") == 0) {
-    for (Bmc = 0; Bmc < QEMU_BOARD_BMC_COUNT; Bmc++) {
+    for (Bmc = 0; Bmc < Count; Bmc++) {
       StartWatchdog (Ppi, Bmc, WATCHDOG_SHORT);
       StopWatchdog (Ppi, Bmc);
       RawCommand (Ppi, "GetWatchdogTimer", Bmc, CMD_GET_WATCHDOG_TIMER, NoData, 0);
@@ -491,7 +514,7 @@ QemuConsumerPeiEntryPoint (
     Refusal (Ppi);
     GetDeviceId (Ppi, 0);
     RawCommand (Ppi, "UnassignedCommand", 0, CMD_UNASSIGNED, NoData, 0);
-    for (Bmc = 1; Bmc < QEMU_BOARD_BMC_COUNT; Bmc++) {
+    for (Bmc = 1; Bmc < Count; Bmc++) {
       GetDeviceId (Ppi, Bmc);
       RawCommand (Ppi, "SendRawCommand", Bmc, CMD_GET_DEVICE_ID, NoData, 0);
       RawCommand (Ppi, "UnassignedCommand", Bmc, CMD_UNASSIGNED, NoData, 0);
