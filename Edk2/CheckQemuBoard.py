@@ -724,8 +724,8 @@ def verdict(results, check, bite_lines, stop_lines, timing):
         print("     " + m.group(0).strip())
 
     four = check.directory.parent / "ssif-check" / "boot-seconds"
-    print(f"Boot times, QEMU start to the consumer's end (good boots: check {seconds(check, 'boot-seconds')} s,"
-          f" ssif-check {four.read_text().strip() if four.exists() else None} s):")
+    also = f", ssif-check {four.read_text().strip()} s" if four.exists() else ""
+    print(f"Boot times, QEMU start to the consumer's end (good boots: check {seconds(check, 'boot-seconds')} s{also}):")
     for name, bmc, took, delay, allowed, refusals, calls in timing:
         shown = "none" if delay is None else f"{delay:+.2f} s"
         print(f"     {name}: {took} s, {shown} over the good boot (bound {allowed:.1f} s); refusals {refusals} us")
