@@ -95,10 +95,9 @@
 #define SMBUS_BLOCK_MAX    32
 
 //
-// An SMBus transaction lasts at most a few milliseconds (the SMBus
-// specification's 25 ms clock-low limit per device and 10 ms per byte for
-// the host); past 50 ms the controller is killed and the transaction
-// reported as timed out.
+// An SMBus transaction lasts at most a few milliseconds: a device may hold
+// the clock low for 25 ms in all, the host 10 ms per byte. Past 50 ms the
+// controller is killed and the transaction reported as timed out.
 //
 #define SMBUS_POLL_US       10
 #define SMBUS_TIMEOUT_US    50000

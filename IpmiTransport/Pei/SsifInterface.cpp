@@ -237,11 +237,11 @@ Exchange (
 
   //
   // The answer: the BMC NACKs the read until it has one; it is first
-  // asked after the answer pause. A block that fails on the bus is read again, the
-  // first with 03h, a later one with 0Ah: 09h would move on to the next.
-  // The first block holds the answer's NetFn/LUN, command and completion
-  // code (a multi-part start has 30 bytes of it); the data goes to the
-  // sink up to its capacity, the rest is read and dropped.
+  // asked after the answer pause. A block that fails on the bus is read
+  // again, the first with 03h, a later one with 0Ah: 09h would move on to
+  // the next. The first block holds the answer's NetFn/LUN, command and
+  // completion code (a multi-part start has 30 bytes of it); the data goes
+  // to the sink up to its capacity, the rest is read and dropped.
   //
   Start          = StartWait (Private);
   Command        = SSIF_READ;
